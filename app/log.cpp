@@ -1,0 +1,67 @@
+#include "app/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/run_settings.h"
+
+static const char* const logFileName = "ZEKLOG.TXT";
+static std::FILE* logFile = nullptr;
+
+void openLog()
+{
+    bool append = runSettings.logAppend != 0;
+    logFile = std::fopen(logFileName, append ? "a" : "w");
+    if (logFile)
+        return;
+    std::fputs(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n", stderr);
+    std::exit(1);
+}
+
+void closeLog()
+{
+    if (logFile)
+        std::fclose(logFile);
+    logFile = nullptr;
+}
+
+// Server runs end only by interrupt, so every line reaches the file at once.
+static void writeLog(const char* format, std::va_list args)
+{
+    if (!logFile)
+        return;
+    std::vfprintf(logFile, format, args);
+    std::fflush(logFile);
+}
+
+void echoLog(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    std::va_list copy;
+    va_copy(copy, args);
+    std::vfprintf(stderr, format, args);
+    writeLog(format, copy);
+    va_end(copy);
+    va_end(args);
+}
+
+void logOnly(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    writeLog(format, args);
+    va_end(args);
+}
+
+const char* timeStamp()
+{
+    static char text[40];
+    std::time_t now = std::time(nullptr);
+    std::tm local = *std::localtime(&now);
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", long(local.tm_hour), long(local.tm_min),
+                  long(local.tm_sec));
+    return text;
+}

@@ -1,0 +1,4 @@
+// Waiting a fixed time.
+#pragma once
+
+void sleepMs(int milliseconds);

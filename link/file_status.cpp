@@ -1,0 +1,2 @@
+#include "link/file_status.h"
+int fileSize(const char*, int32_t* size) { *size = 0; return 0; }

@@ -1,0 +1,2 @@
+#include "protocol_a/client_receive.h"
+void protocolAReceive() {}

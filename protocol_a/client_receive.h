@@ -1,0 +1,4 @@
+// Protocol A client receive (-R, -RF).
+#pragma once
+
+void protocolAReceive();

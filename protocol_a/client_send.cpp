@@ -1,0 +1,2 @@
+#include "protocol_a/client_send.h"
+void protocolASend() {}

@@ -1,0 +1,4 @@
+// Protocol A client send (-g, -G).
+#pragma once
+
+void protocolASend();

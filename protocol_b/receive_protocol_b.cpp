@@ -1,0 +1,2 @@
+#include "protocol_b/protocol_b.h"
+int receiveProtocolB(const char*) { return -1; }

@@ -1,0 +1,2 @@
+#include "protocol_b/protocol_b.h"
+void runProtocolB(ReceiveOperation) {}

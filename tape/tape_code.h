@@ -1,0 +1,29 @@
+// The three punched-tape codes on the line: ISO (even parity in bit 7), EIA
+// and plain ASCII. Programs are held inside as 7-bit ASCII with LF line ends.
+#pragma once
+
+#include <cstdint>
+
+// Values of runSettings.codeMode.
+enum TapeCode : int16_t {
+    IsoDefault = 0,   // ISO; on a Protocol B receive the code is taken from the start code
+    Ascii = 1,
+    Iso = 2,
+    Eia = 3,
+};
+
+// Codes that the protocols look for on the line.
+constexpr unsigned char asciiPercent = 0x25;
+constexpr unsigned char isoPercent = 0xA5;
+constexpr unsigned char eiaPercent = 0x0B;
+constexpr unsigned char isoSyn = 0x96;
+constexpr unsigned char dc1 = 0x11;
+constexpr unsigned char dc2 = 0x12;
+constexpr unsigned char dc3 = 0x13;
+constexpr unsigned char ncDc3 = 0x93;   // DC3 with the ISO parity bit
+constexpr unsigned char dc4 = 0x14;
+
+unsigned char isoEncode(unsigned char c);   // bit 7 set to make the 1-bits even
+unsigned char isoDecode(unsigned char b);   // bit 7 cleared
+unsigned char eiaEncode(unsigned char c);
+unsigned char eiaDecode(unsigned char b);

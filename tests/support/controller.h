@@ -1,0 +1,49 @@
+// The test plays the controller: the far end of a pseudo-terminal or of a
+// TCP connection on 127.0.0.1. Every read has a time-out.
+#pragma once
+
+#include <string>
+
+// A pseudo-terminal pair: zek opens slavePath(), the test uses the master.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    const std::string& slavePath() const { return slavePath_; }
+    int masterFd() const { return master_; }
+    int slaveFd() const { return slave_; }   // kept open so the pair survives zek's close
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+};
+
+// Bytes from fd until count have come or timeoutMs has passed.
+std::string readBytes(int fd, size_t count, int timeoutMs);
+// Bytes from fd until nothing more comes for quietMs (or timeoutMs in all).
+std::string readUntilQuiet(int fd, int quietMs, int timeoutMs);
+// Bytes from fd until the text appears (included) or timeoutMs has passed.
+std::string readUntil(int fd, const std::string& text, int timeoutMs);
+bool writeAll(int fd, const std::string& bytes);
+
+// A listening socket on 127.0.0.1 at a free port, for zek as a client.
+class TcpListener {
+public:
+    TcpListener();
+    ~TcpListener();
+    int port() const { return port_; }
+    int accept(int timeoutMs);   // connected fd, or -1
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A port on 127.0.0.1 that nothing listens on right now.
+int freeTcpPort();
+// Connects to 127.0.0.1:port, retrying until timeoutMs; fd or -1.
+int connectTcp(int port, int timeoutMs);
+void closeFd(int fd);

@@ -1,0 +1,63 @@
+// Running the built zek binary in a temporary working directory, the way an
+// operator runs it, with every wait bounded.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// A fresh directory under /tmp, removed with its content at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;   // "" when missing
+    bool exists(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+struct ZekResult {
+    int exitStatus = -1;   // -1 when it did not end by itself in time
+    std::string out;       // standard output
+    std::string err;       // standard error
+};
+
+// Runs zek to its end with the given arguments in dir, feeding stdinText.
+ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
+                 const std::string& stdinText = "\n", int timeoutMs = 30000);
+
+// A zek that runs beside the test (a server, or a send the test answers).
+class ZekProcess {
+public:
+    ZekProcess(const std::vector<std::string>& args, const std::string& dir);
+    ~ZekProcess();   // kills the process if it still runs
+    ZekProcess(const ZekProcess&) = delete;
+    ZekProcess& operator=(const ZekProcess&) = delete;
+
+    // Waits for the end; false when it did not end within timeoutMs.
+    bool wait(int timeoutMs = 30000);
+    void kill();                  // ends it as Ctrl-C would
+    // Waits until standard error holds text; false after timeoutMs.
+    bool waitForErr(const std::string& text, int timeoutMs = 10000);
+    bool running();
+    const ZekResult& result();    // output so far, and the status once ended
+
+private:
+    void collect(int timeoutMs);
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    ZekResult result_;
+};
+
+// The real NC programs in shared/testdata/programs; "" when absent.
+std::string sharedProgramsDir();
+std::string readFileBytes(const std::string& path);
