@@ -47,3 +47,6 @@ int freeTcpPort();
 // Connects to 127.0.0.1:port, retrying until timeoutMs; fd or -1.
 int connectTcp(int port, int timeoutMs);
 void closeFd(int fd);
+
+// The -c option that makes zek open this pseudo-terminal as its serial port.
+std::string serialChannelOption(const PtyPair& pty);
