@@ -1,1 +1,192 @@
 #include "support/controller.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using Clock = std::chrono::steady_clock;
+
+static int millisecondsLeft(Clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? int(left.count()) : 0;
+}
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        return;
+    slavePath_ = name;
+    // The master side is the controller's end of the cable: raw bytes both ways.
+    termios raw{};
+    tcgetattr(master_, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(master_, TCSANOW, &raw);
+}
+
+PtyPair::~PtyPair()
+{
+    closeFd(master_);
+    closeFd(slave_);
+}
+
+// Under Wine (ZEK_COMMAND set and WINEPREFIX given) a COM port is the pseudo-
+// terminal linked into the prefix's dosdevices folder.
+static std::string wineComPortOption(const std::string& slavePath)
+{
+    const char* prefix = std::getenv("WINEPREFIX");
+    static int nextPort = 5;
+    int port = nextPort++;
+    if (nextPort > 250)
+        nextPort = 5;
+    std::filesystem::path link = std::filesystem::path(prefix) / "dosdevices" /
+                                 ("com" + std::to_string(port));
+    std::error_code ignored;
+    std::filesystem::remove(link, ignored);
+    std::filesystem::create_symlink(slavePath, link, ignored);
+    return "-c" + std::to_string(port);
+}
+
+std::string serialChannelOption(const PtyPair& pty)
+{
+    const char* command = std::getenv("ZEK_COMMAND");
+    if (command && *command && std::getenv("WINEPREFIX"))
+        return wineComPortOption(pty.slavePath());
+    return "-c" + pty.slavePath();
+}
+
+static bool readSome(int fd, std::string& into, int timeoutMs)
+{
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0)
+        return false;
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0)
+        return false;
+    into.append(buffer, size_t(n));
+    return true;
+}
+
+std::string readBytes(int fd, size_t count, int timeoutMs)
+{
+    std::string got;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got.size() < count && millisecondsLeft(deadline) > 0) {
+        if (!readSome(fd, got, millisecondsLeft(deadline)) && millisecondsLeft(deadline) > 0)
+            usleep(5000);   // hang-up with no writer yet: try again shortly
+    }
+    return got;
+}
+
+std::string readUntilQuiet(int fd, int quietMs, int timeoutMs)
+{
+    std::string got;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (millisecondsLeft(deadline) > 0) {
+        if (!readSome(fd, got, std::min(quietMs, millisecondsLeft(deadline))))
+            break;
+    }
+    return got;
+}
+
+std::string readUntil(int fd, const std::string& text, int timeoutMs)
+{
+    std::string got;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got.find(text) == std::string::npos && millisecondsLeft(deadline) > 0) {
+        if (!readSome(fd, got, millisecondsLeft(deadline)) && millisecondsLeft(deadline) > 0)
+            usleep(5000);
+    }
+    return got;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            usleep(1000);
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+static sockaddr_in loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+TcpListener::TcpListener()
+{
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    int on = 1;
+    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address = loopback(0);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
+        return;
+    socklen_t length = sizeof address;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+}
+
+TcpListener::~TcpListener() { closeFd(fd_); }
+
+int TcpListener::accept(int timeoutMs)
+{
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0)
+        return -1;
+    return ::accept(fd_, nullptr, nullptr);
+}
+
+int freeTcpPort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(0);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+int connectTcp(int port, int timeoutMs)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(port);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            return fd;
+        close(fd);
+        usleep(50000);
+    } while (millisecondsLeft(deadline) > 0);
+    return -1;
+}
+
+void closeFd(int fd)
+{
+    if (fd >= 0)
+        close(fd);
+}

@@ -1,1 +1,253 @@
 #include "support/zek_process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+using Clock = std::chrono::steady_clock;
+
+static int millisecondsSince(Clock::time_point start)
+{
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+TempDir::TempDir()
+{
+    char pattern[] = "/tmp/zek-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    path_ = made ? made : "";
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    if (!path_.empty())
+        fs::remove_all(path_, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& bytes) const
+{
+    std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string TempDir::read(const std::string& name) const { return readFileBytes(file(name)); }
+
+bool TempDir::exists(const std::string& name) const { return fs::exists(file(name)); }
+
+std::string readFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string sharedProgramsDir()
+{
+    std::string dir = std::string(ZEK_SHARED_DIR) + "/testdata/programs";
+    return fs::is_directory(dir) ? dir : "";
+}
+
+// ZEK_COMMAND, when set, replaces the built binary (for example with
+// "wine /path/zek.exe" to run the Windows build).
+static std::vector<std::string> zekCommand()
+{
+    std::vector<std::string> words;
+    const char* command = std::getenv("ZEK_COMMAND");
+    if (!command || !*command)
+        return {ZEK_BINARY};
+    std::istringstream in(command);
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd,
+                      int outFd, int errFd)
+{
+    std::vector<std::string> words = zekCommand();
+    words.insert(words.end(), args.begin(), args.end());
+    pid_t pid = fork();
+    if (pid > 0)
+        setpgid(pid, pid);
+    if (pid != 0)
+        return pid;
+    setpgid(0, 0);
+    dup2(inFd, 0);
+    dup2(outFd, 1);
+    dup2(errFd, 2);
+    if (chdir(dir.c_str()) != 0)
+        _exit(127);
+    std::vector<char*> argv;
+    for (auto& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir)
+{
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+        return;
+    pid_ = spawnZek(args, dir, in[0], out[1], err[1]);
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    close(in[1]);   // zek reads end of input when it waits for Return
+    outFd_ = out[0];
+    errFd_ = err[0];
+    fcntl(outFd_, F_SETFL, O_NONBLOCK);
+    fcntl(errFd_, F_SETFL, O_NONBLOCK);
+}
+
+ZekProcess::~ZekProcess()
+{
+    kill();
+    if (outFd_ >= 0)
+        close(outFd_);
+    if (errFd_ >= 0)
+        close(errFd_);
+}
+
+static void drainPipe(int fd, std::string& into)
+{
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        into.append(buffer, size_t(n));
+    }
+}
+
+// Collects output for up to timeoutMs, or less when nothing is pending.
+void ZekProcess::collect(int timeoutMs)
+{
+    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+    if (poll(fds, 2, timeoutMs) > 0) {
+        drainPipe(outFd_, result_.out);
+        drainPipe(errFd_, result_.err);
+    }
+}
+
+bool ZekProcess::running()
+{
+    if (pid_ < 0)
+        return false;
+    int status = 0;
+    pid_t ended = waitpid(pid_, &status, WNOHANG);
+    if (ended != pid_)
+        return true;
+    result_.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    pid_ = -1;
+    collect(0);
+    collect(0);
+    return false;
+}
+
+bool ZekProcess::wait(int timeoutMs)
+{
+    auto start = Clock::now();
+    while (running()) {
+        if (millisecondsSince(start) > timeoutMs)
+            return false;
+        collect(20);
+    }
+    return true;
+}
+
+void ZekProcess::kill()
+{
+    if (pid_ < 0)
+        return;
+    ::kill(-pid_, SIGINT);
+    if (!wait(3000)) {
+        ::kill(-pid_, SIGKILL);
+        wait(3000);
+    }
+}
+
+bool ZekProcess::waitForErr(const std::string& text, int timeoutMs)
+{
+    auto start = Clock::now();
+    for (;;) {
+        collect(20);
+        if (result_.err.find(text) != std::string::npos)
+            return true;
+        if (millisecondsSince(start) > timeoutMs || !running())
+            return result_.err.find(text) != std::string::npos;
+    }
+}
+
+const ZekResult& ZekProcess::result()
+{
+    if (pid_ >= 0)
+        collect(0);
+    return result_;
+}
+
+ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
+                 const std::string& stdinText, int timeoutMs)
+{
+    std::string input = dir + "/.zek-stdin";
+    {
+        std::ofstream in(input, std::ios::binary);
+        in << stdinText;
+    }
+    int inFd = open(input.c_str(), O_RDONLY);
+    int out[2], err[2];
+    if (inFd < 0 || pipe(out) != 0 || pipe(err) != 0)
+        return {};
+    pid_t pid = spawnZek(args, dir, inFd, out[1], err[1]);
+    close(inFd);
+    close(out[1]);
+    close(err[1]);
+    unlink(input.c_str());
+
+    ZekResult result;
+    auto start = Clock::now();
+    bool outOpen = true, errOpen = true;
+    while ((outOpen || errOpen) && millisecondsSince(start) < timeoutMs) {
+        pollfd fds[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
+        if (poll(fds, 2, 50) <= 0)
+            continue;
+        char buffer[4096];
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0)
+                (i == 0 ? result.out : result.err).append(buffer, size_t(n));
+            else
+                (i == 0 ? outOpen : errOpen) = false;
+        }
+    }
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && millisecondsSince(start) < timeoutMs)
+        usleep(10000);
+    if (ended != pid) {
+        ::kill(-pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return result;
+    }
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
