@@ -1,9 +1,23 @@
 // The command line: the only source of settings.
 #pragma once
 
-// True when the command line holds the option -l; read before the log opens.
-bool commandLineHasLogOption(int argc, char** argv);
+// What reading the command line came to.
+enum class CommandLineOutcome {
+    Accepted,        // runSettings filled; the run goes on
+    JapaneseUsage,   // no argument, or a letter that selects no option
+    EnglishUsage,    // -h
+    Refused,         // more than the settings can hold; the reason is written
+};
 
-// Fills runSettings, prints the banner and opens the Channel. Shows a usage
-// text and exits with status 1 when the command line selects nothing.
+// Applies the option -l alone. The log's mode must be known before the log
+// opens, and the other options write to the log as they are read.
+void applyLogOption(int argc, char** argv);
+
+// Fills runSettings from the arguments, writing the messages of -c and -x
+// on the way. Reading stops at the first letter that shows a usage text or
+// at a refusal; the options before it have taken effect.
+CommandLineOutcome readCommandLine(int argc, char** argv);
+
+// readCommandLine, then the banner and the opening of the Channel. Shows a
+// usage text, or ends a refused command line, with exit status 1.
 void parseCommandLine(int argc, char** argv);

@@ -56,11 +56,13 @@ void logOnly(const char* format, ...)
     va_end(args);
 }
 
+// A clock the C library cannot convert reads as midnight rather than crash.
 const char* timeStamp()
 {
     static char text[40];
     std::time_t now = std::time(nullptr);
-    std::tm local = *std::localtime(&now);
+    const std::tm* converted = std::localtime(&now);
+    std::tm local = converted ? *converted : std::tm{};
     std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", long(local.tm_hour), long(local.tm_min),
                   long(local.tm_sec));
     return text;

@@ -28,8 +28,7 @@ static void runTransfer()
 
 int main(int argc, char** argv)
 {
-    if (commandLineHasLogOption(argc, argv))
-        runSettings.logAppend = 0;
+    applyLogOption(argc, argv);
     openLog();
     ensureMacroFile();
     parseCommandLine(argc, argv);

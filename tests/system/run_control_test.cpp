@@ -1,0 +1,249 @@
+// The run as the operator sees it: usage texts, exit statuses, the log.
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/zek_process.h"
+
+namespace {
+
+const std::string timePattern = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
+const std::string banner = "zek Windows for NC Vr7.06\n";
+
+// Both texts as the operator reads them; the program writes them in code page 932.
+const char* const japaneseUsage[] = {
+    "zek Windows NCデータ転送ユーティリティ  バージョン 7.06\n",
+    "  Copyright (C) zek developers\n",
+    "zek [-b<ボーレート>c<チャンネル>w<ウェイト>rRFoaeidfDkmnhtlqsSg][<ファイル名>]\n",
+    " -bボーレート ... 0,600(1),1200(2),2400(3),4800(4),9600(5),19200(6),38400(7),(8-9)\n",
+    " -cチャンネル    ... チャンネル番号( デフォルト : c0 = COM1 , c2 = COM2 )\n",
+    " -c\\ファイル名   ... 出力ファイル名（COMでは無くてファイルに出力する）\n",
+    " -cホスト名:ポート番号   ... 接続ホスト名：ポート番号（サーバモードではホスト名はダミー）\n",
+    " -r|R(F)  ... プロトコルB|A 受信モード( デフォルト : B 送信 : F Fanuc モード)\n",
+    " -s|S  ... プロトコルB|A サーバーモード \n",
+    " -g    ... プロトコルA 送信モード\n",
+    " -o    ... モニター表示 ( デフォルト\u3000:\u3000モニター しない)\n",
+    " -l    ... ログファイルを追記しない ( デフォルト\u3000: 追記 )\n",
+    " -a|e  ... ASCII|EIA コード出力（デフォルト : ISO コード）\n",
+    " -d    ... ソフト・フロー(DC3=0x13)制御 (デフォルト DC制御なしハードフロー)\n",
+    " -D    ... NC用ソフト・フロー(DC3=0x93)制御\n",
+    " -q    ... NC用ソフト・フロー(0x93)制御 出力スタート時にDC1を待たない\n",
+    " -k    ... コメント文（0:無出力 1:出力(デフォルト) 2:NCのみ 3:ZEKのみ ）\n",
+    " -n    ... 送信時 サブプログラム分岐をしない(デフォルト :する）\n",
+    " -p    ... 受信時 ストップコードを識別しない（デフォルト :する)\n",
+    " -f    ... 送信時 改行としてCR+LFを出力する(デフォルト :LFのみ)\n",
+    " -t    ... 紙テープ用のフィードとDC2,4を出力(デフォルト :しない)\n",
+    " -wウエイト    ... Waitを入れて送信する(単位ｍｓ\u3000デフォルト :しない)\n",
+    " -h    ... 使用方法表示\u3000（英語 English）\n",
+    "Return to end ",
+};
+
+const char* const englishUsage[] = {
+    "zek Windows NC data punch out program Vr 7.06\n",
+    "  Copyright (C) zek developers\n",
+    "zek [-b<boud>c<channel>w<wait>rRFoeaidfDkmnhtlqsSg][<file_name>]\n",
+    " -bbaud  ... 0,600(1),1200(2),2400(3),4800(4),9600(5),19200(6),38400(7),(8-9)\n",
+    " -cchannel  ... channel No (default c0 = COM1 , c2 = COM2 )\n",
+    " -c\\filename ... Out put filename(Don't output COM )\n",
+    " -cHost:Port ... HostName : Port No (Host:Server Mode dummy )\n",
+    " -r|R(F)  ... PROTOCOL-B|A RECV MODE ( default : B-SEND : F Fanuc mode )\n",
+    " -s|S  ... PROTOCOL-B|A SERVER MODE\n",
+    " -g  ... PROTOCOL-A SEND MODE \n",
+    " -o  ... Monitor ( default\u3000:\u3000no monitor )\n",
+    " -l  ... LOG FILE OVER WRITE ( default : Do Not OVER WRITE )\n",
+    " -a|e  ... ASCII|EIA code out ( default : ISO code )\n",
+    " -d  ... Soft flow(DC3=0x13) (default :no DC flow)\n",
+    " -D  ... NC soft flow(DC3=0x93)\n",
+    " -q  ... NC soft flow(DC3=0x93) NO Wait DC1 code on Output\n",
+    " -k  ... Comment Line ( 0:Not Send 1:Send(Defalut) 2;Origin 3:Add )\n",
+    " -n  ... Sub program call (send) (default : yes )\n",
+    " -p  ... No stop code mode (recv) (defualt : yes)\n",
+    " -f  ... CR+LF code send (default : LF only )\n",
+    " -t  ... Paper tape out feed DC2,DC4 code (default : NO )\n",
+    " -wWait  ... Wait Send (ms/char default : NO )\n",
+    " -h  ... This message (English)\n",
+    "Return to end ",
+};
+
+std::string toCodePage932(const std::string& utf8)
+{
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return "";
+    std::string in = utf8;
+    std::string out(in.size() * 2, '\0');
+    char* inNext = &in[0];
+    size_t inLeft = in.size();
+    char* outNext = &out[0];
+    size_t outLeft = out.size();
+    size_t result = iconv(converter, &inNext, &inLeft, &outNext, &outLeft);
+    iconv_close(converter);
+    if (result == size_t(-1))
+        return "";
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+template <size_t lineCount>
+std::string usageBytes(const char* const (&lines)[lineCount])
+{
+    std::string text;
+    for (const char* line : lines)
+        text += line;
+    return toCodePage932(text);
+}
+
+bool matches(const std::string& text, const std::string& pattern)
+{
+    return std::regex_search(text, std::regex(pattern));
+}
+
+TEST(RunControlUsage, NoArgumentShowsJapaneseTextAfterCreatingTheProgramFiles)
+{
+    const std::string expected = usageBytes(japaneseUsage);
+    ASSERT_FALSE(expected.empty()) << "iconv has no CP932";
+    ASSERT_NE(expected.find("\x81\x40"), std::string::npos);
+    TempDir dir;
+    ZekResult run = runZek({}, dir.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_TRUE(dir.exists("ZEKLOG.TXT"));
+    EXPECT_TRUE(dir.exists("ZEKMAC.TXT"));
+    EXPECT_EQ(run.err.find(banner), std::string::npos);
+}
+
+TEST(RunControlUsage, LettersWithoutAnOptionShowJapaneseText)
+{
+    const std::string expected = usageBytes(japaneseUsage);
+    TempDir dir;
+    for (const char* letter : {"-j", "-u", "-v", "-1"}) {
+        ZekResult run = runZek({"-o", letter, "-b9600"}, dir.path());
+        EXPECT_EQ(run.exitStatus, 1) << letter;
+        EXPECT_EQ(run.out, expected) << letter;
+    }
+}
+
+TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
+{
+    const std::string expected = usageBytes(englishUsage);
+    ASSERT_NE(expected.find(" -o  ... Monitor ( default\x81\x40:\x81\x40no monitor )\n"),
+              std::string::npos);
+    TempDir dir;
+    ZekResult run = runZek({"-xmake parts", "-h"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "ZEK EXEC COMMAND make parts\n");
+    EXPECT_EQ(dir.read("ZEKLOG.TXT"), "ZEK EXEC COMMAND make parts\n");
+}
+
+TEST(RunControlUsage, UsageEndsWithoutAnInputLine)
+{
+    TempDir dir;
+    ZekResult run = runZek({"-h"}, dir.path(), "");
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.out, usageBytes(englishUsage));
+}
+
+TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusZero)
+{
+    TempDir dir;
+    ZekResult run = runZek({"-c\\out.nc", "MISSING.NC"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(matches(run.err, "^ZEK \\\\out\\.nc FILE OUT PUT\n" + banner));
+    EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " +
+                                     timePattern + "\n$"))
+        << run.err;
+
+    const std::string log = dir.read("ZEKLOG.TXT");
+    EXPECT_TRUE(matches(log, "^ZEK \\\\out\\.nc FILE OUT PUT\n")) << log;
+    EXPECT_TRUE(matches(log, "\nEND OF ZEK " + timePattern + "\n\\*\\*\\* PROG_END \\*\\*\\* " +
+                                 timePattern + "\n$"))
+        << log;
+    EXPECT_EQ(log.find(banner), std::string::npos);
+}
+
+TEST(RunControlEnd, SpeedThatCannotBeSetEndsWithStatusOne)
+{
+    TempDir dir;
+    for (const char* speed : {"10", "7200"}) {
+        ZekResult run = runZek({std::string("-b") + speed, "-c\\out.nc", "A.NC"}, dir.path());
+        const std::string message = std::string(" ") + speed + "bps CAN NOT SET SPEED.\n";
+        EXPECT_EQ(run.exitStatus, 1) << speed;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_NE(dir.read("ZEKLOG.TXT").find(message), std::string::npos) << speed;
+        EXPECT_EQ(run.err.find("END OF ZEK"), std::string::npos);
+    }
+}
+
+// Usage runs end at once, and the options before the usage letter still
+// write their lines to the log.
+TEST(RunControlLog, EachRunAppendsUnlessDashL)
+{
+    TempDir dir;
+    runZek({"-xfirst", "-h"}, dir.path());
+    runZek({"-xsecond", "-h"}, dir.path());
+    EXPECT_EQ(dir.read("ZEKLOG.TXT"), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
+
+    runZek({"-l", "-xthird", "-h"}, dir.path());
+    EXPECT_EQ(dir.read("ZEKLOG.TXT"), "ZEK EXEC COMMAND third\n");
+}
+
+TEST(RunControlLog, LetterLInsideATextValueIsNoOption)
+{
+    TempDir dir;
+    runZek({"-c\\logl.nc", "-h"}, dir.path());
+    runZek({"-c\\logl.nc", "-xls -l", "-h"}, dir.path());
+    EXPECT_EQ(dir.read("ZEKLOG.TXT"),
+              "ZEK \\logl.nc FILE OUT PUT\nZEK \\logl.nc FILE OUT PUT\nZEK EXEC COMMAND ls -l\n");
+}
+
+TEST(RunControlLog, DashLAfterTheUsageLetterTakesNoEffect)
+{
+    TempDir dir;
+    runZek({"-xfirst", "-h"}, dir.path());
+    runZek({"-xsecond", "-h", "-l"}, dir.path());
+    EXPECT_EQ(dir.read("ZEKLOG.TXT"), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
+}
+
+TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("ZEKLOG.TXT").c_str(), 0755), 0);
+    ZekResult run = runZek({"-c\\out.nc", "A.NC"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Can Not Open ADD LOGFILE !!\n");
+    EXPECT_FALSE(dir.exists("ZEKMAC.TXT"));
+
+    run = runZek({"-l", "A.NC"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
+}
+
+TEST(RunControlCapacity, TooMuchForTheSettingsIsRefused)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    std::vector<std::string> names(128, "A.NC");
+    const Case cases[] = {
+        {names, "TOO MANY FILE NAMES (MAX 127)\n"},
+        {{"-c\\" + std::string(127, 'n'), "A.NC"}, "CHANNEL NAME TOO LONG (MAX 127)\n"},
+        {{"-x" + std::string(1024, 'x'), "A.NC"}, "EXEC COMMAND TOO LONG (MAX 1023)\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        ZekResult run = runZek(c.args, dir.path());
+        EXPECT_EQ(run.exitStatus, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(dir.read("ZEKLOG.TXT"), c.message);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <map>
+
+#include "tape/tape_code.h"
+
+namespace {
+
+int oneBits(unsigned value)
+{
+    int ones = 0;
+    for (; value != 0; value >>= 1)
+        ones += value & 1;
+    return ones;
+}
+
+// The EIA code of every character that has one, as the controllers' code chart
+// lists them; upper-case letters only.
+const std::map<char, unsigned char> eiaChart = {
+    {'\n', 0x80}, {'#', 0x49}, {'%', 0x0B}, {'&', 0x0E}, {'(', 0x1A}, {')', 0x4A},
+    {'*', 0x0E},  {'+', 0x70}, {'-', 0x40}, {'.', 0x6B}, {'/', 0x31}, {':', 0x46},
+    {'[', 0x1C},  {']', 0x8C}, {'0', 0x20}, {'1', 0x01}, {'2', 0x02}, {'3', 0x13},
+    {'4', 0x04},  {'5', 0x15}, {'6', 0x16}, {'7', 0x07}, {'8', 0x08}, {'9', 0x19},
+    {'A', 0x61},  {'B', 0x62}, {'C', 0x73}, {'D', 0x64}, {'E', 0x75}, {'F', 0x76},
+    {'G', 0x67},  {'H', 0x68}, {'I', 0x79}, {'J', 0x51}, {'K', 0x52}, {'L', 0x43},
+    {'M', 0x54},  {'N', 0x45}, {'O', 0x46}, {'P', 0x57}, {'Q', 0x58}, {'R', 0x49},
+    {'S', 0x32},  {'T', 0x23}, {'U', 0x34}, {'V', 0x25}, {'W', 0x26}, {'X', 0x37},
+    {'Y', 0x38},  {'Z', 0x29},
+};
+
+// What a character sent in EIA reads back as.
+char eiaRoundTrip(char c)
+{
+    if (std::isalpha(static_cast<unsigned char>(c)))
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (std::isdigit(static_cast<unsigned char>(c)) || (c != '\0' && std::strchr("%&()+-./\n", c)))
+        return c;
+    switch (c) {
+    case ':':
+        return 'O';
+    case '#':
+        return 'R';
+    case '*':
+        return '&';
+    default:
+        return ' ';
+    }
+}
+
+}  // namespace
+
+TEST(IsoCode, EveryCharacterGetsEvenParityAndKeepsItsSevenBits)
+{
+    for (int c = 0; c < 128; ++c) {
+        unsigned char code = isoEncode(static_cast<unsigned char>(c));
+        EXPECT_EQ(code & 0x7F, c);
+        EXPECT_EQ(oneBits(code) % 2, 0) << "character " << c;
+        EXPECT_EQ(isoEncode(static_cast<unsigned char>(c | 0x80)), code) << "bit 7 must be ignored";
+        EXPECT_EQ(isoDecode(code), c);
+    }
+}
+
+TEST(IsoCode, KnownCodes)
+{
+    EXPECT_EQ(isoEncode('%'), 0xA5);
+    EXPECT_EQ(isoEncode('N'), 0x4E);
+    EXPECT_EQ(isoEncode('O'), 0xCF);
+    EXPECT_EQ(isoEncode('1'), 0xB1);
+    EXPECT_EQ(isoEncode('0'), 0x30);
+    EXPECT_EQ(isoEncode(0xA5), 0xA5);
+    EXPECT_EQ(isoEncode('\r'), 0x8D);
+    EXPECT_EQ(isoEncode(' '), 0xA0);
+    EXPECT_EQ(isoEncode(dc3), ncDc3);
+    EXPECT_EQ(isoEncode(0x16), isoSyn);
+    EXPECT_EQ(isoEncode('%'), isoPercent);
+}
+
+TEST(IsoCode, DecodeClearsOnlyBitSeven)
+{
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(isoDecode(static_cast<unsigned char>(b)), b & 0x7F);
+}
+
+TEST(EiaCode, EncodesEveryChartedCharacterAndSpaceForTheRest)
+{
+    for (int c = 0; c < 128; ++c) {
+        char upper = static_cast<char>(std::toupper(c));
+        auto charted = eiaChart.find(upper);
+        unsigned char expected = charted == eiaChart.end() ? 0x10 : charted->second;
+        EXPECT_EQ(eiaEncode(static_cast<unsigned char>(c)), expected) << "character " << c;
+    }
+    for (int c = 0x80; c < 0x100; ++c)
+        EXPECT_EQ(eiaEncode(static_cast<unsigned char>(c)), 0x10) << "byte " << c;
+}
+
+// Eight-track tape carries odd parity: a code with even parity is a misread.
+TEST(EiaCode, EveryEncodedCharacterHasOddParity)
+{
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(oneBits(eiaEncode(static_cast<unsigned char>(c))) % 2, 1) << "character " << c;
+}
+
+TEST(EiaCode, DecodesChartedCodes)
+{
+    for (const auto& [character, code] : eiaChart) {
+        if (std::strchr("#*:[]", character))
+            continue;   // codes shared with another character or read as space
+        EXPECT_EQ(eiaDecode(code), character) << "code " << int(code);
+    }
+    EXPECT_EQ(eiaDecode(0x3B), '=');
+    EXPECT_EQ(eiaDecode(0x2A), '\b');
+}
+
+TEST(EiaCode, UnchartedCodesDecodeToSpaceBelow0x90AndNulAbove)
+{
+    EXPECT_EQ(eiaDecode(0x10), ' ');
+    EXPECT_EQ(eiaDecode(0x30), ' ');
+    EXPECT_EQ(eiaDecode(0x00), ' ');
+    EXPECT_EQ(eiaDecode(0x3E), ' ');
+    EXPECT_EQ(eiaDecode(0x7F), ' ');
+    EXPECT_EQ(eiaDecode(0x1C), ' ');
+    EXPECT_EQ(eiaDecode(0x8C), ' ');
+    EXPECT_EQ(eiaDecode(0x8F), ' ');
+    for (int b = 0x90; b < 0x100; ++b)
+        EXPECT_EQ(eiaDecode(static_cast<unsigned char>(b)), 0x00) << "code " << b;
+}
+
+TEST(EiaCode, TextSentAndReceivedComesBackUpperCasedWithLookAlikes)
+{
+    for (int c = 0; c < 128; ++c) {
+        char sent = static_cast<char>(c);
+        EXPECT_EQ(eiaDecode(eiaEncode(static_cast<unsigned char>(sent))), eiaRoundTrip(sent))
+            << "character " << c;
+    }
+    std::string line = "o100(part:a#1*[x]=y;)\n";
+    std::string received;
+    for (char c : line)
+        received += static_cast<char>(eiaDecode(eiaEncode(static_cast<unsigned char>(c))));
+    EXPECT_EQ(received, "O100(PARTOAR1& X  Y )\n");
+}
