@@ -1,2 +1,16 @@
 #include "link/clock.h"
-void sleepMs(int) {}
+
+#include <cerrno>
+#include <ctime>
+
+void sleepMs(int milliseconds)
+{
+    if (milliseconds <= 0)
+        return;
+    timespec rest{};
+    rest.tv_sec = milliseconds / 1000;
+    rest.tv_nsec = (milliseconds % 1000) * 1000000L;
+    // A signal that is handled must not shorten a pause the protocol counts on.
+    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    }
+}

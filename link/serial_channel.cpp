@@ -1,2 +1,77 @@
+// Opening the serial port with the line settings and flow control of the run.
 #include "link/link_open.h"
-void openSerialPort(const char*) {}
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/log.h"
+#include "app/run_settings.h"
+#include "link/channel.h"
+#include "link/serial_port.h"
+
+static constexpr int queueSize = 10240;
+static constexpr unsigned char dc1 = 0x11;
+static constexpr unsigned char asciiDc3 = 0x13;
+static constexpr unsigned char ncDc3 = 0x93;   // DC3 with the ISO parity bit
+
+// The sending side (startWait 1) follows CTS or the controller's DC1/DC3; the
+// receiving side (startWait 0) throttles the controller with DC1/DC3.
+static SerialConfig configFromSettings()
+{
+    bool sending = runSettings.startWait == 1;
+    bool softwareFlow = runSettings.flowMode != FlowHardware;
+    SerialConfig config;
+    config.speed = runSettings.baudRate;
+    config.ctsFlow = sending && !softwareFlow;
+    config.outputXonXoff = sending && softwareFlow;
+    config.inputXonXoff = !sending && softwareFlow;
+    config.xonChar = dc1;
+    config.xoffChar = runSettings.flowMode == FlowNcDc3 || runSettings.flowMode == FlowNcNoWait ? ncDc3 : asciiDc3;
+    return config;
+}
+
+static void reportInit(const char* portName)
+{
+    std::fprintf(stderr, "%s %ldbps M=%d %s INIT. CTRL-C to END\n", runSettings.versionTag,
+                 (long)runSettings.baudRate, (int)runSettings.flowMode, portName);
+    logOnly("%s %ldbps  M=%d %s INIT.\n", runSettings.versionTag, (long)runSettings.baudRate,
+            (int)runSettings.flowMode, portName);
+}
+
+// A sending port waits for the controller's first DC1 (except in flow mode 3);
+// a receiving port with software flow invites the controller with one DC1.
+static void startFlow()
+{
+    int flowMode = runSettings.flowMode;
+    if (runSettings.startWait == 1 && (flowMode == FlowDc3 || flowMode == FlowNcDc3))
+        serialHoldOutput();
+    else if (runSettings.startWait == 0 && flowMode != FlowHardware)
+        writeBytes(&dc1, 1);
+}
+
+void openSerialPort(const char* portName)
+{
+    if (!serialOpen(portName)) {
+        std::perror("*** TTY OPEN ERROR  ***");
+        closeLog();
+        std::exit(1);
+    }
+    if (!serialReadSettings())
+        std::perror("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
+    SerialConfig config = configFromSettings();
+    std::printf("TTY OPEN %s %ld bps W %d\n", portName, (long)runSettings.baudRate, (int)runSettings.charWaitMs);
+    std::fflush(stdout);   // a server run ends by Ctrl-C, which would lose a buffered line
+    if (!serialApplySettings(config))
+        std::perror("SetCommState");
+    if (!serialSetTimeouts())
+        std::perror("SetCommTimeouts");
+    if (!serialSetQueueSizes(queueSize))
+        std::perror("SetupComm");
+    unsigned lines = 0;
+    if (serialModemStatus(&lines))
+        serialPurge(true, true);
+    else
+        std::perror("GetCommModemStatus");
+    reportInit(portName);
+    startFlow();
+}
