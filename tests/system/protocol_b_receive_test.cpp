@@ -1,0 +1,208 @@
+// Protocol B receives (-r): the test punches tapes into zek as the controller
+// would, over a pseudo-terminal or a TCP connection.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "protocol_b_tape.h"
+#include "support/controller.h"
+#include "support/zek_process.h"
+
+namespace {
+
+struct Reception {
+    ZekResult run;
+    std::string file;
+    std::string log;
+};
+
+// Runs "zek -r" on a pseudo-terminal, punches the tape once the receive has
+// started, and waits for the run to end by itself.
+Reception receiveTape(const std::vector<std::string>& options, const std::string& tape)
+{
+    TempDir dir;
+    PtyPair pty;
+    std::vector<std::string> args{serialChannelOption(pty), "-b0", "-r"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("IN.NC");
+    ZekProcess zek(args, dir.path());
+    EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    writeAll(pty.masterFd(), tape);
+    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
+    return {zek.result(), dir.read("IN.NC"), dir.read("ZEKLOG.TXT")};
+}
+
+TEST(ProtocolBReceive, IsoTapeIsStoredWithItsFourLines)
+{
+    Reception got = receiveTape({}, "\xA5\xCF\xB1\x0A\xA5");
+
+    EXPECT_EQ(got.run.exitStatus, 0);
+    EXPECT_EQ(got.file, "%O1\r\n%");
+    for (const std::string& console : {got.run.err, got.log})
+        EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n",
+                                            "ISO CODE DEFINE \n", "\nSTOP CODE DEFINE\n",
+                                            "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
+            << console;
+}
+
+TEST(ProtocolBReceive, StartCodeDecidesTheTapeCode)
+{
+    struct Case {
+        std::string tape;
+        std::string line;
+    };
+    const Case cases[] = {
+        {eiaTape("%O12\nG1X3.\n%"), "EIA CODE DEFINE \n"},
+        {"%O12\nG1X3.\n%", "ASCII CODE DEFINE \n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Reception got = receiveTape({}, c.tape);
+        EXPECT_EQ(got.file, "%O12\r\nG1X3.\r\n%");
+        EXPECT_NE(got.run.err.find(c.line), std::string::npos) << got.run.err;
+    }
+}
+
+TEST(ProtocolBReceive, FeedCountsOnlyInsideTheTapeAndDelNever)
+{
+    Reception got = receiveTape({}, std::string("\x00\x0A\xFF\x96\xA5\x00\xCF\xFF\x0A\xA5", 10));
+
+    EXPECT_EQ(got.file, std::string("%\0O\r\n%", 6));
+    EXPECT_NE(got.run.err.find("RECV(B) END IN.NC 5Byte"), std::string::npos) << got.run.err;
+}
+
+TEST(ProtocolBReceive, ExplicitCodeTakesTheTapesStartCodeAsItsStop)
+{
+    Reception iso = receiveTape({"-i"}, "\xA5\xCF\xB1\xA5");
+    EXPECT_EQ(iso.file, "%%");
+    EXPECT_EQ(iso.run.err.find("CODE DEFINE \n"), std::string::npos);
+    EXPECT_NE(iso.run.err.find("RECV(B) END IN.NC 2Byte"), std::string::npos) << iso.run.err;
+
+    Reception eia = receiveTape({"-e"}, eiaTape("%O1%"));
+    EXPECT_EQ(eia.file, "%%");
+}
+
+TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
+{
+    TempDir dir;
+    PtyPair pty;
+    ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-p", "IN.NC"}, dir.path());
+    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    writeAll(pty.masterFd(), std::string("\x00\xA5\xCF\x0A\xA5\x00", 6));
+
+    // Only Ctrl-C ends this receive; what came before a quiet second is on disk.
+    const std::string stored("\0%O\r\n%\0", 7);
+    EXPECT_TRUE(waitForFile(dir, "IN.NC", stored)) << dir.read("IN.NC").size();
+    zek.kill();
+    EXPECT_EQ(dir.read("IN.NC"), stored);
+    EXPECT_EQ(zek.result().err.find("STOP CODE"), std::string::npos);
+}
+
+// A program of about `size` bytes between, not including, its "%" codes.
+std::string programBody(size_t size)
+{
+    std::string body;
+    for (int line = 1; body.size() < size; ++line)
+        body += "N" + std::to_string(line) + " G01 X" + std::to_string(line % 997) + ".5 Y-2.25\n";
+    return body;
+}
+
+TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
+{
+    const std::string body = programBody(2500);
+    Reception got = receiveTape({"-o"}, isoTape("%" + body + "%"));
+
+    // Standard output opens with the port's TTY OPEN line.
+    const std::string& out = got.run.out;
+    EXPECT_EQ(out.substr(out.find('\n') + 1), "%" + body + "%");
+    EXPECT_EQ(got.run.err.find("KB"), std::string::npos);
+    EXPECT_EQ(got.file, storedText("%" + body + "%"));
+}
+
+TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
+{
+    Reception got = receiveTape({}, isoTape("%" + programBody(21000) + "%"));
+
+    EXPECT_NE(got.run.err.find("\r1KB........10KB.........20KB"), std::string::npos) << got.run.err;
+}
+
+TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
+{
+    TempDir dir;
+    PtyPair pty;
+    const int controller = pty.masterFd();
+    ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-d", "IN.NC"}, dir.path());
+    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "no DC1 at the first open";
+
+    writeAll(controller, eiaTape("%"));
+    EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "the link was not opened anew";
+    writeAll(controller, eiaTape("O3\n%"));
+    EXPECT_TRUE(zek.wait(20000));
+    EXPECT_EQ(dir.read("IN.NC"), "%O3\r\n%");
+    EXPECT_NE(zek.result().err.find("EIA CODE DEFINE \n"), std::string::npos);
+}
+
+TEST(ProtocolBReceive, LargeTapeUnderSoftFlowArrivesWholeAndSendsBackTheSame)
+{
+    std::string programs = sharedProgramsDir();
+    if (programs.empty())
+        GTEST_SKIP() << "the shared NC programs are not available";
+    std::string body;
+    for (const char* name : {"HELIX.NC", "REBELS5.NC"})
+        for (char c : textContent(readFileBytes(programs + "/" + name)))
+            if (c != '%')
+                body += c;
+    const std::string program = "%" + body + "%";
+
+    Reception got = receiveTape({"-d"}, isoTape(program));
+    ASSERT_EQ(got.file.size(), storedText(program).size());
+    EXPECT_TRUE(got.file == storedText(program));
+
+    TempDir dir;
+    dir.write("BACK.NC", got.file);
+    runZek({"-n", "-c\\back.tap", "BACK.NC"}, dir.path());
+    EXPECT_TRUE(dir.read("back.tap") == isoTape(program));
+}
+
+TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
+{
+    TempDir dir;
+    TcpListener listener;
+    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "IN.NC"}, dir.path());
+    int controller = listener.accept(10000);
+    ASSERT_GE(controller, 0);
+    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    writeAll(controller, "\xA5\xCF\xB1\x0A");
+    closeFd(controller);
+
+    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
+    EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n");
+    EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos)
+        << zek.result().err;
+}
+
+TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
+{
+    TempDir dir;
+    ZekResult missingDirectory = runZek({"-r", "-c\\line.tap", "NO/SUCH/IN.NC"}, dir.path());
+    EXPECT_EQ(missingDirectory.exitStatus, 0);
+    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
+    EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
+
+    // A full disk shows only when the buffered bytes are written at the close.
+    TcpListener listener;
+    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "/dev/full"},
+                   dir.path());
+    int controller = listener.accept(10000);
+    ASSERT_GE(controller, 0);
+    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    writeAll(controller, "\xA5\xCF\xA5");
+    EXPECT_TRUE(zek.wait(20000));
+    closeFd(controller);
+    EXPECT_NE(zek.result().err.find("file write2 error:/dev/full\n"), std::string::npos)
+        << zek.result().err;
+}
+
+}  // namespace

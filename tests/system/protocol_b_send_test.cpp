@@ -1,0 +1,163 @@
+// Protocol B sends as an operator starts them: into an output file where the
+// bytes themselves are the point, over a pseudo-terminal where the flow is.
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include "protocol_b_tape.h"
+#include "support/controller.h"
+#include "support/zek_process.h"
+
+namespace {
+
+const std::string smallProgram = "%\nO0001\nG01 X10.\nM30\n%\n";
+const std::string leaderIso = "\x12" + std::string(400, '\xA0');
+const std::string trailerIso = std::string(400, '\xA0') + "\x14";
+
+TEST(ProtocolBSend, ExpandingSendReportsStartAndEndAroundTheTransfer)
+{
+    TempDir dir;
+    dir.write("PROG.NC", smallProgram);
+    dir.write("OTHER.NC", "%\nO0002\n%\n");
+    ZekResult run = runZek({"-c\\out.nc", "PROG.NC", "OTHER.NC"}, dir.path());
+
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(appearInOrder(run.err, {"\\*\\* PROT\\(B\\) FILE NAME = PROG\\.NC \\*\\*\n",
+                                        "SEND\\(B\\) SUB MODE START PROG\\.NC " + timePattern + "\n",
+                                        "SEND\\(B\\) SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " +
+                                            timePattern + "\n",
+                                        "END OF ZEK " + timePattern}))
+        << run.err;
+    EXPECT_NE(dir.read("out.nc").find(isoTape("G01 X10.\n")), std::string::npos);
+    // Only the first file name counts.
+    EXPECT_EQ(run.err.find("OTHER.NC"), std::string::npos);
+    EXPECT_EQ(dir.read("out.nc").find(isoTape("O0002")), std::string::npos);
+}
+
+TEST(ProtocolBSend, PlainSendPunchesTheFileUnchangedInIso)
+{
+    TempDir dir;
+    dir.write("PROG.NC", "%\r\nO0001\r\nG01 X10.\r\nM30\r\n%\r\n");
+    ZekResult run = runZek({"-n", "-c\\out.nc", "PROG.NC"}, dir.path());
+
+    EXPECT_EQ(dir.read("out.nc"), isoTape(smallProgram));
+    EXPECT_TRUE(appearInOrder(run.err, {"SEND\\(B\\) NO_SUB MODE START PROG\\.NC " + timePattern + "\n",
+                                        "SEND\\(B\\) NO_SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " +
+                                            timePattern + "\n"}))
+        << run.err;
+}
+
+TEST(ProtocolBSend, WithoutFileNameSendsTheFixedName)
+{
+    TempDir dir;
+    dir.write("ZEKTMP.TXT", smallProgram);
+    ZekResult run = runZek({"-n", "-c\\out.nc"}, dir.path());
+
+    EXPECT_NE(run.err.find("** PROT(B) NEED FILE NAME = ZEKTMP.TXT **\n"), std::string::npos);
+    EXPECT_EQ(dir.read("out.nc"), isoTape(smallProgram));
+}
+
+TEST(ProtocolBSend, FileNameLengthIsCheckedAtItsLimit)
+{
+    TempDir dir;
+    const std::string longest(127, 'L');
+    const std::string tooLong(128, 'T');
+    dir.write(longest, smallProgram);
+    dir.write(tooLong, smallProgram);
+
+    ZekResult accepted = runZek({"-n", "-c\\out.nc", longest}, dir.path());
+    EXPECT_EQ(dir.read("out.nc"), isoTape(smallProgram));
+    EXPECT_NE(accepted.err.find("FILE NAME = " + longest + " **"), std::string::npos);
+
+    ZekResult refused = runZek({"-n", "-c\\out.nc", tooLong}, dir.path());
+    EXPECT_EQ(refused.exitStatus, 0);
+    EXPECT_NE(refused.err.find("** PROT(B) FILE NAME TOO LONG " + tooLong + " **\n"),
+              std::string::npos);
+    EXPECT_EQ(refused.err.find("SEND(B)"), std::string::npos);
+    EXPECT_NE(refused.err.find("END OF ZEK"), std::string::npos);
+    EXPECT_EQ(dir.read("out.nc"), "");
+    EXPECT_NE(dir.read("ZEKLOG.TXT").find("FILE NAME TOO LONG"), std::string::npos);
+}
+
+TEST(ProtocolBSend, TapeFeedFramesTheProgramInTheTapeCode)
+{
+    TempDir dir;
+    dir.write("PROG.NC", smallProgram);
+
+    runZek({"-t", "-n", "-c\\iso.nc", "PROG.NC"}, dir.path());
+    EXPECT_EQ(dir.read("iso.nc"), leaderIso + isoTape(smallProgram) + trailerIso);
+
+    runZek({"-t", "-n", "-e", "-c\\eia.nc", "PROG.NC"}, dir.path());
+    const std::string eiaFeed(401, '\x10');   // DC2, DC4 and blanks have no EIA code
+    EXPECT_EQ(dir.read("eia.nc"), eiaFeed + eiaTape(smallProgram) + eiaFeed);
+}
+
+TEST(ProtocolBSend, TapeFeedWithMissingFileEndsAfterTheErrorTape)
+{
+    TempDir dir;
+    ZekResult run = runZek({"-t", "-n", "-c\\out.nc", "MISSING.NC"}, dir.path());
+
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(dir.read("out.nc"),
+              leaderIso + isoTape("(ZEK_ERROR MISSING.NC IS NOT FOUND!! )\n%\n"));
+    EXPECT_EQ(run.err.find("MODE END"), std::string::npos);
+    EXPECT_NE(run.err.find("END OF ZEK"), std::string::npos);
+}
+
+// Whatever has arrived on the master within waitMs.
+std::string readAvailable(int fd, int waitMs)
+{
+    std::string bytes;
+    pollfd ready{fd, POLLIN, 0};
+    while (poll(&ready, 1, waitMs) > 0) {
+        char buffer[4096];
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        bytes.append(buffer, size_t(n));
+        waitMs = 0;
+    }
+    return bytes;
+}
+
+TEST(ProtocolBSend, SoftFlowHoldsForTheFirstDc1AndFollowsDc3)
+{
+    std::string programs = sharedProgramsDir();
+    if (programs.empty())
+        GTEST_SKIP() << "the shared NC programs are not available";
+    const std::string program = readFileBytes(programs + "/HEATSINK.NC");
+    const std::string expected = isoTape(textContent(program));
+    TempDir dir;
+    dir.write("HEATSINK.NC", program);
+    PtyPair pty;
+    const int controller = pty.masterFd();
+    ZekProcess zek({serialChannelOption(pty), "-d", "-n", "HEATSINK.NC"}, dir.path());
+    ASSERT_TRUE(zek.waitForErr("NO_SUB MODE START", 10000)) << zek.result().err;
+    EXPECT_EQ(readAvailable(controller, 500), "") << "sent before the controller's DC1";
+
+    std::string received;
+    int holds = 0;
+    writeAll(controller, "\x11");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+        // A feed byte answers the sender's break watch at once, keeping the run quick.
+        writeAll(controller, std::string(1, '\0'));
+        received += readAvailable(controller, 20);
+        if (received.size() >= size_t(holds + 1) * 6000 && holds < 3) {
+            writeAll(controller, "\x13");
+            received += readUntilQuiet(controller, 300, 5000);
+            EXPECT_EQ(readAvailable(controller, 400), "") << "sent while held by DC3";
+            writeAll(controller, "\x11");
+            ++holds;
+        }
+    }
+    EXPECT_EQ(holds, 3);
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected) << "the punched tape differs from the program";
+    EXPECT_TRUE(zek.wait(15000));
+    EXPECT_NE(zek.result().err.find("SEND(B) NO_SUB MODE END HEATSINK.NC"), std::string::npos);
+}
+
+}  // namespace
