@@ -1,6 +1,250 @@
 #include "protocol_a/records.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "app/run_settings.h"
+#include "link/channel.h"
+#include "link/clock.h"
+#include "tape/tape_code.h"
+
 char satPayload[satPayloadSize];
-int recordChecksum(unsigned char*) { return -1; }
-int receiveRecord(int* status, char*, int*, int* type) { *status = 99; *type = UNKNOWN; return 99; }
-int sendRecord(int, const char*) { return -1; }
-void sendDataRecord(const char*, int, int* status, int* lineCount) { *status = -1; *lineCount = 0; }
+
+namespace {
+
+constexpr int lettersOffset = 2;
+constexpr int payloadOffset = 5;
+constexpr int letterCount = 3;
+constexpr unsigned char unreadByte = 0xFF;
+constexpr int satKeptPrefix = 4;   // SAT and SET keep the peer's first characters
+constexpr int parameterEnd = satKeptPrefix + 36;
+
+struct RecordLetters {
+    int code;
+    const char* letters;
+    bool recognised;   // AAL, SET and ARS only ever go out
+};
+
+const RecordLetters recordTypes[] = {
+    {SYN, "SYN", true}, {RDY, "RDY", true}, {RST, "RST", true}, {ALM, "ALM", true},
+    {AAL, "AAL", false}, {SAT, "SAT", true}, {GTD, "GTD", true}, {RTY, "RTY", true},
+    {DAT, "DAT", true}, {SET, "SET", false}, {EOD, "EOD", true}, {WAT, "WAT", true},
+    {RTD, "RTD", true}, {ARS, "ARS", false},
+};
+
+const char* lettersOf(int code)
+{
+    for (const RecordLetters& type : recordTypes)
+        if (type.code == code)
+            return type.letters;
+    return nullptr;
+}
+
+int typeOfLetters(const unsigned char* letters)
+{
+    for (const RecordLetters& type : recordTypes)
+        if (type.recognised && std::memcmp(letters, type.letters, letterCount) == 0)
+            return type.code;
+    return UNKNOWN;
+}
+
+bool carriesPayload(int type)
+{
+    return type == SAT || type == GTD || type == DAT || type == RTD;
+}
+
+// Letters, ETX and checksum around a payload already placed at payloadOffset.
+// Returns the length of the whole record.
+int frameRecord(unsigned char* record, const char* letters, int payloadLength)
+{
+    record[0] = 0;
+    record[1] = 0;
+    std::memcpy(record + lettersOffset, letters, letterCount);
+    record[payloadOffset + payloadLength] = etx;
+    recordChecksum(record);
+    return payloadOffset + payloadLength + 1;
+}
+
+int copyText(unsigned char* payload, const char* text)
+{
+    if (!text)
+        return 0;
+    int length = 0;
+    while (length < maxPayloadLength && text[length] != '\0') {
+        payload[length] = static_cast<unsigned char>(text[length]);
+        ++length;
+    }
+    return length;
+}
+
+// The peer's SAT text with the parameter block laid over positions 4 to 39.
+int copySatText(unsigned char* payload)
+{
+    int length = static_cast<int>(std::strlen(satPayload));
+    for (int i = 0; i < length; ++i) {
+        bool parameter = i >= satKeptPrefix && i < parameterEnd;
+        payload[i] = static_cast<unsigned char>(parameter ? parameterBlockText[i - satKeptPrefix]
+                                                          : satPayload[i]);
+    }
+    return length;
+}
+
+int payloadFor(int code, const char* text, unsigned char* payload)
+{
+    switch (code) {
+    case GTD:
+        return runSettings.fanucMode ? 0 : copyText(payload, text);
+    case DAT:
+    case RTD:
+        return copyText(payload, text);
+    case RTY:
+        payload[0] = '1';
+        return 1;
+    case SAT:
+    case SET:
+        return copySatText(payload);
+    default:
+        return 0;
+    }
+}
+
+// A silent link and a closed one cost the same time, so no caller spins.
+int readFirstByte()
+{
+    auto start = std::chrono::steady_clock::now();
+    int value = readByte(recordWaitMs);
+    if (value != noByte)
+        return value;
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    long rest = recordWaitMs - static_cast<long>(waited.count());
+    if (rest > 0)
+        sleepMs(static_cast<int>(rest));
+    return noByte;
+}
+
+// Reads from offset 1 until ETX or the buffer is full. false when a byte did
+// not come in time or no ETX came at all: the record is then a bad one.
+bool readRecordRest(unsigned char* record)
+{
+    for (int offset = 1; offset < recordSize; ++offset) {
+        int value = readByte(recordByteWaitMs);
+        if (value == noByte) {
+            if (offset >= payloadOffset)
+                record[offset] = etx;
+            return false;
+        }
+        record[offset] = static_cast<unsigned char>(value);
+        if (record[offset] == etx)
+            return true;
+    }
+    return false;
+}
+
+int extractPayload(const unsigned char* record, char* payload)
+{
+    int length = 0;
+    for (int offset = payloadOffset; offset < recordSize && record[offset] != etx; ++offset)
+        payload[length++] = static_cast<char>(record[offset]);
+    payload[length] = '\0';
+    return length;
+}
+
+}  // namespace
+
+void storeSatPayload(const char* text)
+{
+    std::snprintf(satPayload, sizeof satPayload, "%s", text);
+}
+
+int recordChecksum(unsigned char* record)
+{
+    unsigned sum = 0;
+    for (int offset = lettersOffset; offset < recordSize; ++offset) {
+        sum = (sum + record[offset]) & 0xFF;
+        if (record[offset] == etx)
+            break;
+    }
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02X", sum);
+    bool matched = record[0] == digits[0] && record[1] == digits[1];
+    record[0] = static_cast<unsigned char>(digits[0]);
+    record[1] = static_cast<unsigned char>(digits[1]);
+    return matched ? 0 : -1;
+}
+
+int receiveRecord(int* status, char* payload, int* payloadLength, int* type)
+{
+    int first = readFirstByte();
+    if ((first & 0xFF) == unreadByte) {
+        *type = UNKNOWN;
+        *status = recordMissing;
+        return *status;
+    }
+    unsigned char record[recordSize];
+    std::memset(record + 1, unreadByte, letterCount + 1);
+    record[payloadOffset] = etx;
+    record[0] = static_cast<unsigned char>(first);
+    bool complete = readRecordRest(record);
+
+    unsigned char* letters = record + lettersOffset;
+    *type = typeOfLetters(letters);
+    if (*type == UNKNOWN)
+        std::memset(letters, '-', letterCount);
+    *payloadLength = carriesPayload(*type) ? extractPayload(record, payload) : 0;
+    payload[*payloadLength] = '\0';
+    if (runSettings.monitor)
+        std::fprintf(stderr, "%c%c%c<", letters[0], letters[1], letters[2]);
+
+    int checksum = recordChecksum(record);
+    *status = complete ? checksum : recordBad;
+    return *status;
+}
+
+int receiveRecord(ReceivedRecord* record)
+{
+    return receiveRecord(&record->status, record->payload, &record->payloadLength, &record->type);
+}
+
+void decodePayload(char* payload, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        payload[i] = static_cast<char>(isoDecode(static_cast<unsigned char>(payload[i])));
+        if (runSettings.monitor)
+            std::fputc(payload[i], stdout);
+    }
+}
+
+int sendRecord(int code, const char* text)
+{
+    const char* letters = lettersOf(code);
+    if (!letters) {
+        std::fputs("SEND COM NOT DEFINE\n", stdout);
+        return sendRecord(RTY);
+    }
+    unsigned char record[recordSize];
+    int payloadLength = payloadFor(code, text, record + payloadOffset);
+    int length = frameRecord(record, letters, payloadLength);
+    return writeBytes(record, length);
+}
+
+void sendDataRecord(const char* data, int length, int* status, int* lineCount)
+{
+    if (length > maxPayloadLength)
+        length = maxPayloadLength;
+    *lineCount = 0;
+    if (runSettings.monitor)
+        std::fputs("DAT>", stderr);
+    unsigned char record[recordSize];
+    for (int i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(data[i]);
+        record[payloadOffset + i] = isoEncode(c);
+        if (runSettings.monitor)
+            std::fputc(c, stdout);
+        if (c == '\n')
+            ++*lineCount;
+    }
+    int recordLength = frameRecord(record, lettersOf(DAT), length);
+    *status = writeBytes(record, recordLength);
+}

@@ -8,22 +8,61 @@ enum RecordType {
     UNKNOWN = 99,
 };
 
+// receiveRecord's status values.
+constexpr int recordGood = 0;
+constexpr int recordBad = -1;
+constexpr int recordMissing = 99;
+
 constexpr int recordSize = 4096;
+// Checksum (2), letters (3) and ETX (1) leave this much room for a payload.
+constexpr int maxPayloadLength = recordSize - 6;
 constexpr int satPayloadSize = 256;
 constexpr unsigned char etx = 0x03;
 
+// How long the first byte of a record may take to come, and each byte after it.
+constexpr int recordWaitMs = 1000;
+constexpr int recordByteWaitMs = 100;
+
+// The pause before a record that answers a bad one, and how many bad records
+// in a row a client run bears before it gives a file up.
+constexpr int retryPauseMs = 1000;
+constexpr int maxBadRecords = 10;
+
+// The controller parameters that SAT and SET carry between the peer's own text.
+constexpr const char* parameterBlockText = "000007D00032000A003C0014000000000005";
+
 extern char satPayload[satPayloadSize];
+
+// Keeps the payload of a received SAT for the SET answers; a longer text
+// keeps its first satPayloadSize - 1 characters.
+void storeSatPayload(const char* text);
 
 // Checks bytes 0 and 1 against the checksum of the record, then stamps it.
 // 0 when they matched, -1 otherwise.
 int recordChecksum(unsigned char* record);
 
-// Receives one record. status: 0 good, -1 bad checksum, 99 nothing came.
-// payload (recordSize bytes) gets the zero-terminated payload.
+// Receives one record. status: 0 good, -1 bad (checksum, unknown letters, or
+// cut short), 99 nothing came. payload (recordSize bytes) gets the
+// zero-terminated payload. Returns status.
 int receiveRecord(int* status, char* payload, int* payloadLength, int* type);
 
+// One received record, for callers that keep it together.
+struct ReceivedRecord {
+    int status = recordMissing;
+    int type = UNKNOWN;
+    int payloadLength = 0;
+    char payload[recordSize] = {};
+};
+int receiveRecord(ReceivedRecord* record);
+
+// Clears the parity bit of received data in place; under the monitor option
+// the cleared bytes are echoed on standard output.
+void decodePayload(char* payload, int length);
+
 // Builds and writes a record; text is the payload where the type has one.
+// 0 when written, -1 when the Channel refused it.
 int sendRecord(int code, const char* text = nullptr);
 
-// A DAT record of length data bytes in ISO even parity.
+// A DAT record of length data bytes in ISO even parity. status 0 or -1;
+// lineCount gets the number of line feeds among the data bytes.
 void sendDataRecord(const char* data, int length, int* status, int* lineCount);

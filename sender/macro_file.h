@@ -3,7 +3,6 @@
 
 constexpr int maxRules = 32;          // rules an invocation keeps
 constexpr int maxRuleTextLength = 63; // FROM or TO
-constexpr int macroSpecSize = 257;    // buffer of a macro specification
 
 struct MacroRule {
     char from[maxRuleTextLength + 1];
@@ -18,10 +17,12 @@ struct RuleList {
 // Creates ZEKMAC.TXT with its default content when it is missing.
 void ensureMacroFile();
 
-// Turns the text after a sub-program name on a call line into rules and a
-// repeat count. false after the reason has been printed.
+// Turns the text after a sub-program name on a call line (macro names, rules
+// written in place, a repeat count) into rules and the count. false after the
+// reason has been printed. The text is split in place; the rules are copied
+// into *rules, so they outlive it.
 bool loadMacroSpec(char* spec, RuleList* rules, int* repeatCount);
 
-// Applies one rule to a line that ends in a line feed, in place. The buffer
-// must have room for the line to grow by the length of TO plus one blank.
+// Applies one rule to a line, in place. The buffer must have room for the
+// line to grow by the length of TO plus one blank.
 void applyMacroRule(char* line, const char* from, const char* to);

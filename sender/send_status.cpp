@@ -1,0 +1,23 @@
+#include "sender/send_status.h"
+
+#include <cstdio>
+
+#include "app/log.h"
+
+void printStatus(const char* word, const char* name)
+{
+    echoLog("%s%s %s\n", word, name, timeStamp());
+}
+
+void printRefusal(const char* word, const char* name)
+{
+    echoLog("%s%s\n", word, name);
+}
+
+void printClosing(const char* word, const char* name)
+{
+    char time[16];
+    std::snprintf(time, sizeof time, "%s", timeStamp());
+    std::fprintf(stderr, "\r%s%s %s\n", word, name, time);
+    logOnly("%s%s %s\n", word, name, time);
+}

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sender/macro_file.h"
+#include "sender_work_dir.h"
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+namespace {
+
+const char* const defaultMacroFileBytes =
+    "#VELKMACRO FOR VELK 2012 V706 QJ DVR #\r\n"
+    "#THIS IS SYSTEM MACRO DON'T EDIT\x81\x40#\r\n"
+    "# \x82\xb1\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x96\xb3\x82\xa2\x82\xc6\x83\x7d\x83\x4e"
+    "\x83\x8d\x82\xaa\x97\x4c\x8c\xf8\x82\xc9\x82\xc8\x82\xe8\x82\xdc\x82\xb9\x82\xf1 #\r\n"
+    "@XM:X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G\r\n"
+    "@YM:Y=y-,y--=Y,y=Y,J=j-,j--=J,j=J,G02=g03,G03=g02,G41=g42,G42=g41,g=G\r\n"
+    "@TC90:X=x,Y=y-,y--=X,x=Y,y=X,I=i,J=j-,j--=I,i=J,j=I\r\n"
+    "@TC-90:X=x-,Y=y,x--=Y,x=Y,y=X,I=i-,J=j,i--=J,i=J,j=I\r\n"
+    "@TC180:X=x-,Y=y-,x--=X,x=X,y--=Y,y=Y,I=i-,J=j-,i--=I,i=I,j--=J,j=J\r\n"
+    "@FDEL:F*=\r\n"
+    "@ZDEL:Z*=\r\n"
+    "@F100:F*=F100\r\n"
+    "@G01:G00=G01\r\n"
+    "@M99:M30=M99\r\n"
+    "@M30:M99=M30\r\n"
+    "#THIS IS USERS MACRO YOU CAN EDIT #\r\n";
+
+class MacroFile : public testing::Test {
+protected:
+    SenderWorkDir work;
+
+    void writeMacroFile(const std::string& bytes) { work.dir.write("ZEKMAC.TXT", bytes); }
+
+    // Loads the text after a name as a call line would hand it over; the messages
+    // printed on the way land in messages.
+    bool load(const std::string& spec, RuleList& rules, int& count)
+    {
+        std::vector<char> buffer(spec.begin(), spec.end());
+        buffer.push_back('\0');
+        CaptureStderr();
+        bool loaded = loadMacroSpec(buffer.data(), &rules, &count);
+        messages = GetCapturedStderr();
+        return loaded;
+    }
+
+    // The line as sent after every rule of the specification.
+    std::string transform(const std::string& spec, const std::string& line)
+    {
+        RuleList rules;
+        int count = 0;
+        EXPECT_TRUE(load(spec, rules, count)) << messages;
+        char buffer[4096];
+        std::snprintf(buffer, sizeof buffer, "%s\n", line.c_str());
+        for (int i = 0; i < rules.count; ++i)
+            applyMacroRule(buffer, rules.rules[i].from, rules.rules[i].to);
+        std::string result = buffer;
+        EXPECT_EQ(result.back(), '\n');
+        result.pop_back();
+        return result;
+    }
+
+    std::string messages;
+};
+
+TEST_F(MacroFile, MissingFileIsCreatedWithTheDefaultContent)
+{
+    ensureMacroFile();
+    EXPECT_EQ(work.dir.read("ZEKMAC.TXT"), defaultMacroFileBytes);
+}
+
+TEST_F(MacroFile, ExistingFileIsLeftAlone)
+{
+    writeMacroFile("@MINE:X=Y\n");
+    ensureMacroFile();
+    EXPECT_EQ(work.dir.read("ZEKMAC.TXT"), "@MINE:X=Y\n");
+}
+
+struct MacroExample {
+    const char* spec;
+    const char* lineIn;
+    const char* lineOut;
+};
+
+TEST_F(MacroFile, DefaultEntriesGiveTheWorkedExamples)
+{
+    ensureMacroFile();
+    const MacroExample examples[] = {
+        {"@XM\n", "G02X10.Y5.I-2.J0", "G03X-10.Y5.I2.J0 "},
+        {"@XM\n", "G01X-7.5F200", "G01X7.5F200"},
+        {"@XM\n", "G41X3.", "G42X-3."},
+        {"@YM\n", "G03X10.Y-5.I0J2.5", "G02X10.Y5.I0J-2.5  "},
+        {"@TC90\n", "G01X10.Y5.", "G01Y10.X-5.  "},
+        {"@TC-90\n", "G01X10.Y5.", "G01Y-10.X5."},
+        {"@TC180\n", "G01X10.Y-5.", "G01X-10.Y5.  "},
+        {"@FDEL\n", "G01X10.F200", "G01X10."},
+        {"@ZDEL\n", "G00Z-5.", "G00"},
+        {"@F100\n", "G01X10.F200", "G01X10.F100"},
+        {"@G01\n", "G00X10.", "G01X10."},
+        {"@M99\n", "M30", "M99"},
+        {"@XM\n", "(X10. COMMENT)", "(X10. COMMENT)"},
+    };
+    for (const MacroExample& example : examples)
+        EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut) << example.spec << example.lineIn;
+}
+
+TEST_F(MacroFile, RulesTakeOnlyTheFirstOccurrence)
+{
+    ensureMacroFile();
+    EXPECT_EQ(transform("@XM\n", "G01X1.X2."), "G01X-1.X2. ");
+    EXPECT_EQ(transform("F*=\n", "G01X10.F1000"), "G01X10.");
+    EXPECT_EQ(transform("Q=R\n", "G01X10."), "G01X10.");
+}
+
+TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddress)
+{
+    char line[64] = "G01F1.5X2.\n";
+    applyMacroRule(line, "F*", "F9 ignored");
+    EXPECT_STREQ(line, "G01F9X2. \n");
+}
+
+TEST_F(MacroFile, LineWithoutLineFeedGetsNoBlank)
+{
+    char line[64] = "G01X1.";
+    applyMacroRule(line, "X", "x-");
+    EXPECT_STREQ(line, "G01x-1.");
+}
+
+TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
+{
+    ensureMacroFile();
+    RuleList rules;
+    int count = 0;
+    ASSERT_TRUE(load("@XM,AF100,2)\n", rules, count));
+    EXPECT_EQ(count, 2);
+    ASSERT_EQ(rules.count, 12);
+    EXPECT_STREQ(rules.rules[0].from, "X");
+    EXPECT_STREQ(rules.rules[0].to, "x-");
+    EXPECT_STREQ(rules.rules[11].from, "F*");
+    EXPECT_STREQ(rules.rules[11].to, "F100");
+
+    ASSERT_TRUE(load("X=x-,x--=X,x=X,3)\n", rules, count));
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(rules.count, 3);
+
+    ASSERT_TRUE(load("0)\n", rules, count));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(rules.count, 0);
+}
+
+TEST_F(MacroFile, UnknownNamesAreRefused)
+{
+    ensureMacroFile();
+    RuleList rules;
+    int count = 0;
+    EXPECT_TRUE(load("AXM\n", rules, count));
+    EXPECT_FALSE(load("Axm\n", rules, count));
+    EXPECT_EQ(messages, "Cant find VELKMAC ENTRY \n");
+    EXPECT_FALSE(load("A=a-\n", rules, count));
+    EXPECT_EQ(messages, "Cant find VELKMAC ENTRY \n");
+    EXPECT_FALSE(load("@XM,@NOPE\n", rules, count));
+    EXPECT_EQ(messages, "Cant find VELKMACRO ENTRY \n");
+    EXPECT_FALSE(load("2,@XM,@xm\n", rules, count));
+    EXPECT_EQ(messages, "Cant find VELKMACRO ENTRY \n");
+}
+
+TEST_F(MacroFile, WithoutTheFileEveryCallTextFails)
+{
+    RuleList rules;
+    int count = 0;
+    EXPECT_FALSE(load("2)\n", rules, count));
+    EXPECT_EQ(messages, "Cant read VELKMAC :");
+    ensureMacroFile();
+    EXPECT_TRUE(load("2)\n", rules, count));
+    EXPECT_EQ(count, 2);
+}
+
+TEST_F(MacroFile, TableIsReadOnceAndKeptForTheRun)
+{
+    writeMacroFile("@A1:X=Y\n");
+    RuleList rules;
+    int count = 0;
+    ASSERT_TRUE(load("@A1\n", rules, count));
+    writeMacroFile("@B1:X=Y\n");
+    EXPECT_TRUE(load("@A1\n", rules, count));
+    EXPECT_FALSE(load("@B1\n", rules, count));
+}
+
+TEST_F(MacroFile, EntryLinesAreReadWithinTheirLimits)
+{
+    std::string file = "#comment @X:no\n"
+                       "@NOCOLON X=Y\n"
+                       "@SIXTEENCHARSXXX:X=Y\n"
+                       "@DUP:X=first\n"
+                       "@DUP:X=second\n"
+                       "@BODY:X=a Y=b\r\n";
+    for (int i = 0; i < 61; ++i)
+        file += "@E" + std::to_string(i) + ":X=Y\n";
+    file += "@LATE:X=Y\n";
+    writeMacroFile(file);
+    RuleList rules;
+    int count = 0;
+    EXPECT_FALSE(load("@NOCOLON\n", rules, count));
+    EXPECT_FALSE(load("@SIXTEENCHARSXXX\n", rules, count));
+    ASSERT_TRUE(load("@DUP\n", rules, count));
+    EXPECT_STREQ(rules.rules[0].to, "first");
+    ASSERT_TRUE(load("@BODY\n", rules, count));
+    ASSERT_EQ(rules.count, 1);
+    EXPECT_STREQ(rules.rules[0].to, "a");
+    EXPECT_TRUE(load("@E60\n", rules, count));
+    EXPECT_FALSE(load("@LATE\n", rules, count));
+}
+
+TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
+{
+    std::string body = "Q=abcdefgh";
+    for (int i = 0; i < 10; ++i)
+        body += ",Q=abcdefgh";   // 120 characters
+    writeMacroFile("@LONG:" + body + "\n");
+    RuleList rules;
+    int count = 0;
+    EXPECT_TRUE(load("@LONG,@LONG\n", rules, count)) << messages;
+    EXPECT_FALSE(load("@LONG,@LONG,@LONG\n", rules, count));
+    EXPECT_EQ(messages, "Too long Macro command over 255lines !!\n");
+
+    std::string inPlace = "X=" + std::string(60, 'y');
+    std::string spec = inPlace;
+    for (int i = 0; i < 3; ++i)
+        spec += "," + inPlace;
+    EXPECT_TRUE(load(spec + "\n", rules, count)) << messages;
+    EXPECT_FALSE(load(spec + "," + inPlace + "\n", rules, count));
+    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
+
+    EXPECT_FALSE(load("X=" + std::string(300, 'y') + "\n", rules, count));
+    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
+    EXPECT_FALSE(load("X=" + std::string(64, 'y') + "\n", rules, count));
+    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
+}
+
+TEST_F(MacroFile, RulesPastTheThirtySecondAreNotTakenOver)
+{
+    ensureMacroFile();
+    std::string spec = "@XM,@XM,@XM\n";   // 33 rules
+    RuleList rules;
+    int count = 0;
+    ASSERT_TRUE(load(spec, rules, count));
+    EXPECT_EQ(rules.count, maxRules);
+}
+
+TEST_F(MacroFile, LongestGrowthStaysInsideTheLineBuffer)
+{
+    std::string to(maxRuleTextLength, 'y');
+    std::vector<char> line(1024 + maxRules * (maxRuleTextLength + 1), '\0');
+    std::string start = std::string(1021, 'X') + "\n";
+    std::memcpy(line.data(), start.c_str(), start.size() + 1);
+    for (int i = 0; i < maxRules; ++i)
+        applyMacroRule(line.data(), "X", to.c_str());
+    std::string result = line.data();
+    EXPECT_EQ(result.size() % 2, 0u);
+    EXPECT_EQ(result.size(), 1022u + maxRules * (maxRuleTextLength - 1));
+}
+
+}  // namespace
