@@ -11,7 +11,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-static constexpr int receiveChunkSize = 512;
+static constexpr int receiveChunkSize = 4096;
 
 static int listenFd = -1;
 static int connectionFd = -1;

@@ -2,6 +2,7 @@
 # Builds zek (and its tests) into build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+source scripts/install-missing.sh
+installMissing cmake g++ make libgtest-dev libc6-dev
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"

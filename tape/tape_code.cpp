@@ -73,7 +73,7 @@ constexpr std::array<unsigned char, 256> eiaDecodeTable = makeEiaDecodeTable();
 constexpr unsigned char sevenBits = 0x7F;
 constexpr unsigned char parityBit = 0x80;
 
-bool hasOddOnes(unsigned char bits)
+constexpr bool hasOddOnes(unsigned char bits)
 {
     int ones = 0;
     for (; bits != 0; bits >>= 1)
@@ -81,12 +81,20 @@ bool hasOddOnes(unsigned char bits)
     return ones % 2 != 0;
 }
 
+// Every character of a punched-out program passes here: look the parity up.
+constexpr std::array<unsigned char, 128> isoEncodeTable = [] {
+    std::array<unsigned char, 128> table{};
+    for (int c = 0; c < 128; ++c)
+        table[c] = hasOddOnes(static_cast<unsigned char>(c)) ? static_cast<unsigned char>(c | parityBit)
+                                                             : static_cast<unsigned char>(c);
+    return table;
+}();
+
 }  // namespace
 
 unsigned char isoEncode(unsigned char c)
 {
-    unsigned char data = c & sevenBits;
-    return hasOddOnes(data) ? data | parityBit : data;
+    return isoEncodeTable[c & sevenBits];
 }
 
 unsigned char isoDecode(unsigned char b)
@@ -102,4 +110,17 @@ unsigned char eiaEncode(unsigned char c)
 unsigned char eiaDecode(unsigned char b)
 {
     return eiaDecodeTable[b];
+}
+
+unsigned char decodeLineByte(int codeMode, unsigned char b)
+{
+    switch (codeMode) {
+    case IsoDefault:
+    case Iso:
+        return isoDecode(b);
+    case Eia:
+        return eiaDecode(b);
+    default:
+        return b;
+    }
 }
