@@ -41,19 +41,24 @@ bool bearBadRecord(int* badRecords)
     return ++*badRecords <= maxBadRecords;
 }
 
-void storeData(std::FILE* file, const ReceivedRecord& record)
+// false when the payload could not be stored (a full disk, say): the file is
+// then given up rather than reported as received.
+bool storeData(std::FILE* file, const ReceivedRecord& record)
 {
     if (runSettings.monitor)
         std::fputs("DAT<", stderr);
-    writeTextBytes(file, record.payload, static_cast<std::size_t>(record.payloadLength));
+    std::size_t length = static_cast<std::size_t>(record.payloadLength);
+    if (writeTextBytes(file, record.payload, length) != length || std::fflush(file) != 0)
+        return false;
     sendRecord(GTD);
     if (runSettings.monitor)
         std::fputs("GTD>", stderr);
     showKilobyteProgress(record.payloadLength);
+    return true;
 }
 
 // Stores DAT payloads until the controller ends the file or it is given up.
-void receiveInto(std::FILE* file, int* badRecords)
+void receiveInto(const char* name, std::FILE* file, int* badRecords)
 {
     for (;;) {
         ReceivedRecord record;
@@ -67,8 +72,11 @@ void receiveInto(std::FILE* file, int* badRecords)
         decodePayload(record.payload, record.payloadLength);
         switch (record.type) {
         case DAT:
-            storeData(file, record);
-            break;
+            if (storeData(file, record))
+                break;
+            echoLog("Can't Write Recv File %s\n", name);
+            sendRecord(RST);
+            return;
         case EOD: {
             echoLog("\nGET FILE END EOD<SYN>");
             sendRecord(SYN);
@@ -102,7 +110,7 @@ bool receiveFile(const char* name, int* badRecords)
     clientHandshake();
     sendRecord(GTD, name);
     echoLog("FILE NAME %s GTD>\n", name);
-    receiveInto(file, badRecords);
+    receiveInto(name, file, badRecords);
     std::fclose(file);
     int32_t size = 0;
     fileSize(name, &size);

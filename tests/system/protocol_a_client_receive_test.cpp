@@ -115,3 +115,14 @@ TEST_F(ClientReceive, AFileThatCannotBeCreatedStopsTheRun)
     EXPECT_EQ(err().find("TOTAL RECV FILE"), std::string::npos);
     EXPECT_FALSE(dir.exists("B.NC"));
 }
+
+TEST_F(ClientReceive, DataThatCannotBeStoredGivesTheFileUpWithRst)
+{
+    startOnTcp({"-R", "/dev/full"});
+    ASSERT_TRUE(answerHandshake(peer));
+    EXPECT_EQ(peer.read().raw, wireRecord("GTD", "/dev/full"));
+    peer.send("DAT", isoParity("O1\n"));
+    EXPECT_EQ(peer.read().letters, "RST");
+    ASSERT_TRUE(zek->wait(15000));
+    EXPECT_NE(err().find("Can't Write Recv File /dev/full\n"), std::string::npos);
+}
