@@ -9,7 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp examples/* "$work"/
 cd "$work"
-echo "\$ zek -c\\\\out.nc MAIN.NC"
+echo "\$ zek '-c\\out.nc' MAIN.NC"
 "$zek" '-c\out.nc' MAIN.NC
 echo
 echo "--- out.nc, first bytes as they went out (ISO, even parity):"
