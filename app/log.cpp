@@ -28,7 +28,7 @@ void closeLog()
 }
 
 // Server runs end only by interrupt, so every line reaches the file at once.
-static void writeLog(const char* format, std::va_list args)
+ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
 {
     if (!logFile)
         return;

@@ -174,6 +174,20 @@ int recordChecksum(unsigned char* record)
     return matched ? 0 : -1;
 }
 
+int decodeRecord(unsigned char* record, bool complete, int* status, char* payload,
+                 int* payloadLength, int* type)
+{
+    unsigned char* letters = record + lettersOffset;
+    *type = typeOfLetters(letters);
+    if (*type == UNKNOWN)
+        std::memset(letters, '-', letterCount);
+    *payloadLength = carriesPayload(*type) ? extractPayload(record, payload) : 0;
+    payload[*payloadLength] = '\0';
+    int checksum = recordChecksum(record);
+    *status = complete ? checksum : recordBad;
+    return *status;
+}
+
 int receiveRecord(int* status, char* payload, int* payloadLength, int* type)
 {
     int first = readFirstByte();
@@ -187,18 +201,9 @@ int receiveRecord(int* status, char* payload, int* payloadLength, int* type)
     record[payloadOffset] = etx;
     record[0] = static_cast<unsigned char>(first);
     bool complete = readRecordRest(record);
-
-    unsigned char* letters = record + lettersOffset;
-    *type = typeOfLetters(letters);
-    if (*type == UNKNOWN)
-        std::memset(letters, '-', letterCount);
-    *payloadLength = carriesPayload(*type) ? extractPayload(record, payload) : 0;
-    payload[*payloadLength] = '\0';
+    decodeRecord(record, complete, status, payload, payloadLength, type);
     if (runSettings.monitor)
-        std::fprintf(stderr, "%c%c%c<", letters[0], letters[1], letters[2]);
-
-    int checksum = recordChecksum(record);
-    *status = complete ? checksum : recordBad;
+        std::fprintf(stderr, "%c%c%c<", record[2], record[3], record[4]);
     return *status;
 }
 
@@ -216,35 +221,47 @@ void decodePayload(char* payload, int length)
     }
 }
 
+int buildRecord(int code, const char* text, unsigned char* record)
+{
+    if (!lettersOf(code))
+        code = RTY;
+    int payloadLength = payloadFor(code, text, record + payloadOffset);
+    return frameRecord(record, lettersOf(code), payloadLength);
+}
+
 int sendRecord(int code, const char* text)
 {
-    const char* letters = lettersOf(code);
-    if (!letters) {
+    if (!lettersOf(code))
         std::fputs("SEND COM NOT DEFINE\n", stdout);
-        return sendRecord(RTY);
-    }
     unsigned char record[recordSize];
-    int payloadLength = payloadFor(code, text, record + payloadOffset);
-    int length = frameRecord(record, letters, payloadLength);
+    int length = buildRecord(code, text, record);
     return writeBytes(record, length);
+}
+
+int buildDataRecord(const char* data, int length, unsigned char* record, int* lineCount)
+{
+    if (length > maxPayloadLength)
+        length = maxPayloadLength;
+    if (length < 0)
+        length = 0;
+    *lineCount = 0;
+    for (int i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(data[i]);
+        record[payloadOffset + i] = isoEncode(c);
+        if (c == '\n')
+            ++*lineCount;
+    }
+    return frameRecord(record, lettersOf(DAT), length);
 }
 
 void sendDataRecord(const char* data, int length, int* status, int* lineCount)
 {
-    if (length > maxPayloadLength)
-        length = maxPayloadLength;
-    *lineCount = 0;
-    if (runSettings.monitor)
+    if (runSettings.monitor) {
         std::fputs("DAT>", stderr);
-    unsigned char record[recordSize];
-    for (int i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(data[i]);
-        record[payloadOffset + i] = isoEncode(c);
-        if (runSettings.monitor)
-            std::fputc(c, stdout);
-        if (c == '\n')
-            ++*lineCount;
+        for (int i = 0; i < length && i < maxPayloadLength; ++i)
+            std::fputc(data[i], stdout);
     }
-    int recordLength = frameRecord(record, lettersOf(DAT), length);
+    unsigned char record[recordSize];
+    int recordLength = buildDataRecord(data, length, record, lineCount);
     *status = writeBytes(record, recordLength);
 }

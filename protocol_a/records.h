@@ -46,6 +46,15 @@ int recordChecksum(unsigned char* record);
 // zero-terminated payload. Returns status.
 int receiveRecord(int* status, char* payload, int* payloadLength, int* type);
 
+// Decodes a record as the reader left it in its buffer (recordSize bytes:
+// bytes 1 to 4 preset to 0xFF and byte 5 to ETX, then every byte read, ending
+// at the ETX; a byte that did not come is stored as ETX from offset 5 on).
+// complete is false when the reading stopped without an ETX. Unknown letters
+// are overwritten with hyphens and bytes 0 and 1 are stamped with the checksum.
+// Returns status, 0 or -1.
+int decodeRecord(unsigned char* record, bool complete, int* status, char* payload,
+                 int* payloadLength, int* type);
+
 // One received record, for callers that keep it together.
 struct ReceivedRecord {
     int status = recordMissing;
@@ -59,6 +68,11 @@ int receiveRecord(ReceivedRecord* record);
 // the cleared bytes are echoed on standard output.
 void decodePayload(char* payload, int length);
 
+// Builds the record for code into record (recordSize bytes), with text as
+// the payload where the type has one; a code without letters builds RTY.
+// Returns its length.
+int buildRecord(int code, const char* text, unsigned char* record);
+
 // Builds and writes a record; text is the payload where the type has one.
 // 0 when written, -1 when the Channel refused it.
 int sendRecord(int code, const char* text = nullptr);
@@ -66,3 +80,7 @@ int sendRecord(int code, const char* text = nullptr);
 // A DAT record of length data bytes in ISO even parity. status 0 or -1;
 // lineCount gets the number of line feeds among the data bytes.
 void sendDataRecord(const char* data, int length, int* status, int* lineCount);
+
+// The DAT record of sendDataRecord, built into record (recordSize bytes).
+// Returns its length.
+int buildDataRecord(const char* data, int length, unsigned char* record, int* lineCount);

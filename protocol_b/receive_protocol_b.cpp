@@ -51,20 +51,6 @@ int nextTapeByte(std::FILE* file)
     }
 }
 
-unsigned char decodeTapeByte(int lineByte)
-{
-    unsigned char byte = static_cast<unsigned char>(lineByte);
-    switch (runSettings.codeMode) {
-    case IsoDefault:
-    case Iso:
-        return isoDecode(byte);
-    case Eia:
-        return eiaDecode(byte);
-    default:
-        return byte;
-    }
-}
-
 // Stores the tape up to its stop code, a link failure or a failed write.
 void storeTapeData(std::FILE* file, const char* fileName)
 {
@@ -72,7 +58,7 @@ void storeTapeData(std::FILE* file, const char* fileName)
         int lineByte = nextTapeByte(file);
         if (lineByte == noByte)
             return;
-        unsigned char byte = decodeTapeByte(lineByte);
+        auto byte = decodeLineByte(runSettings.codeMode, static_cast<unsigned char>(lineByte));
         if (runSettings.monitor)
             std::fputc(byte, stdout);
         bool stopped = !runSettings.noStopCode && byte == asciiPercent;

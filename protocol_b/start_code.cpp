@@ -28,18 +28,30 @@ void useNcFlowForEia()
     openChannel();
 }
 
+const StartCode* findStartCode(int lineByte)
+{
+    for (const StartCode& start : startCodes)
+        if (lineByte == start.lineByte)
+            return &start;
+    return nullptr;
+}
+
 }  // namespace
+
+TapeCode startCodeOf(int lineByte)
+{
+    const StartCode* start = findStartCode(lineByte);
+    return start ? start->code : IsoDefault;
+}
 
 bool takeStartCode(int lineByte)
 {
-    for (const StartCode& start : startCodes) {
-        if (lineByte != start.lineByte)
-            continue;
-        echoLog("%s", start.report);
-        runSettings.codeMode = start.code;
-        if (start.code == Eia)
-            useNcFlowForEia();
-        return true;
-    }
-    return false;
+    const StartCode* start = findStartCode(lineByte);
+    if (!start)
+        return false;
+    echoLog("%s", start->report);
+    runSettings.codeMode = start->code;
+    if (start->code == Eia)
+        useNcFlowForEia();
+    return true;
 }

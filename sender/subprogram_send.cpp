@@ -18,9 +18,6 @@
 namespace {
 
 constexpr std::size_t maxNameLength = 63;
-constexpr std::size_t lineReadSize = 1024;   // a longer line arrives in pieces
-// Room for every rule of a call to lengthen a line by its TO and a blank.
-constexpr std::size_t lineBufferSize = lineReadSize + maxRules * (maxRuleTextLength + 1);
 constexpr std::size_t checkedLeadLength = 16;
 constexpr int maxNestingDepth = 16;
 constexpr std::size_t headerSize = 2 * maxNameLength + 16;

@@ -27,3 +27,7 @@ unsigned char isoEncode(unsigned char c);   // bit 7 set to make the 1-bits even
 unsigned char isoDecode(unsigned char b);   // bit 7 cleared
 unsigned char eiaEncode(unsigned char c);
 unsigned char eiaDecode(unsigned char b);
+
+// A byte received in the tape code codeMode, as ASCII. A value that names no
+// code leaves the byte as it came.
+unsigned char decodeLineByte(int codeMode, unsigned char b);

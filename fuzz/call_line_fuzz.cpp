@@ -1,0 +1,143 @@
+// Call lines and their macro specifications: the first line of the input is
+// read as a program line that may call a sub-program, the rest as a line of
+// the sub-program that the call's rules then rewrite. The name and the
+// specification stay inside the call line, every rule comes from the macro
+// file or the call line, and no rule makes a line outgrow its buffer.
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/run_settings.h"
+#include "fuzz_check.h"
+#include "sender/call_line.h"
+#include "sender/macro_file.h"
+#include "sender/macro_table.h"
+#include "sender/subprogram_send.h"
+
+namespace {
+
+std::string macroFileText;
+
+// A program line in a buffer of exactly the sender's size, so that any write
+// past it is caught; read as the sender reads it, a line feed added to a
+// last line that has none.
+std::unique_ptr<char[]> programLine(const char* text, std::size_t length)
+{
+    std::unique_ptr<char[]> line(new char[lineBufferSize]);
+    std::memcpy(line.get(), text, length);
+    line[length] = '\0';
+    std::size_t used = std::strlen(line.get());
+    if (used > 0 && used < lineReadSize - 1 && line[used - 1] != '\n')
+        std::strcpy(line.get() + used, "\n");
+    return line;
+}
+
+bool inside(const char* pointer, const char* begin, std::size_t length)
+{
+    return pointer >= begin && pointer <= begin + length;
+}
+
+void checkCallLine(char* line, const CallLine& call)
+{
+    std::size_t length = std::strlen(line);
+    fuzzCheck(call.kind == InlineCall || call.kind == BlockCall, "a call is inline or block");
+    fuzzCheck(inside(call.name, line, length), "the name starts inside the line");
+    fuzzCheck(inside(call.name + call.nameLength, line, length), "the name ends inside the line");
+    fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength, "the name stops at its first separator");
+    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line, length), "the specification lies in the line");
+}
+
+bool comesFromFileOrLine(const MacroRule& rule, const std::string& callLine)
+{
+    std::string text = std::string(rule.from) + "=" + rule.to;
+    return callLine.find(text) != std::string::npos || macroFileText.find(text) != std::string::npos;
+}
+
+void checkRules(const RuleList& rules, int repeatCount, const std::string& callLine)
+{
+    fuzzCheck(rules.count >= 0 && rules.count <= maxRules, "at most maxRules rules");
+    fuzzCheck(repeatCount >= 0, "a repeat count is never negative");
+    for (int i = 0; i < rules.count; ++i) {
+        const MacroRule& rule = rules.rules[i];
+        fuzzCheck(std::memchr(rule.from, '\0', sizeof rule.from) != nullptr, "FROM is terminated");
+        fuzzCheck(std::memchr(rule.to, '\0', sizeof rule.to) != nullptr, "TO is terminated");
+        fuzzCheck(std::strcspn(rule.from, ",\n)") == std::strlen(rule.from), "FROM holds no separator");
+        fuzzCheck(comesFromFileOrLine(rule, callLine), "a rule comes from the macro file or the call line");
+    }
+}
+
+// One rule on one line: the line grows by at most TO and a blank, a line
+// with a comment never changes, and a changed line is even, its line feed
+// counted, and ends there.
+void applyChecked(char* line, const char* from, const char* to)
+{
+    std::string before = line;
+    applyMacroRule(line, from, to);
+    std::size_t length = std::strlen(line);
+    fuzzCheck(length < lineBufferSize, "the line fits its buffer");
+    fuzzCheck(length <= before.size() + std::strcspn(to, " ") + 1, "a rule adds at most TO and a blank");
+    if (before.find('(') != std::string::npos || from[0] == '\0' || before.find(from[0]) == std::string::npos)
+        fuzzCheck(before == line, "a line the rule cannot touch stays as it was");
+    if (before == line)
+        return;
+    const char* lineFeed = std::strchr(line, '\n');
+    if (lineFeed) {
+        fuzzCheck(lineFeed[1] == '\0', "nothing follows a changed line's line feed");
+        fuzzCheck((lineFeed - line + 1) % 2 == 0, "a changed line has an even length");
+    }
+}
+
+// A rule straight from the call line's bytes, whatever they hold.
+void applyRawRule(char* line, const InputLines& input)
+{
+    std::string text(input.first, input.firstLength);
+    text = text.substr(0, text.find('\0'));
+    std::size_t equals = text.find('=');
+    if (equals == std::string::npos)
+        return;
+    std::string from = text.substr(0, std::min<std::size_t>(equals, maxRuleTextLength));
+    std::string to = text.substr(equals + 1, maxRuleTextLength);
+    applyChecked(line, from.c_str(), to.c_str());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    enterScratchDirectory();
+    ensureMacroFile();
+    std::ifstream file(macroFileName, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    macroFileText = text.str();
+    fuzzCheck(!macroFileText.empty(), "the default macro file is written");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    runSettings = RunSettings{};
+    InputLines input = splitFirstLine(data, size, lineReadSize - 1);
+    std::unique_ptr<char[]> callLine = programLine(input.first, input.firstLength);
+    std::unique_ptr<char[]> line = programLine(input.rest, input.restLength);
+    std::string original = callLine.get();
+
+    CallLine call;
+    RuleList rules;
+    int repeatCount = 1;
+    if (findCallLine(callLine.get(), &call)) {
+        checkCallLine(callLine.get(), call);
+        if (call.macroSpec && loadMacroSpec(call.macroSpec, &rules, &repeatCount)) {
+            checkRules(rules, repeatCount, original);
+            for (int i = 0; i < rules.count; ++i)
+                applyChecked(line.get(), rules.rules[i].from, rules.rules[i].to);
+        }
+    }
+    std::unique_ptr<char[]> freshLine = programLine(input.rest, input.restLength);
+    applyRawRule(freshLine.get(), input);
+    return 0;
+}

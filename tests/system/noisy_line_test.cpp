@@ -1,0 +1,267 @@
+// Protocol A over a noisy line: the test plays a controller whose records
+// are damaged now and then in ways the record checksum always catches (a
+// byte changed by one, a byte dropped, a record cut short). A transfer must
+// end with the exact file or give it up; a damaged record is never stored.
+// ZEK_STRESS_SCALE=N makes the transfers N times longer.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+#include "protocol_b_tape.h"
+#include "support/controller.h"
+#include "support/records_peer.h"
+#include "support/zek_process.h"
+
+namespace {
+
+constexpr double damageRate = 0.25;
+constexpr size_t receivePieceBytes = 200;
+constexpr int answerWaitMs = 6000;
+// The server purges the line after its RTY and opens it anew a second
+// later: a repeat must come after that, and within the second it listens.
+constexpr useconds_t serverRepeatDelayUs = 1400000;
+
+int stressScale()
+{
+    const char* scale = std::getenv("ZEK_STRESS_SCALE");
+    int value = scale ? std::atoi(scale) : 1;
+    return value > 0 ? value : 1;
+}
+
+std::string generatedProgram(int lines, std::mt19937& random)
+{
+    std::uniform_int_distribution<int> coordinate(-9999, 9999);
+    std::string text = "%\nO200\n";
+    for (int n = 1; n <= lines; ++n)
+        text += "N" + std::to_string(n) + " G01 X" + std::to_string(coordinate(random)) + " Y" +
+                std::to_string(coordinate(random)) + "\n";
+    return text + "M30\n%\n";
+}
+
+std::vector<std::string> piecesOf(const std::string& text, size_t size)
+{
+    std::vector<std::string> pieces;
+    for (size_t at = 0; at < text.size(); at += size)
+        pieces.push_back(text.substr(at, size));
+    return pieces;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+struct NoiseFigures {
+    int changed = 0;
+    int dropped = 0;
+    int cutShort = 0;
+    int injected() const { return changed + dropped + cutShort; }
+};
+
+// The record with one fault that its checksum detects: a letter or payload
+// byte changed by one, a letter or payload byte (never 0) dropped, or the
+// record cut off before its ETX.
+std::string damaged(const std::string& record, std::mt19937& random, NoiseFigures& figures)
+{
+    std::string bytes = record;
+    size_t last = bytes.size() - 2;   // the last byte before the ETX
+    std::uniform_int_distribution<size_t> inBody(2, last);
+    switch (std::uniform_int_distribution<int>(0, 2)(random)) {
+    case 0: {
+        size_t at = inBody(random);
+        bytes[at] = char(bytes[at] == '\x02' ? '\x01' : bytes[at] + 1);
+        ++figures.changed;
+        break;
+    }
+    case 1: {
+        size_t at = inBody(random);
+        EXPECT_NE(bytes[at], '\0');
+        bytes.erase(at, 1);
+        ++figures.dropped;
+        break;
+    }
+    default:
+        bytes.resize(std::uniform_int_distribution<size_t>(1, bytes.size() - 1)(random));
+        ++figures.cutShort;
+    }
+    return bytes;
+}
+
+void printFigures(const char* transfer, const NoiseFigures& noise, int records, bool completed)
+{
+    std::cout << "[ figures  ] " << transfer << ": " << records << " records, " << noise.injected()
+              << " corruptions injected (" << noise.changed << " changed, " << noise.dropped << " dropped, "
+              << noise.cutShort << " cut short), transfer " << (completed ? "completed" : "given up") << "\n";
+    testing::Test::RecordProperty("corruptionsInjected", noise.injected());
+    testing::Test::RecordProperty("completed", completed ? 1 : 0);
+}
+
+}  // namespace
+
+TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
+{
+    std::mt19937 random(4242);
+    std::bernoulli_distribution damageNow(damageRate);
+    const std::string program = generatedProgram(200 * stressScale(), random);
+    const std::vector<std::string> pieces = piecesOf(program, receivePieceBytes);
+    TempDir dir;
+    PtyPair pty;
+    ZekProcess zek({serialChannelOption(pty), "-b0", "-R", "GOT.NC"}, dir.path());
+    RecordPeer peer(pty.masterFd());
+    ASSERT_TRUE(answerHandshake(peer));
+    ASSERT_EQ(peer.read().letters, "GTD");
+
+    NoiseFigures noise;
+    bool completed = true;
+    for (size_t i = 0; i < pieces.size() && completed; ++i) {
+        const std::string record = wireRecord("DAT", isoParity(pieces[i]));
+        for (;;) {
+            bool damage = damageNow(random);
+            peer.sendRaw(damage ? damaged(record, random, noise) : record);
+            PeerRecord answer = peer.read(answerWaitMs);
+            if (answer.letters == "GTD") {
+                ASSERT_FALSE(damage) << "a damaged record was taken, piece " << i;
+                break;
+            }
+            if (answer.letters == "SYN") {   // eleven bad records in a row: given up
+                completed = false;
+                break;
+            }
+            ASSERT_EQ(answer.letters, "RTY") << "piece " << i;
+            ASSERT_TRUE(damage) << "a good record was refused, piece " << i;
+        }
+    }
+    if (completed) {
+        peer.send("EOD");
+        EXPECT_EQ(peer.read().letters, "SYN");
+        peer.send("SYN");
+        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    }
+    ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
+
+    const std::string stored = dir.read("GOT.NC");
+    if (completed) {
+        EXPECT_TRUE(stored == storedText(program)) << "the stored file differs from the program";
+        EXPECT_NE(zek.result().err.find("GET FILE END EOD<SYN>"), std::string::npos);
+    } else {
+        EXPECT_TRUE(startsWith(storedText(program), stored)) << "a given-up file holds foreign bytes";
+        EXPECT_EQ(zek.result().err.find("GET FILE END"), std::string::npos);
+    }
+    EXPECT_EQ(countOf(zek.result().err, "GET BAD DATA RESET COM\n"), size_t(noise.injected()));
+    printFigures("client receive (-R)", noise, int(pieces.size()), completed);
+}
+
+TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
+{
+    std::mt19937 random(777);
+    std::bernoulli_distribution damageNow(damageRate);
+    const std::string program = generatedProgram(600 * stressScale(), random);
+    TempDir dir;
+    dir.write("SEND.NC", program);
+    PtyPair pty;
+    ZekProcess zek({serialChannelOption(pty), "-b0", "-g", "SEND.NC"}, dir.path());
+    RecordPeer peer(pty.masterFd());
+    ASSERT_TRUE(answerHandshake(peer));
+    ASSERT_EQ(peer.read().raw, wireRecord("RTD", "SEND.NC"));
+
+    NoiseFigures noise;
+    int linesDamaged = 0;   // DAT records the controller reported as damaged
+    int records = 0;
+    std::string got;
+    bool completed = false;
+    for (bool ended = false; !ended;) {
+        bool damage = damageNow(random);
+        peer.sendRaw(damage ? damaged(wireRecord("GTD"), random, noise) : wireRecord("GTD"));
+        ++records;
+        PeerRecord answer = peer.read(answerWaitMs);
+        if (answer.letters == "RTY") {
+            ASSERT_TRUE(damage) << "a good GTD was refused";
+            continue;
+        }
+        ASSERT_FALSE(damage && answer.letters != "SYN") << "a damaged GTD was taken";
+        if (answer.letters == "DAT") {
+            // The line damaged the piece on its way: ask for it again.
+            while (damageNow(random)) {
+                ++linesDamaged;
+                peer.send("RTY", "1");
+                PeerRecord again = peer.read(answerWaitMs);
+                ASSERT_EQ(again.raw, answer.raw) << "the repeated piece differs";
+            }
+            ASSERT_TRUE(answer.checksumGood);
+            got += answer.payload;
+            continue;
+        }
+        ended = true;
+        completed = answer.letters == "EOD";
+        if (completed) {
+            peer.send("SYN");   // the record zek reads and disregards
+        } else {
+            ASSERT_EQ(answer.letters, "SYN");
+        }
+    }
+    if (completed) {
+        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    }
+    ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
+
+    if (completed) {
+        EXPECT_TRUE(got == program) << "the pieces do not make up the program";
+        EXPECT_NE(zek.result().err.find("GTD< END OF DATA EOD>\n"), std::string::npos);
+    } else {
+        EXPECT_TRUE(startsWith(program, got)) << "the pieces are no prefix of the program";
+    }
+    EXPECT_EQ(countOf(zek.result().err, "BAD DATA RTY>file SEND.NC\n"), size_t(noise.injected()));
+    EXPECT_EQ(countOf(zek.result().err, "DATA RE-SEND DAT>file SEND.NC\n"), size_t(linesDamaged));
+    printFigures("client send (-g)", noise, records, completed);
+    std::cout << "[ figures  ] client send (-g): " << linesDamaged << " DAT records asked for again\n";
+}
+
+TEST(NoisyLine, ServerReceiveRetriesUntilTheFileIsWhole)
+{
+    std::mt19937 random(31337);
+    std::bernoulli_distribution damageNow(damageRate);
+    const std::string program = generatedProgram(120 * stressScale(), random);
+    const std::vector<std::string> pieces = piecesOf(program, receivePieceBytes);
+    TempDir dir;
+    PtyPair pty;
+    ZekProcess zek({serialChannelOption(pty), "-b0", "-S"}, dir.path());
+    RecordPeer peer(pty.masterFd());
+    ASSERT_TRUE(zek.waitForErr("** PROT(A) SERVER MODE ** ", 10000));
+    // The idle server reopens the line now and then; an announcement that
+    // falls into a reopening is lost and sent again.
+    PeerRecord answer;
+    for (int attempt = 0; attempt < 8 && answer.letters != "GTD"; ++attempt) {
+        peer.send("RTD", "O200");
+        answer = peer.readUntilType("GTD", 2500);
+    }
+    ASSERT_EQ(answer.letters, "GTD");
+
+    NoiseFigures noise;
+    int repeats = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::string record = wireRecord("DAT", isoParity(pieces[i]));
+        bool damage = damageNow(random);
+        peer.sendRaw(damage ? damaged(record, random, noise) : record);
+        for (answer = peer.read(answerWaitMs); answer.letters == "RTY"; answer = peer.read(answerWaitMs)) {
+            usleep(serverRepeatDelayUs);
+            damage = damageNow(random);
+            peer.sendRaw(damage ? damaged(record, random, noise) : record);
+            ++repeats;
+        }
+        ASSERT_EQ(answer.letters, "GTD") << "piece " << i;
+        ASSERT_FALSE(damage) << "a damaged record was taken, piece " << i;
+    }
+    peer.send("EOD");
+    EXPECT_EQ(peer.readUntilType("SET", answerWaitMs).letters, "SET");
+    ASSERT_TRUE(zek.waitForErr("RECV(A) END O200 ", 5000));
+
+    EXPECT_TRUE(dir.read("O200") == storedText(program)) << "the stored file differs from the program";
+    EXPECT_GE(countOf(zek.result().err, "READ RETRY "), size_t(noise.injected()));
+    printFigures("server receive (-S, RTD)", noise, int(pieces.size()), true);
+    std::cout << "[ figures  ] server receive (-S, RTD): " << repeats << " records sent again\n";
+}
