@@ -9,3 +9,6 @@ scripts/build.sh
 cmake -S . -B build-asan -DZEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan -j"$(nproc)"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j6)
+
+# Every parser fuzzed for a few seconds each; scripts/stress-long.sh runs them long.
+scripts/fuzz.sh short
