@@ -30,37 +30,30 @@ Reception receiveTape(const std::vector<std::string>& options, const std::string
     EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(pty.masterFd(), tape);
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
-    return {zek.result(), dir.read("IN.NC"), dir.read("ZEKLOG.TXT")};
+    return {zek.result(), dir.read("IN.NC"), dir.readLog()};
 }
 
-TEST(ProtocolBReceive, IsoTapeIsStoredWithItsFourLines)
-{
-    Reception got = receiveTape({}, "\xA5\xCF\xB1\x0A\xA5");
-
-    EXPECT_EQ(got.run.exitStatus, 0);
-    EXPECT_EQ(got.file, "%O1\r\n%");
-    for (const std::string& console : {got.run.err, got.log})
-        EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n",
-                                            "ISO CODE DEFINE \n", "\nSTOP CODE DEFINE\n",
-                                            "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
-            << console;
-}
-
-TEST(ProtocolBReceive, StartCodeDecidesTheTapeCode)
+TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
 {
     struct Case {
         std::string tape;
-        std::string line;
+        std::string codeLine;
     };
     const Case cases[] = {
-        {eiaTape("%O12\nG1X3.\n%"), "EIA CODE DEFINE \n"},
-        {"%O12\nG1X3.\n%", "ASCII CODE DEFINE \n"},
+        {"\xA5\xCF\xB1\x0A\xA5", "ISO CODE DEFINE \n"},
+        {eiaTape("%O1\n%"), "EIA CODE DEFINE \n"},
+        {"%O1\n%", "ASCII CODE DEFINE \n"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.codeLine);
         Reception got = receiveTape({}, c.tape);
-        EXPECT_EQ(got.file, "%O12\r\nG1X3.\r\n%");
-        EXPECT_NE(got.run.err.find(c.line), std::string::npos) << got.run.err;
+        EXPECT_EQ(got.run.exitStatus, 0);
+        EXPECT_EQ(got.file, "%O1\r\n%");
+        for (const std::string& console : {got.run.err, got.log})
+            EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
+                                                "\nSTOP CODE DEFINE\n",
+                                                "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
+                << console;
     }
 }
 
@@ -192,6 +185,9 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
     EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
 
     // A full disk shows only when the buffered bytes are written at the close.
+    if (runningWindowsBuild())
+        GTEST_SKIP() << "Windows has no always-full device like /dev/full; the open error "
+                        "above is checked";
     TcpListener listener;
     ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "/dev/full"},
                    dir.path());

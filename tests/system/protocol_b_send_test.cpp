@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <unistd.h>
-
 #include "protocol_b_tape.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
@@ -78,7 +75,7 @@ TEST(ProtocolBSend, FileNameLengthIsCheckedAtItsLimit)
     EXPECT_EQ(refused.err.find("SEND(B)"), std::string::npos);
     EXPECT_NE(refused.err.find("END OF ZEK"), std::string::npos);
     EXPECT_EQ(dir.read("out.nc"), "");
-    EXPECT_NE(dir.read("ZEKLOG.TXT").find("FILE NAME TOO LONG"), std::string::npos);
+    EXPECT_NE(dir.readLog().find("FILE NAME TOO LONG"), std::string::npos);
 }
 
 TEST(ProtocolBSend, TapeFeedFramesTheProgramInTheTapeCode)
@@ -106,22 +103,6 @@ TEST(ProtocolBSend, TapeFeedWithMissingFileEndsAfterTheErrorTape)
     EXPECT_NE(run.err.find("END OF ZEK"), std::string::npos);
 }
 
-// Whatever has arrived on the master within waitMs.
-std::string readAvailable(int fd, int waitMs)
-{
-    std::string bytes;
-    pollfd ready{fd, POLLIN, 0};
-    while (poll(&ready, 1, waitMs) > 0) {
-        char buffer[4096];
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        bytes.append(buffer, size_t(n));
-        waitMs = 0;
-    }
-    return bytes;
-}
-
 TEST(ProtocolBSend, SoftFlowHoldsForTheFirstDc1AndFollowsDc3)
 {
     std::string programs = sharedProgramsDir();
@@ -135,7 +116,7 @@ TEST(ProtocolBSend, SoftFlowHoldsForTheFirstDc1AndFollowsDc3)
     const int controller = pty.masterFd();
     ZekProcess zek({serialChannelOption(pty), "-d", "-n", "HEATSINK.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("NO_SUB MODE START", 10000)) << zek.result().err;
-    EXPECT_EQ(readAvailable(controller, 500), "") << "sent before the controller's DC1";
+    EXPECT_EQ(readUntilQuiet(controller, 500, 500), "") << "sent before the controller's DC1";
 
     std::string received;
     int holds = 0;
@@ -144,11 +125,11 @@ TEST(ProtocolBSend, SoftFlowHoldsForTheFirstDc1AndFollowsDc3)
     while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
         // A feed byte answers the sender's break watch at once, keeping the run quick.
         writeAll(controller, std::string(1, '\0'));
-        received += readAvailable(controller, 20);
+        received += readUntilQuiet(controller, 20, 100);
         if (received.size() >= size_t(holds + 1) * 6000 && holds < 3) {
             writeAll(controller, "\x13");
             received += readUntilQuiet(controller, 300, 5000);
-            EXPECT_EQ(readAvailable(controller, 400), "") << "sent while held by DC3";
+            EXPECT_EQ(readUntilQuiet(controller, 400, 400), "") << "sent while held by DC3";
             writeAll(controller, "\x11");
             ++holds;
         }

@@ -10,11 +10,12 @@
 #include <string>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/link_open.h"
-#include "link_background.h"
+#include "in_process_link.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -45,12 +46,6 @@ protected:
         runSettings = RunSettings{};
         runSettings.baudRate = 9600;
         useChannel(pty.slavePath());
-    }
-
-    static void useChannel(const std::string& name)
-    {
-        size_t length = name.copy(runSettings.channelName, maxChannelName);
-        runSettings.channelName[length] = '\0';
     }
 
     void TearDown() override { releaseLink(); }
@@ -90,20 +85,31 @@ protected:
     std::string openErr;
 };
 
-TEST_F(SerialLink, SendingPortWaitsForFirstDc1ThenFollowsDc3AndDc1)
+struct FlowCase {
+    int32_t mode;
+    std::string stopCode;
+    bool waitsForFirstDc1;
+};
+
+class SerialLinkFlow : public SerialLink, public ::testing::WithParamInterface<FlowCase> {};
+
+TEST_P(SerialLinkFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
 {
-    openPort(FlowDc3, 1);
+    const FlowCase& flow = GetParam();
+    openPort(flow.mode, 1);
     {
         BackgroundWrite write("N1\n", pty.masterFd());
-        EXPECT_EQ(fromPort(), "");
-        toPort(dc1);
+        if (flow.waitsForFirstDc1) {
+            EXPECT_EQ(fromPort(), "") << "sent before the first DC1";
+            toPort(dc1);
+        }
         EXPECT_EQ(fromPort(3), "N1\n");
         ASSERT_TRUE(write.finished(arriveMs));
         EXPECT_EQ(write.result(), 0);
     }
-    // Z waiting unread shows that the DC3 before it has come; nobody reads
-    // it, so only the driver can stop the next write.
-    toPort(dc3 + "Z");
+    // Z waiting unread shows that the stop code before it has come; nobody
+    // reads it, so only the driver can stop the next write.
+    toPort(flow.stopCode + "Z");
     ASSERT_TRUE(portHasInput());
     {
         BackgroundWrite write("N2\n", pty.masterFd());
@@ -118,31 +124,9 @@ TEST_F(SerialLink, SendingPortWaitsForFirstDc1ThenFollowsDc3AndDc1)
     EXPECT_EQ(readByte(0), noByte);
 }
 
-class SerialLinkNcFlow : public SerialLink, public ::testing::WithParamInterface<int32_t> {};
-
-TEST_P(SerialLinkNcFlow, NcDc3StopsOutputAndDc1ResumesIt)
-{
-    openPort(GetParam(), 1);
-    if (GetParam() == FlowNcDc3)
-        toPort(dc1);   // mode 3 starts without it
-    {
-        BackgroundWrite write("A", pty.masterFd());
-        EXPECT_EQ(fromPort(1), "A");
-    }
-    toPort(ncDc3 + "Z");
-    ASSERT_TRUE(portHasInput());
-    {
-        BackgroundWrite write("B", pty.masterFd());
-        EXPECT_EQ(fromPort(), "");
-        toPort(dc1);
-        EXPECT_EQ(fromPort(1), "B");
-        ASSERT_TRUE(write.finished(arriveMs));
-        EXPECT_EQ(write.result(), 0);
-    }
-    EXPECT_EQ(readByte(arriveMs), 'Z');
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkNcFlow, ::testing::Values(FlowNcDc3, FlowNcNoWait));
+INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkFlow,
+                         ::testing::Values(FlowCase{FlowDc3, dc3, true}, FlowCase{FlowNcDc3, ncDc3, true},
+                                           FlowCase{FlowNcNoWait, ncDc3, false}));
 
 TEST_F(SerialLink, BytesFromTheControllerWhileHeldAreKeptInOrder)
 {
@@ -161,37 +145,24 @@ TEST_F(SerialLink, BytesFromTheControllerWhileHeldAreKeptInOrder)
     EXPECT_EQ(read, "abcde");
 }
 
-TEST_F(SerialLink, ReceivingPortInvitesWithOneDc1OnlyUnderSoftwareFlow)
+// A pseudo-terminal never sends the throttle codes itself, so the device's
+// settings are the evidence that the driver would. Opening anew, as after an
+// EIA tape is recognised, takes the stop code of the new mode.
+TEST_F(SerialLink, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
 {
-    for (int32_t mode : {FlowDc3, FlowNcDc3, FlowNcNoWait}) {
+    for (const auto& [mode, stopCode] : {std::pair<int32_t, int>{FlowDc3, 0x13}, {FlowNcDc3, 0x93}, {FlowNcNoWait, 0x93}}) {
+        SCOPED_TRACE(mode);
         openPort(mode, 0);
-        EXPECT_EQ(fromPort(), dc1) << "flow mode " << mode;
+        termios settings = deviceSettings();
+        EXPECT_TRUE(settings.c_iflag & IXOFF);
+        EXPECT_FALSE(settings.c_iflag & IXON);
+        EXPECT_EQ(settings.c_cc[VSTOP], stopCode);
+        EXPECT_EQ(settings.c_cc[VSTART], 0x11);
+        EXPECT_EQ(fromPort(), dc1);
     }
     openPort(FlowHardware, 0);
-    EXPECT_EQ(fromPort(), "");
-}
-
-// A pseudo-terminal never sends the throttle codes itself, so the device's
-// settings are the evidence that the driver would.
-TEST_F(SerialLink, ReceivingPortThrottlesWithTheDc3OfItsMode)
-{
-    openPort(FlowDc3, 0);
-    termios settings = deviceSettings();
-    EXPECT_TRUE(settings.c_iflag & IXOFF);
-    EXPECT_FALSE(settings.c_iflag & IXON);
-    EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
-    EXPECT_EQ(settings.c_cc[VSTART], 0x11);
-    EXPECT_EQ(fromPort(), dc1);
-
-    // Opening anew, as after an EIA tape is recognised, takes the NC DC3.
-    openPort(FlowNcDc3, 0);
-    settings = deviceSettings();
-    EXPECT_TRUE(settings.c_iflag & IXOFF);
-    EXPECT_EQ(settings.c_cc[VSTOP], 0x93);
-    EXPECT_EQ(fromPort(), dc1);
-
-    openPort(FlowHardware, 0);
     EXPECT_FALSE(deviceSettings().c_iflag & (IXOFF | IXON));
+    EXPECT_EQ(fromPort(), "");
 }
 
 TEST_F(SerialLink, BreakCodeWhilePunchingOutStopsTheSend)
@@ -286,6 +257,10 @@ TEST(SerialLinkRun, PortThatCannotBeOpenedEndsTheRunAtStartUp)
 
 TEST(SerialLinkRun, SecondZekOnABusyPortIsRefused)
 {
+    if (runningWindowsBuild())
+        GTEST_SKIP() << "Wine opens a COM port a second time although the first open shares it "
+                        "with no one (Windows refuses it with ERROR_ACCESS_DENIED); the refused "
+                        "open is checked by PortThatCannotBeOpenedEndsTheRunAtStartUp";
     TempDir dir;
     dir.write("PROG.NC", "%\nO0001\nM30\n%\n");
     PtyPair pty;
@@ -298,8 +273,8 @@ TEST(SerialLinkRun, SecondZekOnABusyPortIsRefused)
     first.wait();
     EXPECT_TRUE(std::regex_search(first.result().out, std::regex("TTY OPEN \\S+ 4800 bps W 0\n")))
         << first.result().out;
-    EXPECT_TRUE(std::regex_search(dir.read("ZEKLOG.TXT"), std::regex("ZEK95706 4800bps  M=1 \\S+ INIT.\n")))
-        << dir.read("ZEKLOG.TXT");
+    EXPECT_TRUE(std::regex_search(dir.readLog(), std::regex("ZEK95706 4800bps  M=1 \\S+ INIT.\n")))
+        << dir.readLog();
 }
 
 }  // namespace

@@ -16,33 +16,19 @@
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/link_open.h"
-#include "link_background.h"
+#include "in_process_link.h"
+#include "console_text.h"
 #include "support/controller.h"
 
 namespace {
 
 constexpr int arriveMs = 5000;
 constexpr int receiveTimeoutMs = 1000;
-const std::string timePattern = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
-
-void useChannel(const std::string& name)
-{
-    size_t length = name.copy(runSettings.channelName, maxChannelName);
-    runSettings.channelName[length] = '\0';
-}
 
 long msSince(std::chrono::steady_clock::time_point start)
 {
     return long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
                     .count());
-}
-
-int countOf(const std::string& text, const std::string& part)
-{
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
 }
 
 int listenOn(int port)
@@ -71,20 +57,17 @@ int localPortOf(int fd)
 
 // The server listens where the host name points; the tests reach it on
 // 127.0.0.1 only when that is a loopback address.
-bool hostNameIsLoopback()
-{
-    char name[256] = {};
-    gethostname(name, sizeof name - 1);
-    hostent* host = gethostbyname(name);
-    return host && host->h_addrtype == AF_INET &&
-           static_cast<unsigned char>(host->h_addr_list[0][0]) == 127;
-}
-
 std::string localHostName()
 {
     char name[256] = {};
     gethostname(name, sizeof name - 1);
     return name;
+}
+
+bool hostNameIsLoopback()
+{
+    hostent* host = gethostbyname(localHostName().c_str());
+    return host && host->h_addrtype == AF_INET && static_cast<unsigned char>(host->h_addr_list[0][0]) == 127;
 }
 
 int sendToLink(const std::string& bytes)
@@ -152,8 +135,8 @@ TEST_F(TcpLink, ClientRetriesEverySecondUntilTheControllerListens)
     }
     std::string err = testing::internal::GetCapturedStderr();
     closeFd(listening);
-    EXPECT_GE(countOf(err, "zek : connect: Connection refused\nCONNECT(C) ERR.\n"), 2) << err;
-    EXPECT_LE(countOf(err, "CONNECT(C) ERR.\n"), 4) << err;
+    EXPECT_GE(countOf(err, "zek : connect: Connection refused\nCONNECT(C) ERR.\n"), 2u) << err;
+    EXPECT_LE(countOf(err, "CONNECT(C) ERR.\n"), 4u) << err;
 }
 
 TEST_F(TcpLink, ServerAcceptsOneConnectionAndListensAnewOnTheNextOpen)

@@ -20,7 +20,10 @@ namespace {
 // bytes a port would carry.
 class OutputFileLink : public testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { start(); }
+
+    // Fresh settings and an emptied out.nc.
+    void start()
     {
         runSettings = RunSettings{};
         runSettings.progressTotal = 1000;
@@ -58,58 +61,42 @@ long elapsedMs(std::chrono::steady_clock::time_point start)
 
 }  // namespace
 
-TEST_F(OutputFileLink, OpeningAnnouncesTheFileAndClearsTheSpeed)
+TEST_F(OutputFileLink, OpeningAnnouncesTheFileAndTheLinkHasNoLineNorInput)
 {
     EXPECT_EQ(openMessage, "ZEK95706 FILE " + dir.file("out.nc") + " OPEN \n");
     EXPECT_EQ(runSettings.baudRate, 0);
-}
-
-TEST_F(OutputFileLink, HasNoLineToCheckNothingQueuedAndNothingToRead)
-{
     EXPECT_EQ(checkLine(), 0);
     EXPECT_EQ(txQueueCount(), 0);
     EXPECT_EQ(readByte(10), noByte);
     drainOutput();
 }
 
-TEST_F(OutputFileLink, IsoWithCrLf)
+// Line feeds count twice in the progress whether or not a CR is added.
+TEST_F(OutputFileLink, EachCodeWithAndWithoutCrLf)
 {
-    runSettings.crlf = 1;
-    EXPECT_EQ(send("G1\n"), 0);
-    EXPECT_EQ(runSettings.progressFileBytes, 4);
-    EXPECT_EQ(sent(), bytes({0x47, 0xB1, 0xA0, 0x8D, 0x0A}));
-}
-
-TEST_F(OutputFileLink, IsoByDefaultWithoutCrLf)
-{
-    EXPECT_EQ(send("%\nO1\n"), 0);
-    EXPECT_EQ(runSettings.progressFileBytes, 7) << "line feeds count twice whether or not CR is added";
-    EXPECT_EQ(sent(), bytes({0xA5, 0x0A, 0xCF, 0xB1, 0x0A}));
-}
-
-TEST_F(OutputFileLink, EiaAddsNoCarriageReturn)
-{
-    runSettings.codeMode = Eia;
-    runSettings.crlf = 1;
-    EXPECT_EQ(send("G1\n"), 0);
-    EXPECT_EQ(runSettings.progressFileBytes, 4);
-    EXPECT_EQ(sent(), bytes({0x67, 0x01, 0x80}));
-}
-
-TEST_F(OutputFileLink, AsciiWithCrLf)
-{
-    runSettings.codeMode = Ascii;
-    runSettings.crlf = 1;
-    EXPECT_EQ(send("G1\n"), 0);
-    EXPECT_EQ(runSettings.progressFileBytes, 4);
-    EXPECT_EQ(sent(), "G1 \r\n");
-}
-
-TEST_F(OutputFileLink, ExplicitIsoSendsLikeTheDefault)
-{
-    runSettings.codeMode = Iso;
-    EXPECT_EQ(send("N"), 0);
-    EXPECT_EQ(sent(), bytes({0x4E}));
+    struct Case {
+        int16_t codeMode;
+        int16_t crlf;
+        std::string text;
+        int32_t counted;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {IsoDefault, 1, "G1\n", 4, bytes({0x47, 0xB1, 0xA0, 0x8D, 0x0A})},
+        {IsoDefault, 0, "%\nO1\n", 7, bytes({0xA5, 0x0A, 0xCF, 0xB1, 0x0A})},
+        {Iso, 0, "N", 1, bytes({0x4E})},
+        {Eia, 1, "G1\n", 4, bytes({0x67, 0x01, 0x80})},
+        {Ascii, 1, "G1\n", 4, "G1 \r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + " in code " + std::to_string(c.codeMode));
+        start();
+        runSettings.codeMode = c.codeMode;
+        runSettings.crlf = c.crlf;
+        EXPECT_EQ(send(c.text), 0);
+        EXPECT_EQ(runSettings.progressFileBytes, c.counted);
+        EXPECT_EQ(sent(), c.bytes);
+    }
 }
 
 TEST_F(OutputFileLink, MonitorEchoesTheSourceText)

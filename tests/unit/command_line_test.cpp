@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,51 @@
 #include "app/run_settings.h"
 
 namespace {
+
+using Outcome = CommandLineOutcome;
+
+// The settings by short names, so that a table row can list what it expects.
+std::string setting(const std::string& name)
+{
+    const RunSettings& s = runSettings;
+    std::string names;
+    for (int i = 0; i < s.fileCount; ++i)
+        names += (i ? " " : "") + std::string(s.fileNames[i]);
+    const std::map<std::string, std::string> values = {
+        {"wait", std::to_string(s.startWait)},        {"baud", std::to_string(s.baudRate)},
+        {"flow", std::to_string(s.flowMode)},         {"comment", std::to_string(s.commentMode)},
+        {"block", std::to_string(s.dataBlockSize)},   {"sub", std::to_string(s.subProgramCall)},
+        {"append", std::to_string(s.logAppend)},      {"recv", std::to_string(s.receiveMode)},
+        {"files", std::to_string(s.fileCount)},       {"lLabel", std::to_string(s.lLabelMode)},
+        {"feed", std::to_string(s.tapeFeed)},         {"skipL", std::to_string(s.skipLLines)},
+        {"code", std::to_string(s.codeMode)},         {"crlf", std::to_string(s.crlf)},
+        {"monitor", std::to_string(s.monitor)},       {"noStop", std::to_string(s.noStopCode)},
+        {"serverA", std::to_string(s.serverA)},       {"serverB", std::to_string(s.serverB)},
+        {"protA", std::to_string(s.protocolA)},       {"fanuc", std::to_string(s.fanucMode)},
+        {"charWait", std::to_string(s.charWait)},     {"upper", std::to_string(s.charWaitUpper)},
+        {"waitMs", std::to_string(s.charWaitMs)},     {"chan", s.channelName},
+        {"exec", s.execCommand},                      {"names", names},
+    };
+    auto found = values.find(name);
+    return found == values.end() ? "(no setting " + name + ")" : found->second;
+}
+
+// Checks "name=value, name=value": the settings that the row is about.
+void expectSettings(const std::string& expected)
+{
+    std::istringstream pairs(expected);
+    for (std::string pair; std::getline(pairs, pair, ',');) {
+        pair.erase(0, pair.find_first_not_of(' '));
+        size_t equals = pair.find('=');
+        EXPECT_EQ(setting(pair.substr(0, equals)), pair.substr(equals + 1)) << pair;
+    }
+}
+
+struct Row {
+    std::vector<std::string> args;
+    Outcome outcome;
+    std::string settings;
+};
 
 class CommandLine : public testing::Test {
 protected:
@@ -28,17 +75,29 @@ protected:
         return pointers_.data();
     }
 
-    CommandLineOutcome read(const std::vector<std::string>& arguments)
+    Outcome read(const std::vector<std::string>& arguments)
     {
-        char** args = argv(arguments);
-        return readCommandLine(int(arguments.size()) + 1, args);
+        return readCommandLine(int(arguments.size()) + 1, argv(arguments));
     }
 
     int32_t logAppendAfter(const std::vector<std::string>& arguments)
     {
-        char** args = argv(arguments);
-        applyLogOption(int(arguments.size()) + 1, args);
+        runSettings = RunSettings{};
+        applyLogOption(int(arguments.size()) + 1, argv(arguments));
         return runSettings.logAppend;
+    }
+
+    void expectRows(const std::vector<Row>& rows)
+    {
+        for (const Row& row : rows) {
+            std::string line;
+            for (const std::string& arg : row.args)
+                line += " " + arg.substr(0, 40);
+            SCOPED_TRACE("zek" + line);
+            runSettings = RunSettings{};
+            EXPECT_EQ(read(row.args), row.outcome);
+            expectSettings(row.settings);
+        }
     }
 
 private:
@@ -46,349 +105,120 @@ private:
     std::vector<char*> pointers_;
 };
 
-TEST_F(CommandLine, OneFileNameKeepsEveryDefault)
+}  // namespace
+
+TEST_F(CommandLine, OptionsLeaveTheirSettings)
 {
-    ASSERT_EQ(read({"MAIN.NC"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "1");
-    EXPECT_EQ(runSettings.baudRate, 4800);
-    EXPECT_EQ(runSettings.flowMode, FlowHardware);
-    EXPECT_EQ(runSettings.codeMode, 0);
-    EXPECT_EQ(runSettings.startWait, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferSend);
-    EXPECT_EQ(runSettings.subProgramCall, 1);
-    EXPECT_EQ(runSettings.commentMode, 1);
-    EXPECT_EQ(runSettings.logAppend, 1);
-    EXPECT_EQ(runSettings.fileCount, 1);
-    EXPECT_STREQ(runSettings.fileNames[0], "MAIN.NC");
-    EXPECT_EQ(runSettings.fileNames[1], nullptr);
-}
-
-TEST_F(CommandLine, FileNamesStayInOrderAndMinusAloneIsPassedOver)
-{
-    ASSERT_EQ(read({"A.NC", "-", "B.NC", "C.NC"}), CommandLineOutcome::Accepted);
-    ASSERT_EQ(runSettings.fileCount, 3);
-    EXPECT_STREQ(runSettings.fileNames[0], "A.NC");
-    EXPECT_STREQ(runSettings.fileNames[1], "B.NC");
-    EXPECT_STREQ(runSettings.fileNames[2], "C.NC");
-    EXPECT_EQ(runSettings.fileNames[3], nullptr);
-}
-
-TEST_F(CommandLine, NumberEndsAtItsLastDigitAndTheLettersGoOn)
-{
-    ASSERT_EQ(read({"-b9600rp"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, 9600);
-    EXPECT_EQ(runSettings.receiveMode, TransferReceive);
-    EXPECT_EQ(runSettings.startWait, 0);
-    EXPECT_EQ(runSettings.protocolA, 0);
-    EXPECT_EQ(runSettings.noStopCode, 1);
-}
-
-TEST_F(CommandLine, NumberIsReadFromItsOwnArgumentOnly)
-{
-    ASSERT_EQ(read({"-b", "9600"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, 0);
-    ASSERT_EQ(runSettings.fileCount, 1);
-    EXPECT_STREQ(runSettings.fileNames[0], "9600");
-}
-
-TEST_F(CommandLine, NumberConversionAcceptsBlanksAndSigns)
-{
-    ASSERT_EQ(read({"-b 1200"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, 1200);
-    ASSERT_EQ(read({"-b+5o"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, 5);
-    EXPECT_EQ(runSettings.monitor, 1);
-    ASSERT_EQ(read({"-b-1"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, -1);
-    ASSERT_EQ(read({"-b99999999999"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, -1);
-}
-
-TEST_F(CommandLine, NumberWithoutDigitsIsZeroAndLeavesTheNextLetter)
-{
-    ASSERT_EQ(read({"-bo"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.baudRate, 0);
-    EXPECT_EQ(runSettings.monitor, 1);
-    // The sign alone converts nothing, so it is read as a letter.
-    EXPECT_EQ(read({"-b+"}), CommandLineOutcome::JapaneseUsage);
-}
-
-TEST_F(CommandLine, CommentModeIsKeptInSixteenBits)
-{
-    ASSERT_EQ(read({"-k70000"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.commentMode, 70000 - 65536);
-    ASSERT_EQ(read({"-k0"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.commentMode, 0);
-}
-
-TEST_F(CommandLine, CharacterAndBlockWaits)
-{
-    ASSERT_EQ(read({"-w25"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.charWait, 1);
-    EXPECT_EQ(runSettings.charWaitUpper, 0);
-    EXPECT_EQ(runSettings.charWaitMs, 25);
-    ASSERT_EQ(read({"-W40"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.charWaitUpper, 1);
-    EXPECT_EQ(runSettings.charWaitMs, 40);
-    ASSERT_EQ(read({"-W40", "-w"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.charWaitUpper, 0);
-    EXPECT_EQ(runSettings.charWaitMs, 0);
-}
-
-TEST_F(CommandLine, NumericChannelIsWrittenInDecimal)
-{
-    ASSERT_EQ(read({"-c2"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "2");
-    ASSERT_EQ(read({"-c007o"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "7");
-    EXPECT_EQ(runSettings.monitor, 1);
-}
-
-TEST_F(CommandLine, ChannelWithoutDigitsIsZeroAndTheLetterIsAnOption)
-{
-    ASSERT_EQ(read({"-cr"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "0");
-    EXPECT_EQ(runSettings.receiveMode, TransferReceive);
-}
-
-TEST_F(CommandLine, OutputFileChannelTakesTheRestOfItsArgumentOnly)
-{
-    ASSERT_EQ(read({"-c\\out.nc", "-o"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "\\out.nc");
-    EXPECT_EQ(runSettings.monitor, 1);
-    ASSERT_EQ(read({"-cdir\\out.nc"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "dir\\out.nc");
-}
-
-TEST_F(CommandLine, HostChannelTakesTheRestOfItsArgument)
-{
-    ASSERT_EQ(read({"-cPC1:8000x"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "PC1:8000x");
-    EXPECT_STREQ(runSettings.execCommand, "");
-}
-
-TEST_F(CommandLine, DevicePathChannelTakesTheRestOfItsArgument)
-{
-    ASSERT_EQ(read({"-c/dev/ttyUSB0", "-d"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.channelName, "/dev/ttyUSB0");
-    EXPECT_EQ(runSettings.flowMode, FlowDc3);
-    EXPECT_EQ(runSettings.codeMode, 0);
-}
-
-TEST_F(CommandLine, ExecCommandTakesTheRestOfItsArgument)
-{
-    ASSERT_EQ(read({"-xcopy a b -l", "-o"}), CommandLineOutcome::Accepted);
-    EXPECT_STREQ(runSettings.execCommand, "copy a b -l");
-    EXPECT_EQ(runSettings.logAppend, 1);
-    EXPECT_EQ(runSettings.monitor, 1);
-}
-
-TEST_F(CommandLine, CaseMattersOnlyWhereItSelectsAnotherOption)
-{
-    ASSERT_EQ(read({"-A"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.codeMode, 1);
-    ASSERT_EQ(read({"-I", "-B2400", "-L", "-N", "-O", "-P", "-T", "-K3", "-C3"}),
-              CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.codeMode, 2);
-    EXPECT_EQ(runSettings.baudRate, 2400);
-    EXPECT_EQ(runSettings.logAppend, 0);
-    EXPECT_EQ(runSettings.subProgramCall, 0);
-    EXPECT_EQ(runSettings.monitor, 1);
-    EXPECT_EQ(runSettings.noStopCode, 1);
-    EXPECT_EQ(runSettings.tapeFeed, 1);
-    EXPECT_EQ(runSettings.commentMode, 3);
-    EXPECT_STREQ(runSettings.channelName, "3");
-    ASSERT_EQ(read({"-E", "-Q"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.codeMode, 3);
-    EXPECT_EQ(runSettings.flowMode, FlowNcNoWait);
-}
-
-TEST_F(CommandLine, UpperAndLowerCaseLettersWithTheirOwnOptions)
-{
-    ASSERT_EQ(read({"-D"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowNcDc3);
-    ASSERT_EQ(read({"-d"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowDc3);
-
-    ASSERT_EQ(read({"-f"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.crlf, 1);
-    EXPECT_EQ(runSettings.fanucMode, 0);
-    ASSERT_EQ(read({"-F"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.fanucMode, 1);
-
-    ASSERT_EQ(read({"-m"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.lLabelMode, 1);
-    EXPECT_EQ(runSettings.skipLLines, 0);
-    ASSERT_EQ(read({"-M"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.skipLLines, 1);
-}
-
-TEST_F(CommandLine, ProtocolAOptions)
-{
-    ASSERT_EQ(read({"-G"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.protocolA, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferSend);
-    EXPECT_EQ(runSettings.startWait, 0);
-    EXPECT_EQ(runSettings.dataBlockSize, 4000);
-    ASSERT_EQ(read({"-g"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.dataBlockSize, 1000);
-
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-RF"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.protocolA, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferReceive);
-    EXPECT_EQ(runSettings.startWait, 0);
-    EXPECT_EQ(runSettings.fanucMode, 1);
-}
-
-TEST_F(CommandLine, ServerOptions)
-{
-    ASSERT_EQ(read({"-d", "-s"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowHardware);
-    EXPECT_EQ(runSettings.serverB, 1);
-    EXPECT_EQ(runSettings.startWait, 0);
-    EXPECT_EQ(runSettings.receiveMode, TransferServe);
-
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-D", "-S"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowHardware);
-    EXPECT_EQ(runSettings.serverA, 1);
-    EXPECT_EQ(runSettings.startWait, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferServe);
-}
-
-TEST_F(CommandLine, SoftFlowOnlyBeforeAServerOrProtocolAOption)
-{
-    struct Case {
-        std::vector<std::string> arguments;
-        int32_t flowMode;
+    const Outcome ok = Outcome::Accepted;
+    const std::vector<Row> rows = {
+        {{"MAIN.NC"}, ok, "chan=1, baud=4800, flow=0, code=0, wait=1, recv=0, sub=1, comment=1, append=1, names=MAIN.NC"},
+        {{"A.NC", "-", "B.NC", "C.NC"}, ok, "files=3, names=A.NC B.NC C.NC"},
+        // A number ends at its last digit, the letters after it go on, and it
+        // is read from its own argument only.
+        {{"-b9600rp"}, ok, "baud=9600, recv=1, wait=0, protA=0, noStop=1"},
+        {{"-b", "9600"}, ok, "baud=0, names=9600"},
+        {{"-b 1200"}, ok, "baud=1200"},
+        {{"-b+5o"}, ok, "baud=5, monitor=1"},
+        {{"-b-1"}, ok, "baud=-1"},
+        {{"-b99999999999"}, ok, "baud=-1"},
+        {{"-bo"}, ok, "baud=0, monitor=1"},
+        {{"-b+"}, Outcome::JapaneseUsage, ""},   // the sign alone converts nothing: read as a letter
+        {{"-k70000"}, ok, "comment=4464"},       // kept in sixteen bits
+        {{"-k0"}, ok, "comment=0"},
+        {{"-w25"}, ok, "charWait=1, upper=0, waitMs=25"},
+        {{"-W40"}, ok, "upper=1, waitMs=40"},
+        {{"-W40", "-w"}, ok, "upper=0, waitMs=0"},
+        // Channels: a number is written in decimal; text takes the rest of its argument.
+        {{"-c2"}, ok, "chan=2"},
+        {{"-c007o"}, ok, "chan=7, monitor=1"},
+        {{"-cr"}, ok, "chan=0, recv=1"},
+        {{"-c\\out.nc", "-o"}, ok, "chan=\\out.nc, monitor=1"},
+        {{"-cdir\\out.nc"}, ok, "chan=dir\\out.nc"},
+        {{"-cPC1:8000x"}, ok, "chan=PC1:8000x, exec="},
+        {{"-c/dev/ttyUSB0", "-d"}, ok, "chan=/dev/ttyUSB0, flow=1, code=0"},
+        {{"-xcopy a b -l", "-o"}, ok, "exec=copy a b -l, append=1, monitor=1"},
+        // Case matters only where it selects another option.
+        {{"-A"}, ok, "code=1"},
+        {{"-I", "-B2400", "-L", "-N", "-O", "-P", "-T", "-K3", "-C3"}, ok,
+         "code=2, baud=2400, append=0, sub=0, monitor=1, noStop=1, feed=1, comment=3, chan=3"},
+        {{"-E", "-Q"}, ok, "code=3, flow=3"},
+        {{"-D"}, ok, "flow=2"},
+        {{"-d"}, ok, "flow=1"},
+        {{"-f"}, ok, "crlf=1, fanuc=0"},
+        {{"-F"}, ok, "fanuc=1"},
+        {{"-m"}, ok, "lLabel=1, skipL=0"},
+        {{"-M"}, ok, "skipL=1"},
+        {{"-G"}, ok, "protA=1, recv=0, wait=0, block=4000"},
+        {{"-g"}, ok, "block=1000"},
+        {{"-RF"}, ok, "protA=1, recv=1, wait=0, fanuc=1"},
+        {{"-d", "-s"}, ok, "flow=0, serverB=1, wait=0, recv=99"},
+        {{"-D", "-S"}, ok, "flow=0, serverA=1, wait=1, recv=99"},
+        // Soft flow only before a server or Protocol A option; EIA takes the NC stop code.
+        {{"-s", "-d"}, ok, "flow=0"},
+        {{"-S", "-D"}, ok, "flow=0"},
+        {{"-g", "-D"}, ok, "flow=0"},
+        {{"-R", "-d"}, ok, "flow=0"},
+        {{"-D", "-g"}, ok, "flow=2"},
+        {{"-s", "-q"}, ok, "flow=3"},
+        {{"-r", "-d"}, ok, "flow=1"},
+        {{"-e", "-d"}, ok, "flow=2"},
+        {{"-d", "-e"}, ok, "flow=2"},
+        {{"-eq"}, ok, "flow=3"},
+        {{"-d", "-a"}, ok, "flow=1"},
+        // The last option that sets the direction wins.
+        {{"-S", "-g"}, ok, "protA=1, serverA=1, recv=0"},
+        {{"-g", "-S"}, ok, "protA=1, recv=99"},
+        {{"-s", "-g"}, ok, "serverB=1, recv=0"},
     };
-    const Case cases[] = {
-        {{"-s", "-d"}, FlowHardware}, {{"-S", "-D"}, FlowHardware}, {{"-g", "-D"}, FlowHardware},
-        {{"-R", "-d"}, FlowHardware}, {{"-D", "-g"}, FlowNcDc3},    {{"-s", "-q"}, FlowNcNoWait},
-        {{"-r", "-d"}, FlowDc3},
+    expectRows(rows);
+}
+
+TEST_F(CommandLine, UsageLettersStopTheReadingWithTheOptionsBeforeThemTaken)
+{
+    std::vector<Row> rows = {
+        {{}, Outcome::JapaneseUsage, ""},
+        {{"A.NC", "-b9600j", "-o"}, Outcome::JapaneseUsage, "baud=9600, files=1, monitor=0"},
+        {{"-xjob 12", "-H", "-o"}, Outcome::EnglishUsage, "exec=job 12, monitor=0"},
     };
-    for (const Case& c : cases) {
-        runSettings = RunSettings{};
-        ASSERT_EQ(read(c.arguments), CommandLineOutcome::Accepted);
-        EXPECT_EQ(runSettings.flowMode, c.flowMode) << c.arguments[0] << " " << c.arguments[1];
-    }
+    for (const char* letter : {"-j", "-u", "-v", "-1", "-y", "-Z", "-?", "- ", "-\x83"})
+        rows.push_back({{letter}, Outcome::JapaneseUsage, ""});
+    expectRows(rows);
 }
 
-TEST_F(CommandLine, SoftFlowWithEiaUsesTheNcStopCode)
-{
-    ASSERT_EQ(read({"-e", "-d"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowNcDc3);
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-d", "-e"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowNcDc3);
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-eq"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowNcNoWait);
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-d", "-a"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.flowMode, FlowDc3);
-}
-
-TEST_F(CommandLine, LastOptionThatSetsTheDirectionWins)
-{
-    ASSERT_EQ(read({"-S", "-g"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.protocolA, 1);
-    EXPECT_EQ(runSettings.serverA, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferSend);
-
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-g", "-S"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.protocolA, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferServe);
-
-    runSettings = RunSettings{};
-    ASSERT_EQ(read({"-s", "-g"}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.serverB, 1);
-    EXPECT_EQ(runSettings.receiveMode, TransferSend);
-}
-
-TEST_F(CommandLine, LettersWithoutAnOptionShowTheJapaneseUsage)
-{
-    EXPECT_EQ(read({}), CommandLineOutcome::JapaneseUsage);
-    for (const char* argument : {"-j", "-u", "-v", "-1", "-y", "-Z", "-?", "- ", "-\x83"}) {
-        runSettings = RunSettings{};
-        EXPECT_EQ(read({argument}), CommandLineOutcome::JapaneseUsage) << argument;
-    }
-}
-
-TEST_F(CommandLine, OptionsBeforeAUsageLetterHaveTakenEffect)
-{
-    EXPECT_EQ(read({"A.NC", "-b9600j", "-o"}), CommandLineOutcome::JapaneseUsage);
-    EXPECT_EQ(runSettings.baudRate, 9600);
-    EXPECT_EQ(runSettings.fileCount, 1);
-    EXPECT_EQ(runSettings.monitor, 0);
-
-    runSettings = RunSettings{};
-    EXPECT_EQ(read({"-xjob 12", "-H", "-o"}), CommandLineOutcome::EnglishUsage);
-    EXPECT_STREQ(runSettings.execCommand, "job 12");
-    EXPECT_EQ(runSettings.monitor, 0);
-}
-
-TEST_F(CommandLine, LogOptionFollowsTheGrammar)
-{
-    EXPECT_EQ(logAppendAfter({"-l"}), 0);
-    runSettings = RunSettings{};
-    EXPECT_EQ(logAppendAfter({"-b9600lo"}), 0);
-    runSettings = RunSettings{};
-    EXPECT_EQ(logAppendAfter({"A.NC", "-L"}), 0);
-
-    for (std::vector<std::string> arguments : std::vector<std::vector<std::string>>{
-             {"-c\\logl.nc"}, {"-cPC1:l"}, {"-xls"}, {"l"}, {"-h", "-l"}, {"-j", "-l"}, {}}) {
-        runSettings = RunSettings{};
-        EXPECT_EQ(logAppendAfter(arguments), 1) << (arguments.empty() ? "" : arguments[0]);
-    }
-}
-
-TEST_F(CommandLine, LogOptionAloneChangesNothingElse)
-{
-    logAppendAfter({"-xrun", "-c\\out.nc", "-b9600", "-l", "A.NC"});
-    EXPECT_EQ(runSettings.logAppend, 0);
-    EXPECT_STREQ(runSettings.execCommand, "");
-    EXPECT_STREQ(runSettings.channelName, "1");
-    EXPECT_EQ(runSettings.baudRate, 4800);
-    EXPECT_EQ(runSettings.fileCount, 0);
-}
-
-TEST_F(CommandLine, FileNamesUpToTheirCapacity)
+TEST_F(CommandLine, ValuesUpToTheirCapacityAndNotBeyond)
 {
     std::vector<std::string> names;
     for (int i = 0; i < maxFileNames; ++i)
         names.push_back("F" + std::to_string(i) + ".NC");
-    ASSERT_EQ(read(names), CommandLineOutcome::Accepted);
+    const std::string channel = "\\" + std::string(maxChannelName - 1, 'n');
+    const std::string command(maxExecCommand, 'x');
+    ASSERT_EQ(read(names), Outcome::Accepted);
     EXPECT_EQ(runSettings.fileCount, maxFileNames);
     EXPECT_STREQ(runSettings.fileNames[maxFileNames - 1], names.back().c_str());
     EXPECT_EQ(runSettings.fileNames[maxFileNames], nullptr);
-
-    runSettings = RunSettings{};
     names.push_back("ONE.MORE");
-    EXPECT_EQ(read(names), CommandLineOutcome::Refused);
+    runSettings = RunSettings{};
+    EXPECT_EQ(read(names), Outcome::Refused);
     EXPECT_EQ(runSettings.fileCount, maxFileNames);
     EXPECT_EQ(runSettings.fileNames[maxFileNames], nullptr);
+
+    expectRows({
+        {{"-c" + channel}, Outcome::Accepted, "chan=" + channel},
+        {{"-c" + channel + "n", "-o"}, Outcome::Refused, "chan=1, monitor=0"},
+        {{"-x" + command}, Outcome::Accepted, "exec=" + command},
+        {{"-x" + command + "y"}, Outcome::Refused, "exec="},
+    });
 }
 
-TEST_F(CommandLine, TextValuesUpToTheirCapacity)
+TEST_F(CommandLine, LogOptionFollowsTheGrammarAndChangesNothingElse)
 {
-    const std::string longest = "\\" + std::string(maxChannelName - 1, 'n');
-    ASSERT_EQ(read({"-c" + longest}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.channelName, longest);
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"-l"}, {"-b9600lo"}, {"A.NC", "-L"}})
+        EXPECT_EQ(logAppendAfter(arguments), 0) << arguments.back();
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"-c\\logl.nc"}, {"-cPC1:l"}, {"-xls"}, {"l"}, {"-h", "-l"}, {"-j", "-l"}, {}})
+        EXPECT_EQ(logAppendAfter(arguments), 1) << (arguments.empty() ? "" : arguments[0]);
 
-    runSettings = RunSettings{};
-    EXPECT_EQ(read({"-c" + longest + "n", "-o"}), CommandLineOutcome::Refused);
-    EXPECT_STREQ(runSettings.channelName, "1");
-    EXPECT_EQ(runSettings.monitor, 0);
-
-    const std::string command(maxExecCommand, 'x');
-    ASSERT_EQ(read({"-x" + command}), CommandLineOutcome::Accepted);
-    EXPECT_EQ(runSettings.execCommand, command);
-    runSettings = RunSettings{};
-    EXPECT_EQ(read({"-x" + command + "y"}), CommandLineOutcome::Refused);
-    EXPECT_STREQ(runSettings.execCommand, "");
+    logAppendAfter({"-xrun", "-c\\out.nc", "-b9600", "-l", "A.NC"});
+    expectSettings("append=0, exec=, chan=1, baud=4800, files=0");
 }
-
-}  // namespace

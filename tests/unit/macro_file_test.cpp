@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sender/macro_file.h"
@@ -116,18 +117,14 @@ TEST_F(MacroFile, RulesTakeOnlyTheFirstOccurrence)
     EXPECT_EQ(transform("Q=R\n", "G01X10."), "G01X10.");
 }
 
-TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddress)
+TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddressAndOnlyALineFeedGetsABlank)
 {
-    char line[64] = "G01F1.5X2.\n";
-    applyMacroRule(line, "F*", "F9 ignored");
-    EXPECT_STREQ(line, "G01F9X2. \n");
-}
-
-TEST_F(MacroFile, LineWithoutLineFeedGetsNoBlank)
-{
-    char line[64] = "G01X1.";
-    applyMacroRule(line, "X", "x-");
-    EXPECT_STREQ(line, "G01x-1.");
+    char word[64] = "G01F1.5X2.\n";
+    applyMacroRule(word, "F*", "F9 ignored");
+    EXPECT_STREQ(word, "G01F9X2. \n");
+    char noLineFeed[64] = "G01X1.";
+    applyMacroRule(noLineFeed, "X", "x-");
+    EXPECT_STREQ(noLineFeed, "G01x-1.");
 }
 
 TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
@@ -158,14 +155,16 @@ TEST_F(MacroFile, UnknownNamesAreRefused)
     RuleList rules;
     int count = 0;
     EXPECT_TRUE(load("AXM\n", rules, count));
-    EXPECT_FALSE(load("Axm\n", rules, count));
-    EXPECT_EQ(messages, "Cant find VELKMAC ENTRY \n");
-    EXPECT_FALSE(load("A=a-\n", rules, count));
-    EXPECT_EQ(messages, "Cant find VELKMAC ENTRY \n");
-    EXPECT_FALSE(load("@XM,@NOPE\n", rules, count));
-    EXPECT_EQ(messages, "Cant find VELKMACRO ENTRY \n");
-    EXPECT_FALSE(load("2,@XM,@xm\n", rules, count));
-    EXPECT_EQ(messages, "Cant find VELKMACRO ENTRY \n");
+    const std::pair<const char*, const char*> refusals[] = {
+        {"Axm\n", "Cant find VELKMAC ENTRY \n"},
+        {"A=a-\n", "Cant find VELKMAC ENTRY \n"},
+        {"@XM,@NOPE\n", "Cant find VELKMACRO ENTRY \n"},
+        {"2,@XM,@xm\n", "Cant find VELKMACRO ENTRY \n"},
+    };
+    for (const auto& [spec, message] : refusals) {
+        EXPECT_FALSE(load(spec, rules, count)) << spec;
+        EXPECT_EQ(messages, message) << spec;
+    }
 }
 
 TEST_F(MacroFile, WithoutTheFileEveryCallTextFails)

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -9,6 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/channel.h"
@@ -24,6 +24,17 @@ using testing::internal::GetCapturedStderr;
 namespace {
 
 const std::string timePattern = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// One send of the first file, with the tape and a console line it makes.
+struct Expansion {
+    Files files;
+    int result;
+    std::string tape;
+    std::string shown = "";                 // a regex the messages must hold
+    void (*settings)() = [] {};
+};
 
 class Sender : public testing::Test {
 protected:
@@ -57,15 +68,19 @@ protected:
         return run([&] { return plainSend(name.c_str()); });
     }
 
-    // The status lines in the order printed, without the progress marks between them.
-    std::vector<std::string> statusLines() const
+    void expectExpansions(const std::vector<Expansion>& expansions)
     {
-        static const std::regex status("\r? (FILE  |START |OPEN_ |CLOSE |_END_ |NOFILE |ERR-)[^\n]*");
-        std::vector<std::string> lines;
-        for (auto match = std::sregex_iterator(err.begin(), err.end(), status); match != std::sregex_iterator();
-             ++match)
-            lines.push_back(match->str());
-        return lines;
+        for (const Expansion& expansion : expansions) {
+            SCOPED_TRACE(expansion.files[0].second.substr(0, 60));
+            runSettings = RunSettings{};
+            runSettings.codeMode = Ascii;
+            expansion.settings();
+            for (const auto& [name, bytes] : expansion.files)
+                file(name, bytes);
+            EXPECT_EQ(expand(expansion.files[0].first), expansion.result);
+            EXPECT_EQ(tape, expansion.tape);
+            EXPECT_TRUE(std::regex_search(err, std::regex(expansion.shown))) << err;
+        }
     }
 
     SenderWorkDir work;
@@ -73,73 +88,31 @@ protected:
     std::string err;
 };
 
-void expectLines(const std::vector<std::string>& lines, const std::vector<std::string>& patterns)
-{
-    ASSERT_EQ(lines.size(), patterns.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << lines[i] << " / " << patterns[i];
-}
-
-const char* const mainWithMirroredCall = "%\nO1000\nG90G54\n(C SUB1,@XM)\nM30\n%\n";
-const char* const sub1 = "%\nO2000\nG01X10.F200\nM99\n%\n";
-
-TEST_F(Sender, WorkedExampleGoesOutInIso)
-{
-    runSettings.codeMode = IsoDefault;
-    file("MAIN.NC", mainWithMirroredCall);
-    file("SUB1", sub1);
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-
-    std::string expected = "%\n(MAIN.NC)\nO1000\nG90G54\n( SUB1-001)\nO2000\nG01X-10.F200 \nM30\n%\n";
-    std::string encoded;
-    std::string decoded;
-    for (char c : expected)
-        encoded += static_cast<char>(isoEncode(static_cast<unsigned char>(c)));
-    for (char c : tape)
-        decoded += static_cast<char>(isoDecode(static_cast<unsigned char>(c)));
-    EXPECT_EQ(tape, encoded);
-    EXPECT_EQ(decoded, expected);
-    expectLines(statusLines(), {
-                                   " FILE  MAIN.NC : 34Byte",
-                                   " START MAIN.NC " + timePattern,
-                                   " FILE  SUB1 : 26Byte",
-                                   " OPEN_ SUB1 " + timePattern,
-                                   "\r CLOSE SUB1 " + timePattern,
-                                   "\r _END_ MAIN.NC " + timePattern,
-                               });
-}
-
-struct CallExample {
-    const char* line;
-    bool isCall;
-    CallKind kind;
-    const char* name;
-};
-
 TEST(CallLines, AreRecognisedByTheirMarker)
 {
+    struct CallExample {
+        const char* line;
+        bool isCall;
+        CallKind kind;
+        const char* name;
+    };
     const CallExample examples[] = {
-        {"& SUB1\n", true, InlineCall, "SUB1"},
-        {"&,SUB1\n", true, InlineCall, "SUB1"},
-        {"&SUB1\n", true, InlineCall, "UB1"},
-        {"&& SUB2\n", true, BlockCall, "SUB2"},
-        {"&C SUB2\n", true, BlockCall, "SUB2"},
-        {"(C SUB1)\n", true, InlineCall, "SUB1"},
-        {"(C,SUB1,3)\n", true, InlineCall, "SUB1"},
-        {"(CC SUB2)\n", true, BlockCall, "SUB2"},
-        {"G01X5.(C SUB1)\n", false, InlineCall, ""},
-        {"(CUT SPEED)\n", false, InlineCall, ""},
-        {"&", true, InlineCall, ""},
-        {"&&", true, BlockCall, ""},
+        {"& SUB1\n", true, InlineCall, "SUB1"},     {"&,SUB1\n", true, InlineCall, "SUB1"},
+        {"&SUB1\n", true, InlineCall, "UB1"},       {"&& SUB2\n", true, BlockCall, "SUB2"},
+        {"&C SUB2\n", true, BlockCall, "SUB2"},     {"(C SUB1)\n", true, InlineCall, "SUB1"},
+        {"(C,SUB1,3)\n", true, InlineCall, "SUB1"}, {"(CC SUB2)\n", true, BlockCall, "SUB2"},
+        {"G01X5.(C SUB1)\n", false, InlineCall, ""}, {"(CUT SPEED)\n", false, InlineCall, ""},
+        {"&", true, InlineCall, ""},                {"&&", true, BlockCall, ""},
     };
     for (const CallExample& example : examples) {
+        SCOPED_TRACE(example.line);
         std::string line = example.line;
         CallLine call;
-        ASSERT_EQ(findCallLine(line.data(), &call), example.isCall) << example.line;
-        if (!example.isCall)
-            continue;
-        EXPECT_EQ(call.kind, example.kind) << example.line;
-        EXPECT_EQ(std::string(call.name, call.nameLength), example.name) << example.line;
+        ASSERT_EQ(findCallLine(line.data(), &call), example.isCall);
+        if (example.isCall) {
+            EXPECT_EQ(call.kind, example.kind);
+            EXPECT_EQ(std::string(call.name, call.nameLength), example.name);
+        }
     }
 }
 
@@ -156,42 +129,54 @@ TEST(CallLines, MacrosFollowTheNamesSeparator)
     EXPECT_EQ(call.macroSpec, nullptr);
 }
 
-TEST_F(Sender, RepeatCountsNumberTheHeaders)
+TEST_F(Sender, SubProgramsAreExpandedIntoOneTape)
 {
-    file("MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n");
-    file("SUB1", "%\nG01X1.\n%\n---------------\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n( SUB1-001)\nG01X1.\n( SUB1-002)\nG01X1.\n( SUB1-003)\nG01X1.\nM30\n%\n");
-}
-
-TEST_F(Sender, InlineSubProgramLosesItsEndCodes)
-{
-    file("MAIN.NC", "%\n& SUB1\n%\n---------\n");
-    file("SUB1", "%\nM02\nM30\nM99\nM300\nM2\nG68\nG68M05\n(MAIN)M30\nG01X1.\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n( SUB1-001)\nM2\nG68M05\n(MAIN)M30\nG01X1.\n%\n");
-}
-
-TEST_F(Sender, BlockCallIsAProgramOfItsOwn)
-{
-    file("MAIN.NC", "%\n&& O1234.NC\n%\n");
-    file("O1234.NC", "%\nG68\nG01X1.\nM99\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\nO234 \n(O1234.NC)\nG68\nG01X1.\nM99\n%\n");
-
-    runSettings.lLabelMode = 1;
-    file("O1234.NC", "%\nG01X1.\n(END)M99\nM30\nM99\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\nL234 \n(O1234.NC)\nG01X1.\n(END)M99\nG68\nG68\n%\n");
-}
-
-TEST_F(Sender, SkippingLLinesAppliesAfterTheCallFilters)
-{
-    runSettings.skipLLines = 1;
-    file("LID.NC", "%\nO1\nG01L2\nG01X1.\n& SUB1\n%\n");
-    file("SUB1", "%\nL5\nG65L2\nM98L3\nX1.\n%\n");
-    ASSERT_EQ(expand("LID.NC"), 0);
-    EXPECT_EQ(tape, "O1\nG01X1.\n( SUB1-001)\nG65L2\nM98L3\nX1.\n%\n");
+    const std::string longLine = "G01" + std::string(2500, '1') + "\n";
+    std::string lineEnds;
+    for (int i = 0; i < 1001; ++i)
+        lineEnds += " \r\n";
+    expectExpansions({
+        // Repeat counts number the headers.
+        {{{"MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n"}, {"SUB1", "%\nG01X1.\n%\n---------------\n"}},
+         0, "%\n( SUB1-001)\nG01X1.\n( SUB1-002)\nG01X1.\n( SUB1-003)\nG01X1.\nM30\n%\n"},
+        // An inline sub-program loses its end codes.
+        {{{"MAIN.NC", "%\n& SUB1\n%\n---------\n"},
+          {"SUB1", "%\nM02\nM30\nM99\nM300\nM2\nG68\nG68M05\n(MAIN)M30\nG01X1.\n%\n"}},
+         0, "%\n( SUB1-001)\nM2\nG68M05\n(MAIN)M30\nG01X1.\n%\n"},
+        // A block call is a program of its own.
+        {{{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG68\nG01X1.\nM99\n%\n"}},
+         0, "%\nO234 \n(O1234.NC)\nG68\nG01X1.\nM99\n%\n"},
+        {{{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG01X1.\n(END)M99\nM30\nM99\n%\n"}},
+         0, "%\nL234 \n(O1234.NC)\nG01X1.\n(END)M99\nG68\nG68\n%\n", "", [] { runSettings.lLabelMode = 1; }},
+        // Skipping L lines applies after the call filters.
+        {{{"LID.NC", "%\nO1\nG01L2\nG01X1.\n& SUB1\n%\n"}, {"SUB1", "%\nL5\nG65L2\nM98L3\nX1.\n%\n"}},
+         0, "O1\nG01X1.\n( SUB1-001)\nG65L2\nM98L3\nX1.\n%\n", "", [] { runSettings.skipLLines = 1; }},
+        // No name comment before a call; short names are padded.
+        {{{"AB", "%\n& SUB1\n%\n-------------\n"}, {"SUB1", "%\nX1.\n%\n-----------------\n"}},
+         0, "%\n( SUB1-001)\nX1.\n%\n"},
+        {{{"AB", "%\nX2.\n%\n-------------\n"}}, 0, "%\n(   AB)\nX2.\n%\n"},
+        // Only the program between the percent lines is sent.
+        {{{"MAIN.NC", "(BEFORE)\n& SUB1\n%\nX1.;Y2.;\n(A;B_C)\nG_01\n%;END\nAFTER\n"}},
+         0, "%\n(MAIN.NC)\nX1.\nY2.\n\n(A;B_C)\nG 01\n%;END\n"},
+        {{{"MAIN.NC", "%\nX1.\n(A % IN A COMMENT)\nX2.\n%\n"}}, 0, "%\n(MAIN.NC)\nX1.\n(A % IN A COMMENT)\n"},
+        // Rules apply to their own level only.
+        {{{"MAIN.NC", "%\n& SUB1,@XM\n%\n-----\n"}, {"SUB1", "%\nX1.\n(X2.)\n& SUB2\n%\n"},
+          {"SUB2", "%\nX3.\n%\n------------\n"}},
+         0, "%\n( SUB1-001)\nX-1. \n(X2.)\n( SUB2-001)\nX3.\n%\n"},
+        // Programs cut short still end the tape.
+        {{{"MAIN.NC", "%\nX1.\n& SUB1\nG01X2."}, {"SUB1", "%\nG01X1.\nG01Y2.Z3."}},
+         0, "%\n(MAIN.NC)\nX1.\n( SUB1-001)\nG01X1.\nG01Y2.Z3.\nG01X2.\n%\n", "\r _END_ MAIN.NC"},
+        {{{"MAIN.NC", "NO PERCENT LINE IN HERE\nX1.\n"}}, 0, ""},
+        // A sub-program without a percent line sends only its header.
+        {{{"MAIN.NC", "%\n& SUB1\nX2.\n%\n--------\n"}, {"SUB1", "G01X1.\nG01Y2.\nG01Z3.\n"}},
+         0, "%\n( SUB1-001)\nX2.\n%\n"},
+        // Long lines arrive in pieces, the rules applied to the first.
+        {{{"MAIN.NC", "%\n" + longLine + "& SUB1,@XM\n%\n"}, {"SUB1", "%\nX" + std::string(1500, '2') + "\n%\n"}},
+         0, "%\n(MAIN.NC)\n" + longLine + "( SUB1-001)\nX-" + std::string(1500, '2') + "\n%\n"},
+        // Many line ends fit the block sender.
+        {{{"MAIN.NC", "%\n" + std::string(1000, ';') + "\n%\n"}},
+         0, "% \r\n(MAIN.NC) \r\n" + lineEnds + "% \r\n", "", [] { runSettings.crlf = 1; }},
+    });
 }
 
 TEST_F(Sender, CommentModesChooseCommentsAndHeaders)
@@ -205,116 +190,36 @@ TEST_F(Sender, CommentModesChooseCommentsAndHeaders)
         {3, "%\n(MAIN.NC)\n( SUB1-001)\nX1.\n%\n"},
         {7, "%\n(OWN)\n(SUBOWN)\nX1.\n%\n"},
     };
-    for (const auto& mode : modes) {
-        runSettings.commentMode = mode.first;
+    for (const auto& [mode, expected] : modes) {
+        runSettings.commentMode = mode;
         ASSERT_EQ(expand("MAIN.NC"), 0);
-        EXPECT_EQ(tape, mode.second) << "mode " << mode.first;
+        EXPECT_EQ(tape, expected) << "mode " << mode;
     }
 }
 
-TEST_F(Sender, NoNameCommentBeforeACallAndShortNamesArePadded)
-{
-    file("AB", "%\n& SUB1\n%\n-------------\n");
-    file("SUB1", "%\nX1.\n%\n-----------------\n");
-    ASSERT_EQ(expand("AB"), 0);
-    EXPECT_EQ(tape, "%\n( SUB1-001)\nX1.\n%\n");
-
-    file("AB", "%\nX2.\n%\n-------------\n");
-    ASSERT_EQ(expand("AB"), 0);
-    EXPECT_EQ(tape, "%\n(   AB)\nX2.\n%\n");
-}
-
-TEST_F(Sender, OnlyTheProgramBetweenThePercentLinesIsSent)
-{
-    file("MAIN.NC", "(BEFORE)\n& SUB1\n%\nX1.;Y2.;\n(A;B_C)\nG_01\n%;END\nAFTER\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\nY2.\n\n(A;B_C)\nG 01\n%;END\n");
-
-    file("MAIN.NC", "%\nX1.\n(A % IN A COMMENT)\nX2.\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n(A % IN A COMMENT)\n");
-}
-
-TEST_F(Sender, RulesApplyToTheirOwnLevelOnly)
-{
-    file("MAIN.NC", "%\n& SUB1,@XM\n%\n-----\n");
-    file("SUB1", "%\nX1.\n(X2.)\n& SUB2\n%\n");
-    file("SUB2", "%\nX3.\n%\n------------\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n( SUB1-001)\nX-1. \n(X2.)\n( SUB2-001)\nX3.\n%\n");
-}
-
-TEST_F(Sender, ProgramsCutShortStillEndTheTape)
-{
-    file("MAIN.NC", "%\nX1.\n& SUB1\nG01X2.");
-    file("SUB1", "%\nG01X1.\nG01Y2.Z3.");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n( SUB1-001)\nG01X1.\nG01Y2.Z3.\nG01X2.\n%\n");
-    EXPECT_NE(err.find("\r _END_ MAIN.NC"), std::string::npos);
-
-    file("MAIN.NC", "NO PERCENT LINE IN HERE\nX1.\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "");
-}
-
-TEST_F(Sender, SubProgramWithoutPercentSendsOnlyItsHeader)
-{
-    file("MAIN.NC", "%\n& SUB1\nX2.\n%\n--------\n");
-    file("SUB1", "G01X1.\nG01Y2.\nG01Z3.\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n( SUB1-001)\nX2.\n%\n");
-}
-
-TEST_F(Sender, FilesAreCheckedBeforeAnythingIsSent)
-{
-    file("SHORT.NC", "%\nX1.\n%\n-------");   // 15 characters
-    EXPECT_EQ(expand("SHORT.NC"), -1);
-    EXPECT_EQ(tape, "");
-    EXPECT_NE(err.find(" NO_SIZE SHORT.NC\n"), std::string::npos);
-
-    file("HIGH.NC", "%\nX1.\n(\x80)\n%\n------");
-    EXPECT_EQ(expand("HIGH.NC"), -1);
-    EXPECT_EQ(tape, "");
-    EXPECT_NE(err.find(" ASC_ERR HIGH.NC\n"), std::string::npos);
-
-    file("LATE.NC", "%\nX1.\n---------------(\x80)\n%\n");
-    EXPECT_EQ(expand("LATE.NC"), 0);
-    EXPECT_EQ(tape, "%\n(LATE.NC)\nX1.\n---------------(\x80)\n%\n");
-}
-
-TEST_F(Sender, FailuresEndTheTapeWithAnErrorTape)
+TEST_F(Sender, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
 {
     EXPECT_EQ(expand("GONE.NC"), -1);
     EXPECT_EQ(tape, "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
-    expectLines(statusLines(), {" NOFILE GONE.NC " + timePattern});
+    EXPECT_TRUE(std::regex_search(err, std::regex(" NOFILE GONE.NC " + timePattern)));
 
-    file("MAIN.NC", "%\nX1.\n& SUB9\nX2.\n%\n");
-    EXPECT_EQ(expand("MAIN.NC"), -1);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR SUB9 IS NOT FOUND!! )\n%\n");
-
-    file("MAIN.NC", "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n");
-    EXPECT_EQ(expand("MAIN.NC"), -1);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n");
-    EXPECT_NE(err.find("Cant find VELKMAC ENTRY \n"), std::string::npos);
-
-    file("MAIN.NC", "%\nX1.\n& MAIN.NC\nX2.\n%\n");
-    EXPECT_EQ(expand("MAIN.NC"), -1);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC ERR-LOOP!!)\n%\n");
-    EXPECT_TRUE(std::regex_search(err, std::regex(" ERR-LOOPMAIN.NC " + timePattern + "\n")));
-
-    file("MAIN.NC", "O1000\nG90G54\nM30\n%\n");
-    EXPECT_EQ(expand("MAIN.NC"), -1);
-    EXPECT_EQ(tape, "(ZEK_ERROR MAIN.NC ERROR-CLOSE!! )\n%\n");
-    EXPECT_TRUE(std::regex_search(err, std::regex(" ERR-CLOSE MAIN.NC " + timePattern + "\n")));
-}
-
-TEST_F(Sender, OverlongCalledNameIsNotFound)
-{
-    std::string name(64, 'N');
-    file(name, "%\nX1.\n%\n-----------------\n");
-    file("MAIN.NC", "%\nX1.\n& " + name + "\n%\n");
-    EXPECT_EQ(expand("MAIN.NC"), -1);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + name + " IS NOT FOUND!! )\n%\n");
+    const std::string longName(64, 'N');
+    expectExpansions({
+        // Files are checked before anything is sent.
+        {{{"SHORT.NC", "%\nX1.\n%\n-------"}}, -1, "", " NO_SIZE SHORT.NC\n"},
+        {{{"HIGH.NC", "%\nX1.\n(\x80)\n%\n------"}}, -1, "", " ASC_ERR HIGH.NC\n"},
+        {{{"LATE.NC", "%\nX1.\n---------------(\x80)\n%\n"}}, 0, "%\n(LATE.NC)\nX1.\n---------------(\x80)\n%\n"},
+        {{{"MAIN.NC", "%\nX1.\n& SUB9\nX2.\n%\n"}}, -1, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR SUB9 IS NOT FOUND!! )\n%\n"},
+        {{{"MAIN.NC", "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n"}}, -1,
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n", "Cant find VELKMAC ENTRY \n"},
+        {{{"MAIN.NC", "%\nX1.\n& MAIN.NC\nX2.\n%\n"}}, -1, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC ERR-LOOP!!)\n%\n",
+         " ERR-LOOPMAIN.NC " + timePattern + "\n"},
+        {{{"MAIN.NC", "O1000\nG90G54\nM30\n%\n"}}, -1, "(ZEK_ERROR MAIN.NC ERROR-CLOSE!! )\n%\n",
+         " ERR-CLOSE MAIN.NC " + timePattern + "\n"},
+        // An over-long called name is not found.
+        {{{"MAIN.NC", "%\nX1.\n& " + longName + "\n%\n"}, {longName, "%\nX1.\n%\n-----------------\n"}}, -1,
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + longName + " IS NOT FOUND!! )\n%\n"},
+    });
 }
 
 TEST_F(Sender, CallCycleIsStoppedAtTheNestingLimit)
@@ -329,56 +234,30 @@ TEST_F(Sender, CallCycleIsStoppedAtTheNestingLimit)
     EXPECT_TRUE(std::regex_search(err, std::regex(" ERR-LOOPB.NC " + timePattern + "\n")));
 }
 
-TEST_F(Sender, LongLinesArriveInPieces)
-{
-    std::string longLine = "G01" + std::string(2500, '1') + "\n";
-    file("MAIN.NC", "%\n" + longLine + "& SUB1,@XM\n%\n");
-    file("SUB1", "%\nX" + std::string(1500, '2') + "\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    EXPECT_EQ(tape, "%\n(MAIN.NC)\n" + longLine + "( SUB1-001)\nX-" + std::string(1022, '2') +
-                        std::string(478, '2') + "\n%\n");
-}
-
-TEST_F(Sender, ManyLineEndsFitTheBlockSender)
-{
-    runSettings.crlf = 1;
-    file("MAIN.NC", "%\n" + std::string(1000, ';') + "\n%\n");
-    ASSERT_EQ(expand("MAIN.NC"), 0);
-    std::string lineEnd = " \r\n";
-    std::string expected = "%" + lineEnd + "(MAIN.NC)" + lineEnd;
-    for (int i = 0; i < 1001; ++i)
-        expected += lineEnd;
-    EXPECT_EQ(tape, expected + "%" + lineEnd);
-}
-
 TEST_F(Sender, PlainSendHandsTheFileOnUnchanged)
 {
     std::string text(1300, 'x');
     for (std::size_t i = 50; i < text.size(); i += 51)
         text[i] = '\n';
+    const std::pair<std::string, std::string> files[] = {
+        {text, text},
+        {std::string(512, 'y'), std::string(512, 'y')},
+        {"%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a" "AFTER\r\n", "%\n& SUB1\nX1.;_\n%\n"},
+        {"", ""},
+    };
+    for (const auto& [bytes, expected] : files) {
+        file("P.NC", bytes);
+        ASSERT_EQ(plain("P.NC"), 0);
+        EXPECT_EQ(tape, expected);
+    }
+    EXPECT_NE(err.find("FILE P.NC : 0Byte\n"), std::string::npos);
+    EXPECT_EQ(runSettings.progressTotal, 100000) << "an empty file still has a meter";
+
     file("P.NC", text);
     ASSERT_EQ(plain("P.NC"), 0);
-    EXPECT_EQ(tape, text);
     EXPECT_NE(err.find("FILE P.NC : 1300Byte\n"), std::string::npos);
     EXPECT_EQ(runSettings.progressTotal, 1300);
 
-    file("P.NC", std::string(512, 'y'));
-    ASSERT_EQ(plain("P.NC"), 0);
-    EXPECT_EQ(tape, std::string(512, 'y'));
-
-    file("P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a" "AFTER\r\n");
-    ASSERT_EQ(plain("P.NC"), 0);
-    EXPECT_EQ(tape, "%\n& SUB1\nX1.;_\n%\n");
-
-    file("P.NC", "");
-    ASSERT_EQ(plain("P.NC"), 0);
-    EXPECT_EQ(tape, "");
-    EXPECT_NE(err.find("FILE P.NC : 0Byte\n"), std::string::npos);
-    EXPECT_EQ(runSettings.progressTotal, 100000);
-}
-
-TEST_F(Sender, PlainSendOfAMissingFileSendsTheErrorTape)
-{
     EXPECT_EQ(plain("GONE.NC"), -1);
     EXPECT_EQ(tape, "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_TRUE(std::regex_search(err, std::regex("NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")));
@@ -391,10 +270,9 @@ std::string readAsText(const std::filesystem::path& path)
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bytes = bytes.substr(0, bytes.find('\x1a'));
     std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    for (std::size_t i = 0; i < bytes.size(); ++i)
         if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
             text += bytes[i];
-    }
     return text;
 }
 
@@ -419,25 +297,20 @@ std::string expectedExpansion(const std::string& name, const std::string& text)
     return result + "%\n";
 }
 
-std::filesystem::path sharedPrograms()
-{
-    std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "../../../shared/testdata/programs";
-    return std::filesystem::exists(dir) ? dir : std::filesystem::path();
-}
-
 TEST_F(Sender, RealProgramsGoOutAsWritten)
 {
-    std::filesystem::path programs = sharedPrograms();
-    if (programs.empty())
+    std::filesystem::path programs = std::filesystem::path(__FILE__).parent_path() / "../../../shared/testdata/programs";
+    if (!std::filesystem::exists(programs))
         GTEST_SKIP() << "shared/testdata/programs is not beside the source tree";
     for (const auto& entry : std::filesystem::directory_iterator(programs)) {
         std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
         std::string text = readAsText(entry.path());
         std::filesystem::copy_file(entry.path(), work.dir.file(name));
-        ASSERT_EQ(plain(name), 0) << name;
-        EXPECT_EQ(tape, text) << name;
-        ASSERT_EQ(expand(name), 0) << name;
-        EXPECT_EQ(tape, expectedExpansion(name, text)) << name;
+        ASSERT_EQ(plain(name), 0);
+        EXPECT_EQ(tape, text);
+        ASSERT_EQ(expand(name), 0);
+        EXPECT_EQ(tape, expectedExpansion(name, text));
     }
 }
 

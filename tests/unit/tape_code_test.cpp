@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "tape/tape_code.h"
 
@@ -51,58 +52,39 @@ char eiaRoundTrip(char c)
 
 }  // namespace
 
-TEST(IsoCode, EveryCharacterGetsEvenParityAndKeepsItsSevenBits)
+TEST(IsoCode, EveryCharacterGetsEvenParityAndDecodingClearsOnlyBitSeven)
 {
-    for (int c = 0; c < 128; ++c) {
-        unsigned char code = isoEncode(static_cast<unsigned char>(c));
-        EXPECT_EQ(code & 0x7F, c);
-        EXPECT_EQ(oneBits(code) % 2, 0) << "character " << c;
-        EXPECT_EQ(isoEncode(static_cast<unsigned char>(c | 0x80)), code) << "bit 7 must be ignored";
-        EXPECT_EQ(isoDecode(code), c);
+    for (int b = 0; b < 256; ++b) {
+        unsigned char code = isoEncode(static_cast<unsigned char>(b));
+        EXPECT_EQ(code & 0x7F, b & 0x7F) << "byte " << b;
+        EXPECT_EQ(oneBits(code) % 2, 0) << "byte " << b;
+        EXPECT_EQ(isoDecode(static_cast<unsigned char>(b)), b & 0x7F) << "byte " << b;
     }
 }
 
 TEST(IsoCode, KnownCodes)
 {
-    EXPECT_EQ(isoEncode('%'), 0xA5);
-    EXPECT_EQ(isoEncode('N'), 0x4E);
-    EXPECT_EQ(isoEncode('O'), 0xCF);
-    EXPECT_EQ(isoEncode('1'), 0xB1);
-    EXPECT_EQ(isoEncode('0'), 0x30);
-    EXPECT_EQ(isoEncode(0xA5), 0xA5);
-    EXPECT_EQ(isoEncode('\r'), 0x8D);
-    EXPECT_EQ(isoEncode(' '), 0xA0);
-    EXPECT_EQ(isoEncode(dc3), ncDc3);
-    EXPECT_EQ(isoEncode(0x16), isoSyn);
-    EXPECT_EQ(isoEncode('%'), isoPercent);
-}
-
-TEST(IsoCode, DecodeClearsOnlyBitSeven)
-{
-    for (int b = 0; b < 256; ++b)
-        EXPECT_EQ(isoDecode(static_cast<unsigned char>(b)), b & 0x7F);
-}
-
-TEST(EiaCode, EncodesEveryChartedCharacterAndSpaceForTheRest)
-{
-    for (int c = 0; c < 128; ++c) {
-        char upper = static_cast<char>(std::toupper(c));
-        auto charted = eiaChart.find(upper);
-        unsigned char expected = charted == eiaChart.end() ? 0x10 : charted->second;
-        EXPECT_EQ(eiaEncode(static_cast<unsigned char>(c)), expected) << "character " << c;
-    }
-    for (int c = 0x80; c < 0x100; ++c)
-        EXPECT_EQ(eiaEncode(static_cast<unsigned char>(c)), 0x10) << "byte " << c;
+    const std::pair<unsigned char, unsigned char> codes[] = {
+        {'%', 0xA5}, {'N', 0x4E},   {'O', 0xCF},  {'1', 0xB1},        {'0', 0x30},   {0xA5, 0xA5},
+        {'\r', 0x8D}, {' ', 0xA0}, {dc3, ncDc3}, {0x16, isoSyn}, {'%', isoPercent},
+    };
+    for (const auto& [character, code] : codes)
+        EXPECT_EQ(isoEncode(character), code) << "character " << int(character);
 }
 
 // Eight-track tape carries odd parity: a code with even parity is a misread.
-TEST(EiaCode, EveryEncodedCharacterHasOddParity)
+TEST(EiaCode, EncodesEveryChartedCharacterWithOddParityAndSpaceForTheRest)
 {
-    for (int c = 0; c < 256; ++c)
-        EXPECT_EQ(oneBits(eiaEncode(static_cast<unsigned char>(c))) % 2, 1) << "character " << c;
+    for (int c = 0; c < 256; ++c) {
+        auto charted = c < 128 ? eiaChart.find(static_cast<char>(std::toupper(c))) : eiaChart.end();
+        unsigned char expected = charted == eiaChart.end() ? 0x10 : charted->second;
+        unsigned char code = eiaEncode(static_cast<unsigned char>(c));
+        EXPECT_EQ(code, expected) << "character " << c;
+        EXPECT_EQ(oneBits(code) % 2, 1) << "character " << c;
+    }
 }
 
-TEST(EiaCode, DecodesChartedCodes)
+TEST(EiaCode, DecodesChartedCodesAndUnchartedOnesToSpaceBelow0x90AndNulAbove)
 {
     for (const auto& [character, code] : eiaChart) {
         if (std::strchr("#*:[]", character))
@@ -111,18 +93,8 @@ TEST(EiaCode, DecodesChartedCodes)
     }
     EXPECT_EQ(eiaDecode(0x3B), '=');
     EXPECT_EQ(eiaDecode(0x2A), '\b');
-}
-
-TEST(EiaCode, UnchartedCodesDecodeToSpaceBelow0x90AndNulAbove)
-{
-    EXPECT_EQ(eiaDecode(0x10), ' ');
-    EXPECT_EQ(eiaDecode(0x30), ' ');
-    EXPECT_EQ(eiaDecode(0x00), ' ');
-    EXPECT_EQ(eiaDecode(0x3E), ' ');
-    EXPECT_EQ(eiaDecode(0x7F), ' ');
-    EXPECT_EQ(eiaDecode(0x1C), ' ');
-    EXPECT_EQ(eiaDecode(0x8C), ' ');
-    EXPECT_EQ(eiaDecode(0x8F), ' ');
+    for (unsigned char code : {0x10, 0x30, 0x00, 0x3E, 0x7F, 0x1C, 0x8C, 0x8F})
+        EXPECT_EQ(eiaDecode(code), ' ') << "code " << int(code);
     for (int b = 0x90; b < 0x100; ++b)
         EXPECT_EQ(eiaDecode(static_cast<unsigned char>(b)), 0x00) << "code " << b;
 }

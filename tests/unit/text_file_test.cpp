@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "link/file_status.h"
 #include "link/text_file.h"
@@ -32,11 +33,19 @@ protected:
 
 }  // namespace
 
-TEST_F(TextFile, CrLfPairsArriveAsLineFeedsAndLoneCrsStay)
+TEST_F(TextFile, CrLfPairsArriveAsLineFeedsAndControlZEndsTheText)
 {
-    open("%\r\nO100\rX1\r\r\nY2\n\r");
-    EXPECT_EQ(readAll(), "%\nO100\rX1\r\nY2\n\r");
-    EXPECT_EQ(readTextChar(reader), EOF);
+    const std::pair<std::string, std::string> files[] = {
+        {"%\r\nO100\rX1\r\r\nY2\n\r", "%\nO100\rX1\r\nY2\n\r"},   // lone CRs stay
+        {"A\r\x1A\r\nB", "A\r"},
+        {std::string("\x82\xA0\xFF\x00Z", 5), std::string("\x82\xA0\xFF\x00Z", 5)},
+    };
+    for (const auto& [bytes, text] : files) {
+        open(bytes);
+        EXPECT_EQ(readAll(), text);
+        EXPECT_EQ(readTextChar(reader), EOF);
+        closeTextReader(reader);
+    }
 }
 
 TEST_F(TextFile, ControlZEndsTheTextForGoodUntilRewound)
@@ -51,22 +60,12 @@ TEST_F(TextFile, ControlZEndsTheTextForGoodUntilRewound)
     EXPECT_EQ(readAll(), "G1\n");
 }
 
-TEST_F(TextFile, CrBeforeControlZStaysAndTheTextEnds)
-{
-    open("A\r\x1A\r\nB");
-    EXPECT_EQ(readAll(), "A\r");
-}
-
-TEST_F(TextFile, BytesAboveSevenBitsPassUnchanged)
-{
-    open(std::string("\x82\xA0\xFF\x00Z", 5));
-    EXPECT_EQ(readAll(), std::string("\x82\xA0\xFF\x00Z", 5));
-}
-
-TEST_F(TextFile, LinesAsFgetsReadsThem)
+TEST_F(TextFile, LinesAsFgetsReadsThemAndRewindStartsOver)
 {
     open("%\r\nO1(A)\r\nM30");
     char line[16];
+    ASSERT_TRUE(readTextLine(reader, line, sizeof line));
+    rewindTextReader(reader);
     ASSERT_TRUE(readTextLine(reader, line, sizeof line));
     EXPECT_STREQ(line, "%\n");
     ASSERT_TRUE(readTextLine(reader, line, sizeof line));
@@ -108,16 +107,6 @@ TEST_F(TextFile, BlocksCountCharactersAfterConversionAndStopAtControlZ)
     EXPECT_EQ(readTextBlock(reader, block, sizeof block), 0u);
 }
 
-TEST_F(TextFile, RewindStartsOverAfterPartialReads)
-{
-    open("O1\r\nG0\r\n");
-    char line[8];
-    ASSERT_TRUE(readTextLine(reader, line, sizeof line));
-    rewindTextReader(reader);
-    ASSERT_TRUE(readTextLine(reader, line, sizeof line));
-    EXPECT_STREQ(line, "O1\n");
-}
-
 TEST_F(TextFile, MissingFileCannotBeOpenedAndReadsNothing)
 {
     EXPECT_FALSE(openTextReader(reader, dir.file("absent.nc").c_str()));
@@ -126,8 +115,9 @@ TEST_F(TextFile, MissingFileCannotBeOpenedAndReadsNothing)
     EXPECT_FALSE(readTextLine(reader, line, sizeof line));
 }
 
-TEST_F(TextFile, WritingStoresEachLineFeedAsCrLf)
+TEST_F(TextFile, WritingEmptiesTheFileStoresEachLineFeedAsCrLfAndReadsBackUnchanged)
 {
+    dir.write("recv.nc", "old content\r\n");
     std::FILE* file = openTextWriter(dir.file("recv.nc").c_str());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(writeTextBytes(file, "%\nO1\r\n", 6), 6u);
@@ -135,31 +125,10 @@ TEST_F(TextFile, WritingStoresEachLineFeedAsCrLf)
     EXPECT_TRUE(writeTextByte(file, 0xA5));
     std::fclose(file);
     EXPECT_EQ(dir.read("recv.nc"), "%\r\nO1\r\r\n\r\n\xA5");
-}
 
-TEST_F(TextFile, WriterEmptiesAnExistingFile)
-{
-    dir.write("recv.nc", "old content\r\n");
-    std::FILE* file = openTextWriter(dir.file("recv.nc").c_str());
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
-    EXPECT_EQ(dir.read("recv.nc"), "");
-}
-
-TEST_F(TextFile, WriterInAMissingDirectoryFails)
-{
+    open(dir.read("recv.nc"));
+    EXPECT_EQ(readAll(), "%\nO1\r\n\n\xA5");
     EXPECT_EQ(openTextWriter(dir.file("no-such-dir/recv.nc").c_str()), nullptr);
-}
-
-TEST_F(TextFile, WrittenTextReadsBackUnchanged)
-{
-    const std::string program = "%\nO100\nG1X1.\rY2\n%\n";
-    std::FILE* file = openTextWriter(dir.file("copy.nc").c_str());
-    ASSERT_NE(file, nullptr);
-    writeTextBytes(file, program.data(), program.size());
-    std::fclose(file);
-    ASSERT_TRUE(openTextReader(reader, dir.file("copy.nc").c_str()));
-    EXPECT_EQ(readAll(), program);
 }
 
 TEST(FileSize, StoredBytesAndZeroForAMissingFile)

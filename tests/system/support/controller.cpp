@@ -12,6 +12,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "support/zek_process.h"
+
 using Clock = std::chrono::steady_clock;
 
 static int millisecondsLeft(Clock::time_point deadline)
@@ -39,16 +41,17 @@ PtyPair::~PtyPair()
     closeFd(slave_);
 }
 
-// Under Wine (ZEK_COMMAND set and WINEPREFIX given) a COM port is the pseudo-
-// terminal linked into the prefix's dosdevices folder.
+// Under Wine a COM port is a link in the prefix's dosdevices folder. The COM
+// number follows the pseudo-terminal's number, so that it is the same for
+// every run on one terminal and differs between tests that run side by side;
+// and it is 10 or more, where Windows needs the "\\.\" form of the name.
 static std::string wineComPortOption(const std::string& slavePath)
 {
-    const char* prefix = std::getenv("WINEPREFIX");
-    static int nextPort = 5;
-    int port = nextPort++;
-    if (nextPort > 250)
-        nextPort = 5;
-    std::filesystem::path link = std::filesystem::path(prefix) / "dosdevices" /
+    constexpr int firstPort = 10;
+    constexpr int portCount = 240;
+    std::string terminalNumber = std::filesystem::path(slavePath).filename().string();
+    int port = firstPort + std::atoi(terminalNumber.c_str()) % portCount;
+    std::filesystem::path link = std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" /
                                  ("com" + std::to_string(port));
     std::error_code ignored;
     std::filesystem::remove(link, ignored);
@@ -58,8 +61,7 @@ static std::string wineComPortOption(const std::string& slavePath)
 
 std::string serialChannelOption(const PtyPair& pty)
 {
-    const char* command = std::getenv("ZEK_COMMAND");
-    if (command && *command && std::getenv("WINEPREFIX"))
+    if (runningWindowsBuild() && std::getenv("WINEPREFIX"))
         return wineComPortOption(pty.slavePath());
     return "-c" + pty.slavePath();
 }

@@ -22,6 +22,43 @@ static int millisecondsSince(Clock::time_point start)
     return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
+// ZEK_COMMAND, when set, replaces the built binary (for example with
+// "wine /path/zek.exe" to run the Windows build).
+static std::vector<std::string> zekCommand()
+{
+    std::vector<std::string> words;
+    const char* command = std::getenv("ZEK_COMMAND");
+    if (!command || !*command)
+        return {ZEK_BINARY};
+    std::istringstream in(command);
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words.empty() ? std::vector<std::string>{ZEK_BINARY} : words;
+}
+
+bool runningWindowsBuild()
+{
+    const std::string program = zekCommand().back();
+    const std::string suffix = ".exe";
+    return program.size() > suffix.size() &&
+           program.compare(program.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Text mode on Windows writes each LF as CR LF, so there every CR LF pair
+// stands for one LF (the program's own CR LF comes out as CR CR LF).
+static std::string fromTextMode(const std::string& bytes)
+{
+    if (!runningWindowsBuild())
+        return bytes;
+    std::string text;
+    text.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+            text += bytes[i];
+    }
+    return text;
+}
+
 TempDir::TempDir()
 {
     char pattern[] = "/tmp/zek-test-XXXXXX";
@@ -44,6 +81,8 @@ void TempDir::write(const std::string& name, const std::string& bytes) const
 
 std::string TempDir::read(const std::string& name) const { return readFileBytes(file(name)); }
 
+std::string TempDir::readLog() const { return fromTextMode(read("ZEKLOG.TXT")); }
+
 bool TempDir::exists(const std::string& name) const { return fs::exists(file(name)); }
 
 std::string readFileBytes(const std::string& path)
@@ -58,20 +97,6 @@ std::string sharedProgramsDir()
 {
     std::string dir = std::string(ZEK_SHARED_DIR) + "/testdata/programs";
     return fs::is_directory(dir) ? dir : "";
-}
-
-// ZEK_COMMAND, when set, replaces the built binary (for example with
-// "wine /path/zek.exe" to run the Windows build).
-static std::vector<std::string> zekCommand()
-{
-    std::vector<std::string> words;
-    const char* command = std::getenv("ZEK_COMMAND");
-    if (!command || !*command)
-        return {ZEK_BINARY};
-    std::istringstream in(command);
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
 }
 
 static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd,
@@ -140,8 +165,10 @@ void ZekProcess::collect(int timeoutMs)
 {
     pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
     if (poll(fds, 2, timeoutMs) > 0) {
-        drainPipe(outFd_, result_.out);
-        drainPipe(errFd_, result_.err);
+        drainPipe(outFd_, raw_.out);
+        drainPipe(errFd_, raw_.err);
+        result_.out = fromTextMode(raw_.out);
+        result_.err = fromTextMode(raw_.err);
     }
 }
 
@@ -239,6 +266,8 @@ ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
     }
     close(out[0]);
     close(err[0]);
+    result.out = fromTextMode(result.out);
+    result.err = fromTextMode(result.err);
     int status = 0;
     pid_t ended = 0;
     while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && millisecondsSince(start) < timeoutMs)

@@ -18,17 +18,25 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     void write(const std::string& name, const std::string& bytes) const;
     std::string read(const std::string& name) const;   // "" when missing
+    // ZEKLOG.TXT with LF line ends: the Windows build writes it in text mode.
+    std::string readLog() const;
     bool exists(const std::string& name) const;
 
 private:
     std::string path_;
 };
 
+// Console output of the Windows build is in text mode: its CR LF line ends
+// are read back as LF, so that the same expectations hold on both builds.
 struct ZekResult {
     int exitStatus = -1;   // -1 when it did not end by itself in time
     std::string out;       // standard output
     std::string err;       // standard error
 };
+
+// True when ZEK_COMMAND runs a Windows zek.exe (under Wine) instead of the
+// built binary.
+bool runningWindowsBuild();
 
 // Runs zek to its end with the given arguments in dir, feeding stdinText.
 ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
@@ -55,7 +63,8 @@ private:
     pid_t pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
-    ZekResult result_;
+    ZekResult raw_;      // as read from the pipes
+    ZekResult result_;   // raw_ with the console line ends made LF
 };
 
 // The real NC programs in shared/testdata/programs; "" when absent.

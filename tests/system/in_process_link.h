@@ -1,12 +1,22 @@
-// A link call that may wait for the controller runs on a thread of its own,
-// while the test plays the controller.
+// The links driven in process through the Channel. A link call that may wait
+// for the controller runs on a thread of its own, while the test plays the
+// controller.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+
+#include "app/run_settings.h"
+
+inline void useChannel(const std::string& name)
+{
+    size_t length = name.copy(runSettings.channelName, maxChannelName);
+    runSettings.channelName[length] = '\0';
+}
 
 class BackgroundCall {
 public:
