@@ -48,7 +48,7 @@ void checkCallLine(char* line, const CallLine& call)
     fuzzCheck(inside(call.name, line, length), "the name starts inside the line");
     fuzzCheck(inside(call.name + call.nameLength, line, length), "the name ends inside the line");
     fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength, "the name stops at its first separator");
-    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line, length), "the specification lies in the line");
+    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line, length), "the macro specification lies in the line");
 }
 
 bool comesFromFileOrLine(const MacroRule& rule, const std::string& callLine)

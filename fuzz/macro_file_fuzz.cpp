@@ -74,7 +74,7 @@ void checkSpecification(const std::vector<std::string>& names, const std::string
     int repeatCount = 0;
     if (!loadMacroSpec(buffer.data(), &rules, &repeatCount))
         return;
-    fuzzCheck(repeatCount == 2, "the count of the specification is taken");
+    fuzzCheck(repeatCount == 2, "the count of the macro specification is taken");
     fuzzCheck(rules.count <= maxRules, "at most maxRules rules");
     for (int i = 0; i < rules.count; ++i) {
         std::string rule = std::string(rules.rules[i].from) + "=" + rules.rules[i].to;

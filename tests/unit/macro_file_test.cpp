@@ -49,7 +49,7 @@ protected:
         return loaded;
     }
 
-    // The line as sent after every rule of the specification.
+    // The line as sent after every rule of the macro specification.
     std::string transform(const std::string& spec, const std::string& line)
     {
         RuleList rules;
