@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds zek and runs every test twice: a normal build, and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer so memory faults fail.
+# AddressSanitizer and UndefinedBehaviorSanitizer so memory faults fail; then
+# the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -12,3 +13,9 @@ cmake --build build-asan -j"$(nproc)"
 
 # Every parser fuzzed for a few seconds each; scripts/stress-long.sh runs them long.
 scripts/fuzz.sh short
+
+# Windows: both programs cross-built with MinGW-w64 (of the 32-bit one only
+# zek.exe), then the unit tests and a part of the system tests under Wine with
+# the 64-bit zek.exe, driven by the native build's system tests.
+scripts/build-windows.sh --win32-zek-only Release
+scripts/test-windows.sh build

@@ -9,7 +9,7 @@
 # every later start of a program in it well under one.
 
 source "$(dirname "${BASH_SOURCE[0]}")/install-missing.sh"
-installMissing wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+installMissing wine wine64
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/zek-wine.XXXXXX)
