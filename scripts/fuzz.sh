@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 mode=${1:-short}
-short_seconds=${FUZZ_SECONDS:-6}
+short_seconds=${FUZZ_SECONDS:-3}
 long_runs=${FUZZ_RUNS:-2000000}
 build=$root/build-fuzz
 programs=$root/../shared/testdata/programs
