@@ -8,6 +8,7 @@
 #include "app/log.h"
 #include "app/run_settings.h"
 #include "link/clock.h"
+#include "link/failure_report.h"
 #include "link/link_open.h"
 #include "link/serial_port.h"
 #include "link/tcp_socket.h"
@@ -258,7 +259,7 @@ void closeChannel()
         if (runSettings.baudRate != 0) {
             sleepMs(settleBeforeCloseMs);
             if (!serialWriteBack())
-                std::perror("SetCommState");
+                reportFailure("SetCommState");
         }
         break;
     case LinkKind::OutputFile:

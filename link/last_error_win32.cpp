@@ -65,14 +65,29 @@ int errnoFor(DWORD windowsError) {
     return EIO;
 }
 
-}  // namespace
+DWORD recordedError = 0;
+int recordedErrno = 0;
 
-bool failedWithLastError() {
-    errno = errnoFor(GetLastError());
+bool failedWith(DWORD windowsError) {
+    recordedError = windowsError;
+    recordedErrno = errnoFor(windowsError);
+    errno = recordedErrno;
     return false;
 }
 
+}  // namespace
+
+bool failedWithLastError() {
+    return failedWith(GetLastError());
+}
+
 bool failedWithSocketError() {
-    errno = errnoFor(static_cast<DWORD>(WSAGetLastError()));
-    return false;
+    return failedWith(static_cast<DWORD>(WSAGetLastError()));
+}
+
+bool lastFailureFromWindows(unsigned long* windowsError) {
+    if (recordedError == 0 || errno != recordedErrno)
+        return false;
+    *windowsError = recordedError;
+    return true;
 }

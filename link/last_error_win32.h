@@ -6,3 +6,6 @@
 bool failedWithLastError();
 // Sets errno from WSAGetLastError(). Always false.
 bool failedWithSocketError();
+// The Windows error behind errno, while errno still holds what the last
+// failedWith... call set. false when errno came from elsewhere.
+bool lastFailureFromWindows(unsigned long* windowsError);

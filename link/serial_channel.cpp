@@ -7,12 +7,11 @@
 #include "app/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
+#include "link/failure_report.h"
 #include "link/serial_port.h"
+#include "tape/tape_code.h"
 
 static constexpr int queueSize = 10240;
-static constexpr unsigned char dc1 = 0x11;
-static constexpr unsigned char asciiDc3 = 0x13;
-static constexpr unsigned char ncDc3 = 0x93;   // DC3 with the ISO parity bit
 
 // The sending side (startWait 1) follows CTS or the controller's DC1/DC3; the
 // receiving side (startWait 0) throttles the controller with DC1/DC3.
@@ -26,7 +25,7 @@ static SerialConfig configFromSettings()
     config.outputXonXoff = sending && softwareFlow;
     config.inputXonXoff = !sending && softwareFlow;
     config.xonChar = dc1;
-    config.xoffChar = runSettings.flowMode == FlowNcDc3 || runSettings.flowMode == FlowNcNoWait ? ncDc3 : asciiDc3;
+    config.xoffChar = runSettings.flowMode == FlowNcDc3 || runSettings.flowMode == FlowNcNoWait ? ncDc3 : dc3;
     return config;
 }
 
@@ -52,26 +51,26 @@ static void startFlow()
 void openSerialPort(const char* portName)
 {
     if (!serialOpen(portName)) {
-        std::perror("*** TTY OPEN ERROR  ***");
+        reportFailure("*** TTY OPEN ERROR  ***");
         closeLog();
         std::exit(1);
     }
     if (!serialReadSettings())
-        std::perror("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
+        reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
     SerialConfig config = configFromSettings();
     std::printf("TTY OPEN %s %ld bps W %d\n", portName, (long)runSettings.baudRate, (int)runSettings.charWaitMs);
     std::fflush(stdout);   // a server run ends by Ctrl-C, which would lose a buffered line
     if (!serialApplySettings(config))
-        std::perror("SetCommState");
+        reportFailure("SetCommState");
     if (!serialSetTimeouts())
-        std::perror("SetCommTimeouts");
+        reportFailure("SetCommTimeouts");
     if (!serialSetQueueSizes(queueSize))
-        std::perror("SetupComm");
+        reportFailure("SetupComm");
     unsigned lines = 0;
     if (serialModemStatus(&lines))
         serialPurge(true, true);
     else
-        std::perror("GetCommModemStatus");
+        reportFailure("GetCommModemStatus");
     reportInit(portName);
     startFlow();
 }

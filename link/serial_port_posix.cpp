@@ -24,7 +24,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-static constexpr unsigned char asciiDc3 = 0x13;
+#include "tape/tape_code.h"
+
 static constexpr int readChunkSize = 256;
 static constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
 
@@ -220,7 +221,7 @@ static void takeByte(unsigned char byte)
             outputHeld = false;
             return;
         }
-        if (byte == activeConfig.xoffChar || (outputHeld && byte == asciiDc3)) {
+        if (byte == activeConfig.xoffChar || (outputHeld && byte == dc3)) {
             serialHoldOutput();
             return;
         }

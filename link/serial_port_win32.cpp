@@ -14,6 +14,7 @@
 #include <string>
 
 #include "link/last_error_win32.h"
+#include "tape/tape_code.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ namespace {
 const char* const devicePrefix = "\\\\.\\";
 
 constexpr DWORD allModemLines = MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON;
-constexpr unsigned char asciiDc3 = 0x13;
 
 // ReadIntervalTimeout MAXDWORD with a total time-out: ReadFile returns as
 // soon as a byte is there, or when the total time has passed.
@@ -80,7 +80,7 @@ bool takeFlowByte(int byte) {
         releaseOutput();
         return true;
     }
-    return byte == activeConfig.xoffChar || byte == asciiDc3;
+    return byte == activeConfig.xoffChar || byte == dc3;
 }
 
 // Waits for the controller's first DC1, keeping the other bytes for the

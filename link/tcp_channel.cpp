@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/run_settings.h"
 #include "link/clock.h"
+#include "link/failure_report.h"
 #include "link/tcp_socket.h"
 
 static constexpr int connectRetryMs = 1000;
@@ -71,7 +72,7 @@ int openTcpClient(const char* host, const char* port)
         std::exit(1);
     }
     while (!tcpConnect(address, portNumber)) {
-        std::perror("zek : connect");
+        reportFailure("zek : connect");
         echoLog("CONNECT(C) ERR.\n");
         sleepMs(connectRetryMs);
     }
@@ -89,7 +90,7 @@ static uint32_t listenAddress(uint32_t hostAddress)
 
 static void failServerStep(const char* call, const char* message)
 {
-    std::perror(call);
+    reportFailure(call);
     echoLog("%s", message);
     std::exit(1);
 }

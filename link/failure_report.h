@@ -1,0 +1,5 @@
+// A failed port or socket call, reported as perror does: the text, a colon,
+// a blank and the reason, on standard error only.
+#pragma once
+
+void reportFailure(const char* text);
