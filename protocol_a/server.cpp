@@ -117,12 +117,13 @@ void retryRead()
     restartLink(retryPauseMs);
 }
 
-// false after a short write, which has been reported.
+// false after a short write, which has been reported. Each payload is flushed
+// so a full disk shows here, before the controller is told the file arrived.
 bool storeData(std::FILE* file, ReceivedRecord& record, const char* name)
 {
     decodePayload(record.payload, record.payloadLength);
     std::size_t length = static_cast<std::size_t>(record.payloadLength);
-    if (writeTextBytes(file, record.payload, length) < length) {
+    if (writeTextBytes(file, record.payload, length) < length || std::fflush(file) != 0) {
         echoLog("Can't Write Recv File %s\n", name);
         return false;
     }
