@@ -61,16 +61,22 @@ static void startConnection()
     runSettings.isSocket = 1;
 }
 
+// A host that does not resolve leaves no link to open: the run ends.
+static uint32_t resolvedOrExit(const char* host, const char* unknownReport)
+{
+    uint32_t address = 0;
+    if (resolveIPv4(host, &address))
+        return address;
+    echoLog("%s%s", host, unknownReport);
+    std::exit(1);
+}
+
 int openTcpClient(const char* host, const char* port)
 {
     startSocketLibrary();
     echoLog("SOCKET_OPEN(Client) REMOTE=%s PORT=%s CTRL-C to END\n", host, port);
     int portNumber = portNumberOrExit(port);
-    uint32_t address = 0;
-    if (!resolveIPv4(host, &address)) {
-        echoLog("%s: REMOTE HOST unkown.\n", host);
-        std::exit(1);
-    }
+    uint32_t address = resolvedOrExit(host, ": REMOTE HOST unkown.\n");
     while (!tcpConnect(address, portNumber)) {
         reportFailure("zek : connect");
         echoLog("CONNECT(C) ERR.\n");
@@ -102,11 +108,7 @@ int openTcpServer(const char* port)
     localHostName(hostName, hostNameSize);
     echoLog("SOCKET_OPEN(Server) LOCAL=%s PORT=%s CTRL-C to END\n", hostName, port);
     int portNumber = portNumberOrExit(port);
-    uint32_t hostAddress = 0;
-    if (!resolveIPv4(hostName, &hostAddress)) {
-        echoLog("%s: LOCAL_HOST unkown.\n", hostName);
-        std::exit(1);
-    }
+    uint32_t hostAddress = resolvedOrExit(hostName, ": LOCAL_HOST unkown.\n");
     if (!tcpBind(listenAddress(hostAddress), portNumber))
         failServerStep("zek : bind", "BIND(S) ERR.\n");
     if (!tcpListen(listenBacklog))
