@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Builds zek and runs every test twice: a normal build, and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer so memory faults fail; then
-# the Windows build under Wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer so memory faults fail; checks
+# the Debian package; then the Windows build under Wine and its zips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/install-missing.sh
+# The man page test formats the page with mandoc.
+installMissing mandoc
 scripts/build.sh
 (cd build && ctest --output-on-failure -j8)
+
+# The Debian package, unpacked into a scratch root, runs the example.
+tests/packaging/deb_package.sh
 
 cmake -S . -B build-asan -DZEK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan -j"$(nproc)"
@@ -18,4 +24,5 @@ scripts/fuzz.sh short
 # zek.exe), then the unit tests and a part of the system tests under Wine with
 # the 64-bit zek.exe, driven by the native build's system tests.
 scripts/build-windows.sh --win32-zek-only Release
+tests/packaging/windows_zips.sh
 scripts/test-windows.sh build
