@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/console_text.h"
 #include "app/run_settings.h"
 
 static const char* const logFileName = "ZEKLOG.TXT";
@@ -46,6 +47,12 @@ void echoLog(const char* format, ...)
     writeLog(format, copy);
     va_end(copy);
     va_end(args);
+}
+
+void echoLogText(const char* text)
+{
+    writeConsoleText(stderr, text);
+    logOnly("%s", text);
 }
 
 void logOnly(const char* format, ...)

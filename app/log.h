@@ -12,6 +12,11 @@ void closeLog();
 // A message that carries timeStamp() formats each copy separately.
 void echoLog(const char* format, ...) ZEK_PRINTF(1, 2);
 
+// Writes a fixed Shift-JIS text to standard error in the form the console
+// shows (see writeConsoleText) and its bytes to the log. Such texts take no
+// arguments, so that a file name beside them reaches the console unchanged.
+void echoLogText(const char* text);
+
 // Writes the message to the log only (where the console copy differs).
 void logOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 

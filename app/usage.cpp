@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/console_text.h"
 #include "app/log.h"
 
-// Shift-JIS (code page 932) bytes, one literal per line of the text. The
-// last line has no line feed: the operator's Return follows it.
+// Shift-JIS (code page 932) bytes, one literal per line of the text, shown
+// in the console's own form. The last line has no line feed: the operator's
+// Return follows it.
 static const char* const japaneseUsage[] = {
     "zek Windows NC\x83\x66\x81\x5B\x83\x5E\x93\x5D\x91\x97\x83\x86\x81\x5B\x83\x65\x83\x42\x83\x8A\x83\x65\x83\x42  \x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93 7.06\n",
     "  Copyright (C) zek developers\n",
@@ -66,7 +68,7 @@ template <std::size_t lineCount>
 static void writeUsage(const char* const (&lines)[lineCount])
 {
     for (const char* line : lines)
-        std::fputs(line, stdout);
+        writeConsoleText(stdout, line);
     std::fflush(stdout);
 }
 

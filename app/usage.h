@@ -1,5 +1,5 @@
 // The two usage texts. Both wait for one character and exit with status 1.
 #pragma once
 
-[[noreturn]] void printUsage();          // Japanese, Shift-JIS bytes
+[[noreturn]] void printUsage();          // Japanese
 [[noreturn]] void printUsageEnglish();   // option -h

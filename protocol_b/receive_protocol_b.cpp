@@ -99,7 +99,8 @@ int receiveProtocolB(const char* fileName)
         if (!awaitStartCode())
             return endReceive(file, fileName);
         if (!storeStartCode(file)) {
-            echoLog("file write1 error \x81\x46%s\n", fileName);
+            echoLogText("file write1 error \x81\x46");
+            echoLog("%s\n", fileName);
             std::fclose(file);
             return -1;
         }

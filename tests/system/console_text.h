@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <iconv.h>
 #include <regex>
 #include <string>
 #include <thread>
@@ -42,6 +43,26 @@ inline bool appearInOrder(const std::string& text, const std::vector<std::string
         from = found[0].second;
     }
     return true;
+}
+
+// UTF-8 text as the Shift-JIS bytes of code page 932; "" when it cannot be converted.
+inline std::string toCodePage932(const std::string& utf8)
+{
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return "";
+    std::string in = utf8;
+    std::string out(in.size() * 2, '\0');
+    char* inNext = &in[0];
+    size_t inLeft = in.size();
+    char* outNext = &out[0];
+    size_t outLeft = out.size();
+    size_t result = iconv(converter, &inNext, &inLeft, &outNext, &outLeft);
+    iconv_close(converter);
+    if (result == size_t(-1))
+        return "";
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 // Waits until standard error holds the text at least count times.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -68,25 +67,6 @@ const char* const englishUsage[] = {
     " -h  ... This message (English)\n",
     "Return to end ",
 };
-
-std::string toCodePage932(const std::string& utf8)
-{
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return "";
-    std::string in = utf8;
-    std::string out(in.size() * 2, '\0');
-    char* inNext = &in[0];
-    size_t inLeft = in.size();
-    char* outNext = &out[0];
-    size_t outLeft = out.size();
-    size_t result = iconv(converter, &inNext, &inLeft, &outNext, &outLeft);
-    iconv_close(converter);
-    if (result == size_t(-1))
-        return "";
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 template <size_t lineCount>
 std::string usageBytes(const char* const (&lines)[lineCount])

@@ -100,7 +100,7 @@ std::string sharedProgramsDir()
 }
 
 static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd,
-                      int outFd, int errFd)
+                      int outFd, int errFd, const std::string& locale = zekDefaultLocale)
 {
     std::vector<std::string> words = zekCommand();
     words.insert(words.end(), args.begin(), args.end());
@@ -110,6 +110,7 @@ static pid_t spawnZek(const std::vector<std::string>& args, const std::string& d
     if (pid != 0)
         return pid;
     setpgid(0, 0);
+    setenv("LC_ALL", locale.c_str(), 1);
     dup2(inFd, 0);
     dup2(outFd, 1);
     dup2(errFd, 2);
@@ -229,7 +230,7 @@ const ZekResult& ZekProcess::result()
 }
 
 ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
-                 const std::string& stdinText, int timeoutMs)
+                 const std::string& stdinText, int timeoutMs, const std::string& locale)
 {
     std::string input = dir + "/.zek-stdin";
     {
@@ -240,7 +241,7 @@ ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
     int out[2], err[2];
     if (inFd < 0 || pipe(out) != 0 || pipe(err) != 0)
         return {};
-    pid_t pid = spawnZek(args, dir, inFd, out[1], err[1]);
+    pid_t pid = spawnZek(args, dir, inFd, out[1], err[1], locale);
     close(inFd);
     close(out[1]);
     close(err[1]);

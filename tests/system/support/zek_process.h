@@ -38,9 +38,14 @@ struct ZekResult {
 // built binary.
 bool runningWindowsBuild();
 
+// zek runs in this locale (LC_ALL), whatever the test's own, unless a test
+// names another: its console texts depend on the locale's character set.
+inline const std::string zekDefaultLocale = "C";
+
 // Runs zek to its end with the given arguments in dir, feeding stdinText.
 ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
-                 const std::string& stdinText = "\n", int timeoutMs = 30000);
+                 const std::string& stdinText = "\n", int timeoutMs = 30000,
+                 const std::string& locale = zekDefaultLocale);
 
 // A zek that runs beside the test (a server, or a send the test answers).
 class ZekProcess {
