@@ -58,11 +58,18 @@ bool setReadTimeout(COMMTIMEOUTS timeouts, DWORD totalMs) {
     return succeeded(SetCommTimeouts(port, &timeouts));
 }
 
+// Under Wine a pseudo-terminal whose far end has closed reads as empty when
+// the time-out has passed, busy all the while; only the status query fails.
+bool deviceThere() {
+    DWORD errors = 0;
+    return ClearCommError(port, &errors, nullptr) ? true : deviceFailed();
+}
+
 // One byte within timeoutMs, the kept time-outs put back afterwards.
 // *byte is -1 when none came; false when the device failed.
 bool readWithin(DWORD timeoutMs, int* byte) {
     *byte = -1;
-    if (hungUp) return false;
+    if (hungUp || !deviceThere()) return false;
     COMMTIMEOUTS kept{};
     if (!GetCommTimeouts(port, &kept)) return deviceFailed();
     if (!setReadTimeout(kept, timeoutMs)) return deviceFailed();

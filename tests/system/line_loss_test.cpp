@@ -25,6 +25,15 @@ constexpr double idleCpuLimit = 1.0;     // seconds over a run of several; spinn
 const std::string lineLost = "\n LINE LOST !!\n";
 const std::string deviceGone = "GONE, WAITING FOR IT";
 
+// Wine ends a program without a console on SIGINT with status 0: only the
+// native build can show the status of an interrupt.
+void expectStatus(const ZekResult& result, int status)
+{
+    if (status != statusInterrupted || !runningWindowsBuild()) {
+        EXPECT_EQ(result.exitStatus, status) << result.err;
+    }
+}
+
 void sleepMs(int milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -106,7 +115,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         }
         ASSERT_TRUE(zek.wait(30000)) << zek.result().err;   // the retries of -R take about 22 s
 
-        EXPECT_EQ(zek.result().exitStatus, c.exitStatus) << zek.result().err;
+        expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
         EXPECT_LE(countOf(zek.result().err, deviceGone), 1u) << zek.result().err;
@@ -123,7 +132,8 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
 
 // A device name that outlives the pseudo-terminal behind it, as a
 // /dev/serial/by-id name does for an adapter plugged in again. Under Wine
-// the COM port's link in the prefix is that name.
+// the COM port's link in the prefix is that name; it is left pointing
+// nowhere, since without it Wine would open /dev/ttyS(N-1) instead.
 class DeviceName {
 public:
     DeviceName(const TempDir& dir, const PtyPair& first)
@@ -138,19 +148,17 @@ public:
         }
         pointAt(first);
     }
-    void pointAt(const PtyPair& pty)
-    {
-        remove();
-        std::filesystem::create_symlink(pty.slavePath(), link_);
-    }
-    void remove()
-    {
-        std::error_code ignored;
-        std::filesystem::remove(link_, ignored);
-    }
+    void pointAt(const PtyPair& pty) { pointAt(pty.slavePath()); }
+    void remove() { pointAt(link_.string() + ".gone"); }
     const std::string& option() const { return option_; }
 
 private:
+    void pointAt(const std::string& target)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(link_, ignored);
+        std::filesystem::create_symlink(target, link_);
+    }
     std::filesystem::path link_;
     std::string option_;
 };
@@ -205,7 +213,7 @@ TEST(LineLoss, ServerWaitsForItsDeviceAndServesItWhenItComesBack)
             EXPECT_TRUE(waitForFile(dir, "IN.NC", "%O5\r\n%"));
         }
         zek.kill();
-        EXPECT_EQ(zek.result().exitStatus, statusInterrupted);
+        expectStatus(zek.result(), statusInterrupted);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins while the device is gone";
         EXPECT_EQ(countOf(zek.result().err, deviceGone), 1u) << zek.result().err;
     }
