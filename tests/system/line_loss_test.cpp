@@ -49,6 +49,39 @@ std::string largeProgram()
     return text + "%\n";
 }
 
+// A device name that outlives the pseudo-terminal behind it, as a
+// /dev/serial/by-id name does for an adapter plugged in again. Under Wine
+// the COM port's link in the prefix is that name; it is left pointing
+// nowhere, since without it Wine would open /dev/ttyS(N-1) instead.
+class DeviceName {
+public:
+    DeviceName(const TempDir& dir, const PtyPair& first)
+    {
+        option_ = serialChannelOption(first);
+        const char* prefix = std::getenv("WINEPREFIX");
+        if (runningWindowsBuild() && prefix) {
+            link_ = std::filesystem::path(prefix) / "dosdevices" / ("com" + option_.substr(2));
+        } else {
+            link_ = dir.file("ttyCNC");
+            option_ = "-c" + link_.string();
+        }
+        pointAt(first);
+    }
+    void pointAt(const PtyPair& pty) { pointAt(pty.slavePath()); }
+    void remove() { pointAt(link_.string() + ".gone"); }
+    const std::string& option() const { return option_; }
+
+private:
+    void pointAt(const std::string& target)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(link_, ignored);
+        std::filesystem::create_symlink(target, link_);
+    }
+    std::filesystem::path link_;
+    std::string option_;
+};
+
 // What the controller does on its end before the line goes.
 using ControllerPart = std::function<void(int controller)>;
 
@@ -100,7 +133,8 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         TempDir dir;
         dir.write("BIG.NC", largeProgram());
         PtyPair pty;
-        std::vector<std::string> args = {serialChannelOption(pty), "-b0"};
+        DeviceName device(dir, pty);   // gone for good: a later pseudo-terminal may take its number
+        std::vector<std::string> args = {device.option(), "-b0"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const double cpuBefore = childCpuSeconds();
         ZekProcess zek(args, dir.path());
@@ -109,6 +143,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         c.beforeHangUp(pty.masterFd());
         sleepMs(300);
         pty.hangUp();
+        device.remove();
         if (c.exitStatus == statusInterrupted) {
             sleepMs(3000);
             zek.kill();
@@ -129,39 +164,6 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         EXPECT_FALSE(contains(zek.result().err, "SetCommState")) << zek.result().err;
     }
 }
-
-// A device name that outlives the pseudo-terminal behind it, as a
-// /dev/serial/by-id name does for an adapter plugged in again. Under Wine
-// the COM port's link in the prefix is that name; it is left pointing
-// nowhere, since without it Wine would open /dev/ttyS(N-1) instead.
-class DeviceName {
-public:
-    DeviceName(const TempDir& dir, const PtyPair& first)
-    {
-        option_ = serialChannelOption(first);
-        const char* prefix = std::getenv("WINEPREFIX");
-        if (runningWindowsBuild() && prefix) {
-            link_ = std::filesystem::path(prefix) / "dosdevices" / ("com" + option_.substr(2));
-        } else {
-            link_ = dir.file("ttyCNC");
-            option_ = "-c" + link_.string();
-        }
-        pointAt(first);
-    }
-    void pointAt(const PtyPair& pty) { pointAt(pty.slavePath()); }
-    void remove() { pointAt(link_.string() + ".gone"); }
-    const std::string& option() const { return option_; }
-
-private:
-    void pointAt(const std::string& target)
-    {
-        std::error_code ignored;
-        std::filesystem::remove(link_, ignored);
-        std::filesystem::create_symlink(target, link_);
-    }
-    std::filesystem::path link_;
-    std::string option_;
-};
 
 struct ComebackCase {
     const char* mode;
