@@ -6,6 +6,20 @@
 #include "app/log.h"
 #include "link/channel.h"
 
+namespace {
+
+constexpr int exitCompleted = 0;
+constexpr int exitTransferFailed = 2;   // 1 is taken by the start-up failures
+
+bool transferFailed = false;
+
+}  // namespace
+
+void noteTransferFailed()
+{
+    transferFailed = true;
+}
+
 void programEnd(int skipDrain)
 {
     if (skipDrain == 0)
@@ -15,5 +29,5 @@ void programEnd(int skipDrain)
     closeLog();
     closeChannel();
     std::fflush(stdout);
-    std::exit(0);
+    std::exit(transferFailed ? exitTransferFailed : exitCompleted);
 }

@@ -25,6 +25,7 @@ constexpr int settleBeforeCloseMs = 1000;   // lets the controller take the last
 constexpr int drainPollMs = 1;
 
 std::FILE* outputFile = nullptr;
+bool lossReported = false;   // the lost link has been named on the console
 
 LinkKind linkKind()
 {
@@ -62,9 +63,9 @@ void settleLineSpeed()
     endStartUp();
 }
 
-int openSerial(const std::string& portName)
+int openSerial(const std::string& portName, bool afterLoss)
 {
-    openSerialPort(portName.c_str());
+    openSerialPort(portName.c_str(), afterLoss);
     return 0;
 }
 
@@ -113,6 +114,21 @@ bool isBreakCode(int byte)
     return byte == asciiPercent || byte == isoPercent || byte == eiaPercent || byte == isoSyn;
 }
 
+// Reading a lost link gives no byte at once and for ever: every waiting
+// loop must ask this, or it spins.
+bool controllerGone()
+{
+    switch (linkKind()) {
+    case LinkKind::Tcp:
+        return tcpPeerClosed();
+    case LinkKind::Serial:
+        return serialHungUp();
+    case LinkKind::OutputFile:
+        break;
+    }
+    return false;
+}
+
 int checkSerialLine()
 {
     unsigned lines = 0;
@@ -134,18 +150,27 @@ int checkSerialLine()
 int openChannel()
 {
     settleLineSpeed();
+    bool afterLoss = controllerGone();
     releaseLink();
+    lossReported = false;
     const char* name = runSettings.channelName;
     if (std::strchr(name, '\\'))
         return openOutputFile(name);
     if (name[0] == '/')
-        return openSerial(name);
+        return openSerial(name, afterLoss);
     if (std::strcmp(name, "0") == 0)
-        return openSerial("COM1");
+        return openSerial("COM1", afterLoss);
     const char* colon = std::strchr(name, ':');
     if (!colon)
-        return openSerial(std::string("COM") + name);
+        return openSerial(std::string("COM") + name, afterLoss);
     return openTcp(name, colon);
+}
+
+int renewLink()
+{
+    if (linkKind() == LinkKind::Tcp && !tcpPeerClosed())
+        return 0;
+    return openChannel();
 }
 
 void releaseLink()
@@ -202,20 +227,21 @@ int writeBytes(const unsigned char* bytes, int length)
     return 0;
 }
 
+bool reportLostLink()
+{
+    if (!controllerGone())
+        return false;
+    if (!lossReported)
+        echoLog(linkKind() == LinkKind::Tcp ? "\n CONNECTION CLOSED !!\n" : "\n LINE LOST !!\n");
+    lossReported = true;
+    return true;
+}
+
 int checkLine()
 {
-    switch (linkKind()) {
-    case LinkKind::Tcp:
-        if (!tcpPeerClosed())
-            return 0;
-        echoLog("\n CONNECTION CLOSED !!\n");
+    if (reportLostLink())
         return -1;
-    case LinkKind::Serial:
-        return checkSerialLine();
-    case LinkKind::OutputFile:
-        break;
-    }
-    return 0;
+    return linkKind() == LinkKind::Serial ? checkSerialLine() : 0;
 }
 
 void purgeInput()

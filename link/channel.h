@@ -23,8 +23,16 @@ int txQueueCount();       // bytes still waiting in the serial transmit queue
 void drainOutput();       // returns when the transmit queue is empty
 
 // 0 while the line is usable; -1 after a reported stop condition (no modem
-// line, a break code from the controller while punching out, a closed socket).
+// line, a break code from the controller while punching out, a lost link).
 int checkLine();
+
+// true when the controller's side has gone: a closed TCP connection, or a
+// serial device that hung up or was removed. Says so once per link.
+bool reportLostLink();
+
+// The fresh start of an error recovery: opens the link anew, but keeps a TCP
+// connection that the controller still holds.
+int renewLink();
 
 void purgeInput();        // serial port: discard every byte not yet read
 void resumeOutput();      // serial port: go on as if DC1 had been received

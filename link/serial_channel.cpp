@@ -7,11 +7,15 @@
 #include "app/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
+#include "link/clock.h"
 #include "link/failure_report.h"
 #include "link/serial_port.h"
 #include "tape/tape_code.h"
 
 static constexpr int queueSize = 10240;
+static constexpr int deviceRetryMs = 1000;
+
+static bool openedBefore = false;   // the run has had its port open
 
 // The sending side (startWait 1) follows CTS or the controller's DC1/DC3; the
 // receiving side (startWait 0) throttles the controller with DC1/DC3.
@@ -48,13 +52,39 @@ static void startFlow()
         writeBytes(&dc1, 1);
 }
 
-void openSerialPort(const char* portName)
+[[noreturn]] static void endOnOpenFailure()
 {
-    if (!serialOpen(portName)) {
-        reportFailure("*** TTY OPEN ERROR  ***");
-        closeLog();
-        std::exit(1);
-    }
+    reportFailure("*** TTY OPEN ERROR  ***");
+    closeLog();
+    std::exit(1);
+}
+
+// A server outlives its device: an adapter pulled and plugged in again comes
+// back under the same name (a /dev/serial/by-id path). One line says so; the
+// tries that follow are quiet and a second apart, also for a device that
+// opens but has hung up.
+static void awaitDevice(const char* portName)
+{
+    echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName, timeStamp());
+    do
+        sleepMs(deviceRetryMs);
+    while (!serialOpen(portName));
+}
+
+static void openDevice(const char* portName, bool afterLoss)
+{
+    bool mayWait = openedBefore && (runSettings.serverA || runSettings.serverB);
+    if (!(afterLoss && mayWait) && serialOpen(portName))
+        return;
+    if (!mayWait)
+        endOnOpenFailure();
+    awaitDevice(portName);
+}
+
+void openSerialPort(const char* portName, bool afterLoss)
+{
+    openDevice(portName, afterLoss);
+    openedBefore = true;
     if (!serialReadSettings())
         reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
     SerialConfig config = configFromSettings();

@@ -34,3 +34,6 @@ int serialOutputQueue();     // bytes not yet transmitted
 bool serialWriteBack();
 void serialClose();
 bool serialIsOpen();
+// true once the device has hung up, failed or gone away since it was opened:
+// reads then give no byte at once, writes fail, and nothing is left to drain.
+bool serialHungUp();

@@ -45,6 +45,7 @@ static SerialConfig activeConfig;
 static bool outputHeld = false;         // nothing goes out until the peer's DC1
 static bool kernelFlowOn = false;       // IXON is set on the device
 static std::deque<unsigned char> received;   // read from the device, not yet handed out
+static bool hungUp = false;             // the controller's side has gone
 
 static void resetState()
 {
@@ -52,6 +53,7 @@ static void resetState()
     outputHeld = false;
     kernelFlowOn = false;
     received.clear();
+    hungUp = false;
 }
 
 static long nowMs()
@@ -230,9 +232,12 @@ static void takeByte(unsigned char byte)
 }
 
 // Reads what the device has within timeoutMs (-1: no limit). The count of
-// bytes read, 0 when none came, -1 when the device failed or hung up.
+// bytes read, 0 when none came, -1 when the device failed or hung up. A
+// hung-up device reads as ready and empty for ever: it is not asked again.
 static int readFromDevice(int timeoutMs)
 {
+    if (hungUp)
+        return -1;
     pollfd watch{portFd, POLLIN, 0};
     int ready = poll(&watch, 1, timeoutMs);
     if (ready == 0)
@@ -241,10 +246,12 @@ static int readFromDevice(int timeoutMs)
         return errno == EINTR ? 0 : -1;
     unsigned char chunk[readChunkSize];
     ssize_t count = read(portFd, chunk, sizeof chunk);
-    if (count < 0)
-        return errno == EINTR || errno == EAGAIN ? 0 : -1;
-    if (count == 0)
+    if (count < 0 && (errno == EINTR || errno == EAGAIN))
+        return 0;
+    if (count <= 0) {
+        hungUp = true;   // 0 is the hang-up; EIO, ENXIO and the like a device gone
         return -1;
+    }
     for (ssize_t i = 0; i < count; ++i)
         takeByte(chunk[i]);
     return int(count);
@@ -301,8 +308,10 @@ bool serialWrite(const unsigned char* bytes, int length)
         if (!startTransmitter())
             return false;
         ssize_t count = write(portFd, bytes + written, std::size_t(length - written));
-        if (count < 0 && errno != EINTR)
+        if (count < 0 && errno != EINTR) {
+            hungUp = true;   // a terminal refuses writes only once it has gone
             return false;
+        }
         if (count > 0)
             written += int(count);
     }
@@ -311,12 +320,16 @@ bool serialWrite(const unsigned char* bytes, int length)
 
 int serialOutputQueue()
 {
+    if (hungUp)
+        return 0;   // what is still queued will never leave
     int count = 0;
     return ioctl(portFd, TIOCOUTQ, &count) == 0 ? count : 0;
 }
 
 bool serialWriteBack()
 {
+    if (hungUp)
+        return true;   // no device left to restore
     kernelFlowOn = false;   // the kept settings carry no output XON/XOFF
     int rts = TIOCM_RTS;
     ioctl(portFd, TIOCMBIC, &rts);   // devices without modem lines have no RTS to drop
@@ -336,4 +349,9 @@ void serialClose()
 bool serialIsOpen()
 {
     return portFd >= 0;
+}
+
+bool serialHungUp()
+{
+    return hungUp;
 }

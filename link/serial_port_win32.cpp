@@ -35,9 +35,20 @@ DCB portSettings{};
 SerialConfig activeConfig;
 bool outputHeld = false;                     // nothing goes out until the peer's DC1
 std::deque<unsigned char> received;          // read while the transmitter waited
+bool hungUp = false;                         // the controller's side has gone
 
 bool succeeded(BOOL result) {
     return result ? true : failedWithLastError();
+}
+
+// A removed adapter fails every call on its handle from then on; a line
+// error under fAbortOnError fails one read or write until it is cleared.
+bool deviceFailed() {
+    DWORD reason = GetLastError();
+    DWORD errors = 0;
+    if (reason != ERROR_OPERATION_ABORTED || !ClearCommError(port, &errors, nullptr)) hungUp = true;
+    SetLastError(reason);
+    return failedWithLastError();
 }
 
 bool setReadTimeout(COMMTIMEOUTS timeouts, DWORD totalMs) {
@@ -47,16 +58,24 @@ bool setReadTimeout(COMMTIMEOUTS timeouts, DWORD totalMs) {
     return succeeded(SetCommTimeouts(port, &timeouts));
 }
 
+// Under Wine a pseudo-terminal whose far end has closed reads as empty when
+// the time-out has passed, busy all the while; only the status query fails.
+bool deviceThere() {
+    DWORD errors = 0;
+    return ClearCommError(port, &errors, nullptr) ? true : deviceFailed();
+}
+
 // One byte within timeoutMs, the kept time-outs put back afterwards.
 // *byte is -1 when none came; false when the device failed.
 bool readWithin(DWORD timeoutMs, int* byte) {
     *byte = -1;
+    if (hungUp || !deviceThere()) return false;
     COMMTIMEOUTS kept{};
-    if (!GetCommTimeouts(port, &kept)) return failedWithLastError();
-    if (!setReadTimeout(kept, timeoutMs)) return false;
+    if (!GetCommTimeouts(port, &kept)) return deviceFailed();
+    if (!setReadTimeout(kept, timeoutMs)) return deviceFailed();
     unsigned char value = 0;
     DWORD count = 0;
-    bool read = ReadFile(port, &value, 1, &count, nullptr) ? true : failedWithLastError();
+    bool read = ReadFile(port, &value, 1, &count, nullptr) ? true : deviceFailed();
     SetCommTimeouts(port, &kept);
     if (read && count == 1) *byte = value;
     return read;
@@ -107,6 +126,7 @@ bool serialOpen(const char* portName) {
     port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     outputHeld = false;
+    hungUp = false;
     received.clear();
     return port != INVALID_HANDLE_VALUE ? true : failedWithLastError();
 }
@@ -198,9 +218,7 @@ bool serialWrite(const unsigned char* bytes, int length) {
     while (done < total) {
         if (!awaitRelease()) return false;
         DWORD written = 0;
-        if (!WriteFile(port, bytes + done, total - done, &written, nullptr)) {
-            return failedWithLastError();
-        }
+        if (!WriteFile(port, bytes + done, total - done, &written, nullptr)) return deviceFailed();
         done += written;
     }
     return true;
@@ -209,14 +227,16 @@ bool serialWrite(const unsigned char* bytes, int length) {
 int serialOutputQueue() {
     DWORD errors = 0;
     COMSTAT status{};
+    if (hungUp) return 0;   // what is still queued will never leave
     if (!ClearCommError(port, &errors, &status)) {
-        failedWithLastError();
+        deviceFailed();
         return 0;
     }
     return static_cast<int>(status.cbOutQue);
 }
 
 bool serialWriteBack() {
+    if (hungUp) return true;   // no device left to restore
     portSettings.fOutX = 0;
     portSettings.fRtsControl = RTS_CONTROL_DISABLE;
     return succeeded(SetCommState(port, &portSettings));
@@ -226,9 +246,14 @@ void serialClose() {
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
     port = INVALID_HANDLE_VALUE;
     outputHeld = false;
+    hungUp = false;
     received.clear();
 }
 
 bool serialIsOpen() {
     return port != INVALID_HANDLE_VALUE;
+}
+
+bool serialHungUp() {
+    return hungUp;
 }

@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "app/log.h"
+#include "app/run_end.h"
 #include "app/run_settings.h"
+#include "link/channel.h"
 #include "link/clock.h"
 #include "link/file_status.h"
 #include "link/progress.h"
@@ -58,14 +60,15 @@ bool storeData(std::FILE* file, const ReceivedRecord& record)
 }
 
 // Stores DAT payloads until the controller ends the file or it is given up.
-void receiveInto(const char* name, std::FILE* file, int* badRecords)
+// true when the file came whole, up to its EOD.
+bool receiveInto(const char* name, std::FILE* file, int* badRecords)
 {
     for (;;) {
         ReceivedRecord record;
         receiveRecord(&record);
         if (record.status != recordGood || record.type == UNKNOWN) {
             if (!bearBadRecord(badRecords))
-                return;
+                return false;
             continue;
         }
         *badRecords = 0;
@@ -76,26 +79,39 @@ void receiveInto(const char* name, std::FILE* file, int* badRecords)
                 break;
             echoLog("Can't Write Recv File %s\n", name);
             sendRecord(RST);
-            return;
+            return false;
         case EOD: {
             echoLog("\nGET FILE END EOD<SYN>");
             sendRecord(SYN);
             ReceivedRecord disregarded;
             receiveRecord(&disregarded);
-            return;
+            return true;
         }
         case SYN:
             echoLog("GET SYN<SYN>");
             sendRecord(SYN);
-            return;
+            return false;
         default:
             echoLog("GET UNK<SYN>");
-            return;
+            return false;
         }
     }
 }
 
-// false when the file cannot be created: the run stops there.
+// Asks for the file and stores it. false when the link is lost.
+bool requestFile(const char* name, std::FILE* file, int* badRecords)
+{
+    if (!clientHandshake())
+        return false;
+    sendRecord(GTD, name);
+    echoLog("FILE NAME %s GTD>\n", name);
+    if (!receiveInto(name, file, badRecords))
+        noteTransferFailed();
+    return !reportLostLink();
+}
+
+// false when the run stops there: the file cannot be created, or the link
+// is lost (what came so far stays in the file).
 bool receiveFile(const char* name, int* badRecords)
 {
     echoLog(runSettings.fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n"
@@ -103,19 +119,19 @@ bool receiveFile(const char* name, int* badRecords)
     std::FILE* file = openTextWriter(name);
     if (!file) {
         echoLog(" cant open write file %s\n", name);
+        noteTransferFailed();
         return false;
     }
     echoLog(" open write file %s %s\n", name, timeStamp());
     resetFileProgress();
-    clientHandshake();
-    sendRecord(GTD, name);
-    echoLog("FILE NAME %s GTD>\n", name);
-    receiveInto(name, file, badRecords);
+    bool linkStands = requestFile(name, file, badRecords);
+    if (!linkStands)
+        noteTransferFailed();
     std::fclose(file);
     int32_t size = 0;
     fileSize(name, &size);
     echoLog(" close file %s %ldByte %s\n", name, long(size), timeStamp());
-    return true;
+    return linkStands;
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "app/log.h"
+#include "app/run_end.h"
 #include "app/run_settings.h"
+#include "link/channel.h"
 #include "link/clock.h"
 #include "link/file_status.h"
 #include "link/progress.h"
@@ -64,14 +66,15 @@ bool bearBadRecord(const char* name, SendRun& run)
 }
 
 // Answers the controller's requests until the file has gone or is given up.
-void transferFile(TextReader& reader, const char* name, SendRun& run)
+// true when the whole file went, up to its EOD.
+bool transferFile(TextReader& reader, const char* name, SendRun& run)
 {
     for (;;) {
         ReceivedRecord record;
         receiveRecord(&record);
         if (record.status != recordGood || record.type == UNKNOWN) {
             if (!bearBadRecord(name, run))
-                return;
+                return false;
             continue;
         }
         run.badRecords = 0;
@@ -79,7 +82,7 @@ void transferFile(TextReader& reader, const char* name, SendRun& run)
         case GTD:
             if (!sendNextPiece(reader, run)) {
                 endFile(name);
-                return;
+                return true;
             }
             break;
         case RTY:
@@ -89,18 +92,34 @@ void transferFile(TextReader& reader, const char* name, SendRun& run)
         default:
             sendRecord(SYN);
             echoLog("SYN>close file %s %s\n", name, timeStamp());
-            return;
+            return false;
         }
     }
 }
 
-// false when the run must stop: the file cannot be read or is empty.
+// Announces the file and sends it. false when the link is lost.
+bool offerFile(TextReader& reader, const char* name, SendRun& run)
+{
+    if (!clientHandshake())
+        return false;
+    // A repeat asked for before the first piece must not carry the previous file's data.
+    run.piece[0] = '\0';
+    sendRecord(RTD, name);
+    std::fprintf(stderr, "RTD>file %s\n", name);
+    if (!transferFile(reader, name, run))
+        noteTransferFailed();
+    return !reportLostLink();
+}
+
+// false when the run must stop: the file cannot be read or is empty, or the
+// link is lost.
 bool sendFile(const char* name, SendRun& run)
 {
     printBanner();
     TextReader reader;
     if (!openTextReader(reader, name)) {
         echoLog(" cant open read file %s\n", name);
+        noteTransferFailed();
         return false;
     }
     int32_t size = 0;
@@ -108,18 +127,16 @@ bool sendFile(const char* name, SendRun& run)
     echoLog(" open send file %s %ldByte %s\n", name, long(size), timeStamp());
     if (size == 0) {
         closeTextReader(reader);
+        noteTransferFailed();
         return false;
     }
     runSettings.progressTotal = size;
     resetFileProgress();
-    clientHandshake();
-    // A repeat asked for before the first piece must not carry the previous file's data.
-    run.piece[0] = '\0';
-    sendRecord(RTD, name);
-    std::fprintf(stderr, "RTD>file %s\n", name);
-    transferFile(reader, name, run);
+    bool linkStands = offerFile(reader, name, run);
+    if (!linkStands)
+        noteTransferFailed();
     closeTextReader(reader);
-    return true;
+    return linkStands;
 }
 
 }  // namespace
@@ -130,6 +147,7 @@ void protocolASend()
     if (!runSettings.fileNames[0]) {
         printBanner();
         echoLog(" cant open read file %s\n", "");
+        noteTransferFailed();
         return;
     }
     SendRun run;

@@ -1,5 +1,6 @@
 #include "protocol_a/handshake.h"
 
+#include "link/channel.h"
 #include "link/clock.h"
 #include "protocol_a/records.h"
 
@@ -16,15 +17,18 @@ bool answeredInKind(int code)
 
 }  // namespace
 
-void clientHandshake()
+bool clientHandshake()
 {
-    for (;;) {
+    // A lost link answers at once and for ever: without this check the
+    // handshake would spin.
+    while (!reportLostLink()) {
         if (!answeredInKind(SYN) || !answeredInKind(SYN))
             continue;
         if (answeredInKind(RDY))
-            return;
+            return true;
         sleepMs(retryPauseMs);
         ReceivedRecord disregarded;
         receiveRecord(&disregarded);
     }
+    return false;
 }

@@ -1,5 +1,6 @@
 // The opening of a client run: the PC asks, the controller answers in kind.
 #pragma once
 
-// SYN, SYN, RDY, each answered with the same type; repeated until it succeeds.
-void clientHandshake();
+// SYN, SYN, RDY, each answered with the same type; repeated until it
+// succeeds. false, after saying so, when the link is lost first.
+bool clientHandshake();

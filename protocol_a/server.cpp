@@ -20,13 +20,13 @@ const char* const fallbackName = "ZEKTMP.TXT";
 constexpr int reopenPauseMs = 200;
 constexpr int controllerWaitMs = 5000;   // what a WAT asks for
 
-// Clears what the line still holds and opens it anew: on TCP that waits for
-// the controller to connect again.
+// Clears what the line still holds and opens it anew. A TCP connection is
+// kept while the controller holds it: an idle controller is no noisy line.
 void restartLink(int pauseMs)
 {
     purgeInput();
     sleepMs(pauseMs);
-    openChannel();
+    renewLink();
 }
 
 void receiveGoodRecord(ReceivedRecord* record)
@@ -138,6 +138,8 @@ int receiveData(std::FILE* file, const char* name)
     for (;;) {
         ReceivedRecord record;
         receiveRecord(&record);
+        if (record.status != recordGood && reportLostLink())
+            return -1;
         if (record.status != recordGood) {
             retryRead();
             continue;

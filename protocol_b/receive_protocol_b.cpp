@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/log.h"
+#include "app/run_end.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/progress.h"
@@ -51,13 +52,23 @@ int nextTapeByte(std::FILE* file)
     }
 }
 
+// A tape without stop code (-p) ends only when the link does: that is its
+// end, not a failure.
+void endWithoutStopCode()
+{
+    if (!runSettings.noStopCode)
+        noteTransferFailed();
+}
+
 // Stores the tape up to its stop code, a link failure or a failed write.
 void storeTapeData(std::FILE* file, const char* fileName)
 {
     for (;;) {
         int lineByte = nextTapeByte(file);
-        if (lineByte == noByte)
+        if (lineByte == noByte) {
+            endWithoutStopCode();
             return;
+        }
         auto byte = decodeLineByte(runSettings.codeMode, static_cast<unsigned char>(lineByte));
         if (runSettings.monitor)
             std::fputc(byte, stdout);
@@ -67,10 +78,15 @@ void storeTapeData(std::FILE* file, const char* fileName)
         showKilobyteProgress(1);
         if (!writeTextByte(file, byte)) {
             echoLog("file write2 error:%s\n", fileName);
+            noteTransferFailed();
             return;
         }
-        if (stopped || checkLine() != 0)
+        if (stopped)
             return;
+        if (checkLine() != 0) {
+            endWithoutStopCode();
+            return;
+        }
     }
 }
 
@@ -78,8 +94,10 @@ void storeTapeData(std::FILE* file, const char* fileName)
 // too; the end line must not pass them off as stored.
 int endReceive(std::FILE* file, const char* fileName)
 {
-    if (std::fclose(file) != 0)
+    if (std::fclose(file) != 0) {
         echoLog("file write2 error:%s\n", fileName);
+        noteTransferFailed();
+    }
     echoLog("RECV(B) END %s %ldByte %s\n", fileName, long(runSettings.bytesSent), timeStamp());
     return 0;
 }
@@ -92,16 +110,20 @@ int receiveProtocolB(const char* fileName)
     std::FILE* file = openTextWriter(fileName);
     if (file == nullptr) {
         echoLog("Write file open error : %s\n", fileName);
+        noteTransferFailed();
         return -1;
     }
     echoLog("RECV(B) START %s %s\n", fileName, timeStamp());
     if (!runSettings.noStopCode) {
-        if (!awaitStartCode())
+        if (!awaitStartCode()) {
+            noteTransferFailed();
             return endReceive(file, fileName);
+        }
         if (!storeStartCode(file)) {
             echoLogText("file write1 error \x81\x46");
             echoLog("%s\n", fileName);
             std::fclose(file);
+            noteTransferFailed();
             return -1;
         }
     }

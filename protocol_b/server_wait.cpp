@@ -26,11 +26,12 @@ void becomeSender()
     resumeOutput();
 }
 
-// A closed connection yields no byte, at once and for ever; waiting on it
-// would spin. Opening anew takes the controller's next connection.
-void replaceClosedConnection(const char* transferName)
+// A lost link yields no byte, at once and for ever; waiting on it would
+// spin. Opening anew takes the controller's next connection, or waits for
+// the serial device to come back.
+void replaceLostLink(const char* transferName)
 {
-    if (!runSettings.isSocket || checkLine() == 0)
+    if (!reportLostLink())
         return;
     openChannel();
     reportWaiting(transferName);
@@ -52,6 +53,6 @@ void awaitServerRequest(const char* transferName)
             return;
         }
         if (lineByte == noByte)
-            replaceClosedConnection(transferName);
+            replaceLostLink(transferName);
     }
 }

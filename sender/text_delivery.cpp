@@ -68,8 +68,10 @@ int deliverHeader(const char* text)
 {
     if (!runSettings.serverA)
         return sendTape(text, std::strlen(text));
-    if (appendAndSend(text) != 0)
+    if (appendAndSend(text) != 0) {
+        noteTransferFailed();
         programEnd(1);
+    }
     return 0;
 }
 

@@ -180,7 +180,7 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
 {
     TempDir dir;
     ZekResult missingDirectory = runZek({"-r", "-c\\line.tap", "NO/SUCH/IN.NC"}, dir.path());
-    EXPECT_EQ(missingDirectory.exitStatus, 0);
+    EXPECT_EQ(missingDirectory.exitStatus, 2);
     EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
     EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
 

@@ -96,7 +96,7 @@ TEST(ProtocolBSend, TapeFeedWithMissingFileEndsAfterTheErrorTape)
     TempDir dir;
     ZekResult run = runZek({"-t", "-n", "-c\\out.nc", "MISSING.NC"}, dir.path());
 
-    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(dir.read("out.nc"),
               leaderIso + isoTape("(ZEK_ERROR MISSING.NC IS NOT FOUND!! )\n%\n"));
     EXPECT_EQ(run.err.find("MODE END"), std::string::npos);

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <thread>
 
 #include "protocol_b_tape.h"
@@ -91,14 +90,6 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcp)
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O22\r\n%");
     EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 2u) << zek.result().err;
-}
-
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 TEST(ProtocolBServer, ConnectionClosedWhileWaitingIsReplacedWithoutSpinning)

@@ -107,11 +107,11 @@ TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
     EXPECT_EQ(dir.readLog(), "ZEK EXEC COMMAND make parts\n");
 }
 
-TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusZero)
+TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
 {
     TempDir dir;
     ZekResult run = runZek({"-c\\out.nc", "MISSING.NC"}, dir.path());
-    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.exitStatus, 2);
     EXPECT_TRUE(matches(run.err, "^ZEK \\\\out\\.nc FILE OUT PUT\n" + banner));
     EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " +
                                      timePattern + "\n$"))

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,6 +29,9 @@ PtyPair::PtyPair()
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         return;
     slavePath_ = name;
+    // zek must not inherit the controller's end: a hang-up would never come.
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
     // The master side is the controller's end of the cable: raw bytes both ways.
     termios raw{};
     tcgetattr(master_, &raw);
@@ -37,8 +41,14 @@ PtyPair::PtyPair()
 
 PtyPair::~PtyPair()
 {
+    hangUp();
+}
+
+void PtyPair::hangUp()
+{
     closeFd(master_);
     closeFd(slave_);
+    master_ = slave_ = -1;
 }
 
 // Under Wine a COM port is a link in the prefix's dosdevices folder. The COM

@@ -15,6 +15,9 @@ public:
     const std::string& slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
     int slaveFd() const { return slave_; }   // kept open so the pair survives zek's close
+    // Closes both ends, as a pulled adapter: zek's side then reads as hung up
+    // and the device node is gone.
+    void hangUp();
 
 private:
     int master_ = -1;

@@ -72,6 +72,10 @@ private:
     ZekResult result_;   // raw_ with the console line ends made LF
 };
 
+// Processor time of the child processes that have ended so far, in seconds:
+// a run that spins on a dead link shows here.
+double childCpuSeconds();
+
 // The real NC programs in shared/testdata/programs; "" when absent.
 std::string sharedProgramsDir();
 std::string readFileBytes(const std::string& path);
