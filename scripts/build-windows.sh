@@ -26,6 +26,6 @@ buildOne() {
     cmake --build "$directory" -j"$(nproc)"
 }
 
-installMissing cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
+installMissing "${windowsBuildPackages[@]}"
 buildOne mingw-w64-x86_64 "$root/build-win64" ON
 buildOne mingw-w64-i686 "$root/build-win32" "$win32Tests"

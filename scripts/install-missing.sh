@@ -10,3 +10,13 @@ installMissing() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
+
+# What each stage needs, named once. A stage's script installs its own list;
+# the test command installs every list before it configures anything, so no
+# stage finds a tool missing that a later stage would have brought.
+nativeBuildPackages=(cmake g++ make libgtest-dev libc6-dev)
+fuzzPackages=(clang libclang-rt-14-dev cmake make)
+# The Windows toolchain files look for Wine when they are configured: ctest
+# runs the Windows test programs through it.
+windowsBuildPackages=(cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64)
+windowsTestPackages=(wine wine64 iproute2 util-linux)

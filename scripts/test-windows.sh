@@ -34,7 +34,7 @@ shards=3
 if [ -z "${ZEK_LOOPBACK_ONLY:-}" ]; then
     # The namespace has no way to the package servers: install first.
     source "$root/scripts/install-missing.sh"
-    installMissing wine wine64 iproute2 util-linux
+    installMissing "${windowsTestPackages[@]}"
     if unshare -n true 2>/dev/null; then
         exec unshare -n env ZEK_LOOPBACK_ONLY=1 "$0" "$hostBuild" "$filter"
     fi

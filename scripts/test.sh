@@ -4,6 +4,11 @@
 # the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Everything every stage needs, before any build is configured: a fresh
+# machine must not configure the Windows build before Wine is there.
+source scripts/install-missing.sh
+installMissing "${nativeBuildPackages[@]}" "${fuzzPackages[@]}" "${windowsBuildPackages[@]}" \
+    "${windowsTestPackages[@]}"
 scripts/build.sh
 (cd build && ctest --output-on-failure -j8)
 
