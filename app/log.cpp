@@ -7,6 +7,7 @@
 
 #include "app/console_text.h"
 #include "app/run_settings.h"
+#include "link/channel.h"
 
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
@@ -37,8 +38,11 @@ ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
     std::fflush(logFile);
 }
 
+// A line about the transfer must not run ahead of the bytes it reports: what
+// the link has gathered goes out first.
 void echoLog(const char* format, ...)
 {
+    flushOutput();
     std::va_list args;
     va_start(args, format);
     std::va_list copy;

@@ -68,7 +68,11 @@ void measureTapeRows(DataSet& data, std::vector<RowPair>& pairs)
 {
     std::fprintf(stderr, "measuring the Protocol B rows in %s\n", data.dir.c_str());
     pairs.push_back(medianOfRuns([&] { return measureSendToFile(data); }));
+    data.filePunchOut = pairs.back().zek;
     pairs.push_back(medianOfRuns([&] { return measureSendToTcp(data); }));
+    pairs.push_back(medianOfRuns([&] { return measureSendToPty(data); }));
+    pairs.push_back(medianOfRuns([&] { return measureSendToPtyOnDc1(data); }));
+    pairs.push_back(medianOfRuns([&] { return measureTapeFeedToPty(data); }));
     pairs.push_back(medianOfRuns([&] { return measureReceiveServer(data); }));
     pairs.push_back(medianOfRuns([&] { return measureReceiveClient(data); }));
 }
@@ -85,6 +89,9 @@ std::vector<RowReport> namedRows()
     return {
         {"B punch-out to file (`-c\\out.nc`)", "cat of the same tape", {}, {}, false},
         {"B punch-out to TCP (`-c127.0.0.1:P`)", "socket copy of the same tape", {}, {}, false},
+        {"B punch-out to a pty, CTS flow (`-c/dev/pts/N`)", "zek's punch-out to file", {}, {}, false},
+        {"B punch-out to a pty, DC1/DC3 flow (`-d`)", "zek's punch-out to file", {}, {}, false},
+        {"B punch-out to a pty with leader and trailer (`-t`)", "zek's punch-out to file", {}, {}, false},
         {"B receive, server (`-s`)", "socket copy to a file", {}, {}, false},
         {"B receive, client (`-r -i`)", "socket copy to a file", {}, {}, false},
         {"A send (`-g`)", "lockstep records, raw calls", {}, {}, true},

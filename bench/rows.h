@@ -5,13 +5,6 @@
 #include <functional>
 #include <string>
 
-// One data set: a generated program in its own directory, and the tape that
-// zek punched from it (the converted bytes every other row reuses).
-struct DataSet {
-    std::string dir;
-    std::string tape;          // the ISO tape, once the file row has made it
-};
-
 struct Measure {
     bool ok = false;
     std::string failure;       // why ok is false
@@ -24,6 +17,14 @@ struct Measure {
 
 double megabytesOf(const Measure& measure);   // bytes in 10^6
 
+// One data set: a generated program in its own directory, and the tape that
+// zek punched from it (the converted bytes every other row reuses).
+struct DataSet {
+    std::string dir;
+    std::string tape;          // the ISO tape, once the file row has made it
+    Measure filePunchOut;      // that file row's zek side: the pace the link rows are held to
+};
+
 struct RowPair {
     Measure zek;
     Measure reference;
@@ -34,6 +35,11 @@ void setBenchExecutable(const std::string& path);
 
 RowPair measureSendToFile(DataSet& data);       // also fills data.tape
 RowPair measureSendToTcp(const DataSet& data);
+// Over a pseudo-terminal that reads at once: CTS flow, DC1/DC3 flow (-d)
+// and -t; the reference is zek's own punch-out of the program to a file.
+RowPair measureSendToPty(const DataSet& data);
+RowPair measureSendToPtyOnDc1(const DataSet& data);
+RowPair measureTapeFeedToPty(const DataSet& data);
 RowPair measureReceiveServer(const DataSet& data);
 RowPair measureReceiveClient(const DataSet& data);
 RowPair measureRecordsSend(const DataSet& data);

@@ -2,7 +2,7 @@
 #pragma once
 
 // Converts a block of program text (7-bit ASCII, LF line ends) to the tape
-// code, writes it, counts its progress and checks the line before and after.
+// code, writes it and counts its progress; the line is checked before it.
 // The length plus twice the line feeds must stay within sendBufferSize.
 constexpr int sendBufferSize = 2048;
 int sendBlock(const char* text, int length);

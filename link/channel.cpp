@@ -9,6 +9,7 @@
 #include "app/run_settings.h"
 #include "link/clock.h"
 #include "link/failure_report.h"
+#include "link/gathered_output.h"
 #include "link/link_open.h"
 #include "link/serial_port.h"
 #include "link/tcp_socket.h"
@@ -20,7 +21,9 @@ enum class LinkKind { Tcp, Serial, OutputFile };
 
 constexpr int32_t lineSpeeds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr int maxLinkNameLength = 63;   // output file names and host:port texts
-constexpr int breakWatchMs = 100;
+// The break watch only looks at what has come: a controller in the middle of
+// a punch-out sends nothing, and the next block must not wait for it.
+constexpr int breakWatchMs = 0;
 constexpr int settleBeforeCloseMs = 1000;   // lets the controller take the last bytes
 constexpr int drainPollMs = 1;
 
@@ -87,14 +90,42 @@ int toSignedByte(int byte)
     return byte < 0x80 ? byte : byte - 0x100;
 }
 
-bool writeToHandle(const unsigned char* bytes, int length)
+bool writeToFile(const unsigned char* bytes, int length)
 {
-    if (linkKind() == LinkKind::Serial)
-        return serialWrite(bytes, length);
     if (!outputFile)
         return false;
     std::size_t count = static_cast<std::size_t>(length);
     return std::fwrite(bytes, 1, count, outputFile) == count && std::fflush(outputFile) == 0;
+}
+
+bool writeToHandle(const unsigned char* bytes, int length)
+{
+    if (linkKind() == LinkKind::Serial)
+        return serialWrite(bytes, length);
+    return writeToFile(bytes, length);
+}
+
+// The links that gather their output: TCP, and an output file without -w/-W.
+bool writeGathered(const unsigned char* bytes, int length)
+{
+    if (linkKind() == LinkKind::Tcp)
+        return tcpSend(bytes, length) == length;
+    return writeToFile(bytes, length);
+}
+
+// A serial port keeps one write per block: its driver queues the bytes, and
+// the break watch looks between blocks. The -w/-W waits pace every write.
+bool gathers()
+{
+    switch (linkKind()) {
+    case LinkKind::Tcp:
+        return true;
+    case LinkKind::OutputFile:
+        return outputFile && !runSettings.charWait;
+    case LinkKind::Serial:
+        break;
+    }
+    return false;
 }
 
 // Option -w: every byte alone, each one on the line before the pause.
@@ -175,6 +206,8 @@ int renewLink()
 
 void releaseLink()
 {
+    flushOutput();
+    resetGatheredOutput();
     if (tcpIsOpen())
         tcpClose();
     if (serialIsOpen())
@@ -186,6 +219,7 @@ void releaseLink()
 
 int readByte(int timeoutMs)
 {
+    flushOutput();   // the controller answers what it has received
     int byte = -1;
     switch (linkKind()) {
     case LinkKind::Tcp:
@@ -208,14 +242,15 @@ int txQueueCount()
 // A controller may hold the flow for minutes: poll gently so the PC stays usable.
 void drainOutput()
 {
+    flushOutput();
     while (txQueueCount() > 0)
         sleepMs(drainPollMs);
 }
 
 int writeBytes(const unsigned char* bytes, int length)
 {
-    if (linkKind() == LinkKind::Tcp)
-        return tcpSend(bytes, length) == length ? 0 : -1;
+    if (gathers())
+        return gatherOutput(bytes, length, writeGathered) ? 0 : -1;
     if (runSettings.charWait && !runSettings.charWaitUpper)
         return writeByteByByte(bytes, length);
     if (!writeToHandle(bytes, length))
@@ -235,6 +270,11 @@ bool reportLostLink()
         echoLog(linkKind() == LinkKind::Tcp ? "\n CONNECTION CLOSED !!\n" : "\n LINE LOST !!\n");
     lossReported = true;
     return true;
+}
+
+int flushOutput()
+{
+    return flushGatheredOutput(writeGathered) ? 0 : -1;
 }
 
 int checkLine()
@@ -275,6 +315,7 @@ int openOutputFile(const char* channelName)
 
 void closeChannel()
 {
+    flushOutput();
     switch (linkKind()) {
     case LinkKind::Tcp:
         sleepMs(settleBeforeCloseMs);

@@ -16,8 +16,13 @@ int openChannel();
 // none came within timeoutMs. TCP waits its own receive time-out instead.
 int readByte(int timeoutMs);
 
-// Writes a block, with the -w/-W waits on a port or file. 0, or -1 on failure.
+// Writes a block, with the -w/-W waits on a port or file. A TCP connection
+// or an output file gathers the blocks until flushOutput, a read, a drain or
+// a full buffer. 0, or -1 when a write failed (now or at an earlier flush).
 int writeBytes(const unsigned char* bytes, int length);
+
+// Puts the gathered blocks on the line: 0, or -1 when a write failed.
+int flushOutput();
 
 int txQueueCount();       // bytes still waiting in the serial transmit queue
 void drainOutput();       // returns when the transmit queue is empty

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/run_settings.h"
+#include "link/channel.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ void advanceProgress(int32_t count)
     if (percent <= s.percentSent)
         return;
     s.percentSent = percent;
+    flushOutput();   // a mark tells what is on the line; a failed write surfaces at the next block
     if (s.progressMarks * stepsPerMark > percent) {
         showStep();
         return;
@@ -76,4 +78,18 @@ void resetProgress()
 {
     resetFileProgress();
     runSettings.bytesSent = 0;
+}
+
+FileProgress currentFileProgress()
+{
+    const RunSettings& s = runSettings;
+    return {s.progressTotal, s.progressFileBytes, s.percentSent, s.progressMarks};
+}
+
+void resumeFileProgress(const FileProgress& kept)
+{
+    runSettings.progressTotal = kept.total;
+    runSettings.progressFileBytes = kept.fileBytes;
+    runSettings.percentSent = kept.percent;
+    runSettings.progressMarks = kept.marks;
 }

@@ -260,9 +260,10 @@ static int readFromDevice(int timeoutMs)
 int serialReadByte(int timeoutMs)
 {
     long deadline = nowMs() + timeoutMs;
+    // A time-out of 0 still looks once at what the device holds.
     while (received.empty()) {
         long remaining = deadline - nowMs();
-        if (remaining < 0 || readFromDevice(int(remaining)) <= 0)
+        if (readFromDevice(int(remaining < 0 ? 0 : remaining)) <= 0)
             return -1;
     }
     unsigned char byte = received.front();

@@ -43,7 +43,7 @@ zipOne() {
     rm -rf "$stage"
 }
 
-installMissing cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest zip
+installMissing "${windowsBuildPackages[@]}"
 buildOne mingw-w64-x86_64 "$root/build-win64" ON
 buildOne mingw-w64-i686 "$root/build-win32" "$win32Tests"
 zipOne "$root/build-win64" win64

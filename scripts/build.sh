@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-missing.sh
-installMissing cmake g++ make libgtest-dev libc6-dev
+installMissing "${nativeBuildPackages[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)"

@@ -22,7 +22,7 @@ esac
 
 # libFuzzer comes with Debian's clang and its runtime package.
 source scripts/install-missing.sh
-installMissing clang libclang-rt-14-dev cmake make
+installMissing "${fuzzPackages[@]}"
 
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

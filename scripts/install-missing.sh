@@ -10,3 +10,15 @@ installMissing() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
+
+# What each stage needs, named once. A stage's script installs its own list;
+# the test command installs every list before it configures anything, so no
+# stage finds a tool missing that a later stage would have brought.
+# mandoc formats the man page in its lint test.
+nativeBuildPackages=(cmake g++ make libgtest-dev libc6-dev mandoc)
+fuzzPackages=(clang libclang-rt-14-dev cmake make)
+# The Windows toolchain files look for Wine when they are configured: ctest
+# runs the Windows test programs through it.
+windowsBuildPackages=(cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 zip)
+windowsTestPackages=(wine wine64 iproute2 util-linux)
+packagePackages=(dpkg-dev file)

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-missing.sh
 # dpkg-shlibdeps (dpkg-dev) writes the Depends line; file finds the binaries.
-installMissing dpkg-dev file
+installMissing "${packagePackages[@]}"
 scripts/build.sh >/dev/null
 output=$(cd build && cpack -G DEB 2>&1) || { echo "$output" >&2; exit 1; }
 sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$output"

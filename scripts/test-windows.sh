@@ -16,14 +16,16 @@ hostBuild=${1:-}
 
 # The system tests that run with zek.exe by default: the command line, usage
 # texts (redirected, so Shift-JIS in every locale), log, macro file and
-# output-file sends, Protocol B over a COM port with DC1/DC3 and over TCP,
-# Protocol A over TCP and a COM port, as client and server. Left out: the in-process link tests (SerialLink.*, TcpLink.*, the
-# death tests and Modes/*), which test the host's link layer, not zek.exe, and
-# the long runs that only repeat under Wine what the shorter ones show there
-# (about 100 s: large tapes, a real program's round trip, eleven bad records,
-# the stress and noisy-line runs). '*' runs every test.
+# output-file sends, Protocol B over a COM port with DC1/DC3 and over TCP, the
+# pace of a punch-out and its break watch over a COM port, Protocol A over TCP
+# and a COM port, as client and server. Left out: the in-process link tests
+# (SerialLink.*, TcpLink.*, the death tests and Modes/*), which test the
+# host's link layer, not zek.exe, and the long runs that only repeat under
+# Wine what the shorter ones show there (about 100 s: large tapes, a real
+# program's round trip, eleven bad records, the stress and noisy-line runs).
+# '*' runs every test.
 windowsFilter='RunControl*:ConsoleCharset*:Sender*:SerialLinkRun.*:ProtocolBSend.*:ProtocolBReceive.*'
-windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*'
+windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*:*PunchPace.*:*BreakWatch.*:LineLoss.*'
 windowsFilter+=':-*LargeTape*:*LongTape*:*ARealProgramComesBack*:*ElevenBadRecords*'
 filter=${2:-$windowsFilter}
 
@@ -34,7 +36,7 @@ shards=3
 if [ -z "${ZEK_LOOPBACK_ONLY:-}" ]; then
     # The namespace has no way to the package servers: install first.
     source "$root/scripts/install-missing.sh"
-    installMissing wine wine64 iproute2 util-linux
+    installMissing "${windowsTestPackages[@]}"
     if unshare -n true 2>/dev/null; then
         exec unshare -n env ZEK_LOOPBACK_ONLY=1 "$0" "$hostBuild" "$filter"
     fi

@@ -4,9 +4,11 @@
 # the Debian package; then the Windows build under Wine and its zips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Everything every stage needs, before any build is configured: a fresh
+# machine must not configure the Windows build before Wine is there.
 source scripts/install-missing.sh
-# The man page test formats the page with mandoc.
-installMissing mandoc
+installMissing "${nativeBuildPackages[@]}" "${fuzzPackages[@]}" "${windowsBuildPackages[@]}" \
+    "${windowsTestPackages[@]}" "${packagePackages[@]}"
 scripts/build.sh
 (cd build && ctest --output-on-failure -j8)
 

@@ -9,7 +9,7 @@
 # every later start of a program in it well under one.
 
 source "$(dirname "${BASH_SOURCE[0]}")/install-missing.sh"
-installMissing wine wine64
+installMissing "${windowsTestPackages[@]}"
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/zek-wine.XXXXXX)

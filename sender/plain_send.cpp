@@ -1,6 +1,7 @@
 #include "sender/plain_send.h"
 
 #include "app/log.h"
+#include "link/channel.h"
 #include "link/progress.h"
 #include "link/text_file.h"
 #include "sender/error_tape.h"
@@ -17,7 +18,7 @@ int sendPieces(TextReader& reader)
     for (;;) {
         std::size_t length = readTextBlock(reader, piece, pieceLength);
         if (length == 0)
-            return 0;
+            return flushOutput();   // the end line reports what is on the line
         piece[length] = '\0';
         if (deliverPiece(piece, length) != 0)
             return -1;

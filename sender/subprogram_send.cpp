@@ -6,6 +6,8 @@
 
 #include "app/log.h"
 #include "app/run_settings.h"
+#include "link/channel.h"
+#include "link/progress.h"
 #include "link/text_file.h"
 #include "protocol_a/data_block.h"
 #include "sender/call_line.h"
@@ -192,12 +194,14 @@ int expandCall(const Invocation& program, const CallLine& call)
         sendErrorTape(macroErrorProblem, program.name);
         return -1;
     }
+    FileProgress callerProgress = currentFileProgress();
     for (int k = 1; k <= repeatCount; ++k) {
         if (refuseLoop(program, calledName))
             return -1;
         ++nestingDepth;
         int result = subProgramSend(calledName, false, call.kind, k, &rules);
         --nestingDepth;
+        resumeFileProgress(callerProgress);
         if (result != 0)
             return -1;
     }
@@ -216,15 +220,14 @@ int handleLine(const Invocation& program, char* line)
 }
 
 // The second "%" line: a sub-program's stays behind, the top level's goes
-// out exactly as read.
+// out exactly as read. The closing status line reports what is on the line,
+// so the gathered blocks go out first and a failed write fails the file.
 int endProgram(const Invocation& program, const char* closingLine)
 {
-    if (!program.isTop) {
-        printClosing(closeWord, program.name);
-        return 0;
-    }
-    int result = closingLine ? deliverClosingLine(closingLine) : 0;
-    printClosing(endWord, topProgramName);
+    int result = program.isTop && closingLine ? deliverClosingLine(closingLine) : 0;
+    if (result == 0)
+        result = flushOutput();
+    printClosing(program.isTop ? endWord : closeWord, program.isTop ? topProgramName : program.name);
     return result == 0 ? 0 : -1;
 }
 

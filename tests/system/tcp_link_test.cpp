@@ -99,6 +99,7 @@ TEST_F(TcpLink, ClientCarriesBytesWaitsOneSecondAndSeesAClosedPeerAtOnce)
     EXPECT_EQ(readByte(100), 'B');
     EXPECT_EQ(readByte(100), -91);
     EXPECT_EQ(sendToLink("xyz"), 0);
+    EXPECT_EQ(flushOutput(), 0);
     EXPECT_EQ(readBytes(controller, 3, arriveMs), "xyz");
     EXPECT_EQ(checkLine(), 0);
 
@@ -116,7 +117,8 @@ TEST_F(TcpLink, ClientCarriesBytesWaitsOneSecondAndSeesAClosedPeerAtOnce)
     testing::internal::CaptureStderr();
     EXPECT_EQ(checkLine(), -1);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(sendToLink("lost"), -1);
+    sendToLink("lost");   // gathered: the failure shows when it goes out
+    EXPECT_EQ(flushOutput(), -1);
 }
 
 TEST_F(TcpLink, ClientRetriesEverySecondUntilTheControllerListens)
@@ -163,6 +165,7 @@ TEST_F(TcpLink, ServerAcceptsOneConnectionAndListensAnewOnTheNextOpen)
         << err;
     EXPECT_EQ(connectTcp(port, 300), -1);   // the listener went with the accept
     EXPECT_EQ(sendToLink("hi"), 0);
+    EXPECT_EQ(flushOutput(), 0);
     EXPECT_EQ(readBytes(controller, 2, arriveMs), "hi");
 
     testing::internal::CaptureStderr();
