@@ -149,11 +149,13 @@ static sockaddr_in loopback(int port)
     return address;
 }
 
-TcpListener::TcpListener()
+TcpListener::TcpListener(int receiveBuffer)
 {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
     setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (receiveBuffer > 0)
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address = loopback(0);
     if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
         return;

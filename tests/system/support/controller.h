@@ -36,7 +36,8 @@ bool writeAll(int fd, const std::string& bytes);
 // A listening socket on 127.0.0.1 at a free port, for zek as a client.
 class TcpListener {
 public:
-    TcpListener();
+    // receiveBuffer > 0: a small window that keeps the peer's sends waiting.
+    explicit TcpListener(int receiveBuffer = 0);
     ~TcpListener();
     int port() const { return port_; }
     int accept(int timeoutMs);   // connected fd, or -1
