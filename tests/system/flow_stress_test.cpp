@@ -1,21 +1,18 @@
 // Software flow under stress: a controller that holds and releases the line
 // at random moments while megabytes go through a pseudo-terminal, in both
 // directions. Every byte must arrive exactly once and in order.
-// ZEK_STRESS_SCALE=N makes the tapes N times longer.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <iostream>
 #include <poll.h>
 #include <random>
 #include <unistd.h>
 
-#include "protocol_b_tape.h"
 #include "support/controller.h"
-#include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -27,28 +24,6 @@ constexpr size_t sendPieceBytes = 512;   // the plain sender's piece
 constexpr size_t holdChunkBytes = 256;   // a chance of a hold after each such read
 constexpr int longHoldMs = 200;
 constexpr int longHoldEvery = 400;       // one hold in so many is a long one
-
-int stressScale()
-{
-    const char* scale = std::getenv("ZEK_STRESS_SCALE");
-    int value = scale ? std::atoi(scale) : 1;
-    return value > 0 ? value : 1;
-}
-
-// NC lines of varying length, without "%" inside the program.
-std::string generatedProgram(size_t bytes, std::mt19937& random)
-{
-    std::uniform_int_distribution<int> coordinate(-99999, 99999);
-    std::string text = "%\nO4711\n";
-    for (long n = 1; text.size() < bytes; ++n) {
-        text += "N" + std::to_string(n) + " G01 X" + std::to_string(coordinate(random)) + " Y" +
-                std::to_string(coordinate(random));
-        if (n % 7 == 0)
-            text += " F" + std::to_string(coordinate(random) & 0xFFF);
-        text += "\n";
-    }
-    return text + "M30\n%\n";
-}
 
 // At most maxBytes of what arrives on fd within waitMs.
 std::string readChunk(int fd, size_t maxBytes, int waitMs)

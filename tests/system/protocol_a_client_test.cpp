@@ -72,7 +72,7 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     EXPECT_TRUE(contains(err(), "RTD>file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), "GTD< END OF DATA EOD>\n close file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 2500Byte\n"));
-    std::string log = dir.readLog();
+    std::string log = logOf(dir);
     EXPECT_TRUE(contains(log, " zek (Srever-A) <--- *zek  (send data)\n"));
     EXPECT_FALSE(contains(log, "RTD>file"));
 }
@@ -180,7 +180,7 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
                                       " close file A.NC 2501Byte " + timePattern + "\n", "GET UNK<SYN>",
                                       "TOTAL RECV FILE 2KB\n"}))
         << err();
-    EXPECT_TRUE(contains(dir.readLog(), "TOTAL RECV FILE 2KB\n"));
+    EXPECT_TRUE(contains(logOf(dir), "TOTAL RECV FILE 2KB\n"));
 }
 
 TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecords)

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "protocol_a_fixture.h"
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
     EXPECT_EQ(ask("SAT").raw, wireRecord("SET", "ABCD000007"));
     EXPECT_EQ(ask("SAT").raw, wireRecord("SET", "ABCD000007"));
     EXPECT_EQ(ask("GTD").letters, "EOD");
-    EXPECT_EQ(countOf(dir.readLog(), "GET SAT(S) fst=5 "), 1u) << err();
+    EXPECT_EQ(countOf(logOf(dir), "GET SAT(S) fst=5 "), 1u) << err();
 
     // The block that the SAT followed counts as sent, as it does without one.
     ASSERT_TRUE(waitForErrCount(*zek, "SEND(A) SUB MODE END O7 ", 2, 5000));
@@ -192,7 +192,7 @@ TEST_F(ProtocolAServer, RefusesFileNamesOutsideTheWorkingDirectory)
     EXPECT_FALSE(dir.exists("C:X"));
     EXPECT_EQ(countOf(err(), "ILLEGAL FILE NAME "), 5u);
     EXPECT_TRUE(matches(err(), "ILLEGAL FILE NAME /etc/passwd " + timePattern + "\n"));
-    EXPECT_EQ(countOf(dir.readLog(), "ILLEGAL FILE NAME "), 5u);
+    EXPECT_EQ(countOf(logOf(dir), "ILLEGAL FILE NAME "), 5u);
     EXPECT_FALSE(contains(err(), "SEND(A)"));
     EXPECT_FALSE(contains(err(), "RECV(A)"));
 }

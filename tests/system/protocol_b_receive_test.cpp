@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -30,7 +30,7 @@ Reception receiveTape(const std::vector<std::string>& options, const std::string
     EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(pty.masterFd(), tape);
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
-    return {zek.result(), dir.read("IN.NC"), dir.readLog()};
+    return {zek.result(), dir.read("IN.NC"), logOf(dir)};
 }
 
 TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -75,7 +75,7 @@ TEST(ProtocolBSend, FileNameLengthIsCheckedAtItsLimit)
     EXPECT_EQ(refused.err.find("SEND(B)"), std::string::npos);
     EXPECT_NE(refused.err.find("END OF ZEK"), std::string::npos);
     EXPECT_EQ(dir.read("out.nc"), "");
-    EXPECT_NE(dir.readLog().find("FILE NAME TOO LONG"), std::string::npos);
+    EXPECT_NE(logOf(dir).find("FILE NAME TOO LONG"), std::string::npos);
 }
 
 TEST(ProtocolBSend, TapeFeedFramesTheProgramInTheTapeCode)

@@ -5,10 +5,12 @@
 #include <iconv.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "console_text.h"
+#include "support/controller.h"
 
 namespace {
 
@@ -120,11 +122,11 @@ TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
     const std::string expected = usageBytes(englishUsage);
     ASSERT_TRUE(contains(expected, " -o  ... Monitor ( default\x81\x40:\x81\x40no monitor )\n"));
     TempDir dir;
-    ZekResult run = runZek({"-xmake parts", "-h"}, dir.path(), "");
+    ZekResult run = runZek({"-xmake parts", "-h"}, dir.path());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "ZEK EXEC COMMAND make parts\n");
-    EXPECT_EQ(dir.readLog(), "ZEK EXEC COMMAND make parts\n");
+    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND make parts\n");
 }
 
 TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusZero)
@@ -137,23 +139,12 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusZero)
                                      timePattern + "\n$"))
         << run.err;
 
-    const std::string log = dir.readLog();
+    const std::string log = logOf(dir);
     EXPECT_TRUE(matches(log, "^ZEK \\\\out\\.nc FILE OUT PUT\n")) << log;
     EXPECT_TRUE(matches(log, "\nEND OF ZEK " + timePattern + "\n\\*\\*\\* PROG_END \\*\\*\\* " +
                                  timePattern + "\n$"))
         << log;
     EXPECT_FALSE(contains(log, banner));
-}
-
-// The unit tests cover every refused speed; here the run's end and its log.
-TEST(RunControlEnd, SpeedThatCannotBeSetEndsWithStatusOne)
-{
-    TempDir dir;
-    ZekResult run = runZek({"-b10", "-c\\out.nc", "A.NC"}, dir.path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_TRUE(contains(run.err, " 10bps CAN NOT SET SPEED.\n")) << run.err;
-    EXPECT_TRUE(contains(dir.readLog(), " 10bps CAN NOT SET SPEED.\n"));
-    EXPECT_FALSE(contains(run.err, "END OF ZEK"));
 }
 
 // Usage runs end at once, and the options before the usage letter still
@@ -163,10 +154,10 @@ TEST(RunControlLog, EachRunAppendsUnlessDashL)
     TempDir dir;
     runZek({"-xfirst", "-h"}, dir.path());
     runZek({"-xsecond", "-h"}, dir.path());
-    EXPECT_EQ(dir.readLog(), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
+    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
 
     runZek({"-l", "-xthird", "-h"}, dir.path());
-    EXPECT_EQ(dir.readLog(), "ZEK EXEC COMMAND third\n");
+    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
 }
 
 TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
@@ -183,24 +174,42 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
 }
 
-TEST(RunControlCapacity, TooMuchForTheSettingsIsRefused)
+// Settings the run cannot take end it at start, before any link is opened.
+TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
         std::vector<std::string> args;
-        std::string message;
+        std::string message;   // a regex
+        bool logged;
     };
+    TcpListener portInUse;
     std::vector<std::string> names(128, "A.NC");
     const Case cases[] = {
-        {names, "TOO MANY FILE NAMES (MAX 127)\n"},
-        {{"-c\\" + std::string(127, 'n'), "A.NC"}, "CHANNEL NAME TOO LONG (MAX 127)\n"},
-        {{"-x" + std::string(1024, 'x'), "A.NC"}, "EXEC COMMAND TOO LONG (MAX 1023)\n"},
+        {names, "^TOO MANY FILE NAMES \\(MAX 127\\)\n$", true},
+        {{"-c\\" + std::string(127, 'n'), "A.NC"}, "^CHANNEL NAME TOO LONG \\(MAX 127\\)\n$", true},
+        {{"-x" + std::string(1024, 'x'), "A.NC"}, "^EXEC COMMAND TOO LONG \\(MAX 1023\\)\n$", true},
+        {{"-b10", "-c\\out.nc", "A.NC"}, " 10bps CAN NOT SET SPEED\\.\n", true},
+        {{"-b7200", "-c\\out.nc", "A.NC"}, " 7200bps CAN NOT SET SPEED\\.\n", true},
+        {{"-c" + std::string(60, 'h') + ":8000", "A.NC"}, "TOO LONG", true},
+        {{"-cnosuchhost.invalid:8000", "A.NC"}, "\nnosuchhost\\.invalid: REMOTE HOST unkown\\.\n$", true},
+        {{"-S", "-cx:" + std::to_string(portInUse.port())}, "zek : bind: Address already in use\nBIND\\(S\\) ERR\\.\n$", false},
     };
-    for (const Case& c : cases) {
-        TempDir dir;
-        ZekResult run = runZek(c.args, dir.path());
-        EXPECT_EQ(run.exitStatus, 1) << c.message;
-        EXPECT_EQ(run.err, c.message);
-        EXPECT_EQ(dir.readLog(), c.message);
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const char* port : {"80x", "", "0", "70000", "-5"})
+        all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"}, "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$", true});
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<ZekRun> runs;
+    for (const Case& c : all) {
+        dirs.push_back(std::make_unique<TempDir>());
+        runs.push_back({c.args, dirs.back()->path()});
+    }
+    std::vector<ZekResult> results = runZekTogether(runs);
+    for (size_t i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(all[i].message);
+        EXPECT_EQ(results[i].exitStatus, 1);
+        EXPECT_TRUE(matches(results[i].err, all[i].message)) << results[i].err;
+        EXPECT_FALSE(contains(results[i].err, "END OF ZEK"));
+        EXPECT_EQ(matches(logOf(*dirs[i]), all[i].message), all[i].logged) << logOf(*dirs[i]);
     }
 }
 

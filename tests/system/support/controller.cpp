@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,6 +29,10 @@ PtyPair::PtyPair()
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         return;
     slavePath_ = name;
+    // Only zek's own open of the slave may reach it: a copy held by zek would
+    // keep the line up after the controller hangs up.
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
     // The master side is the controller's end of the cable: raw bytes both ways.
     termios raw{};
     tcgetattr(master_, &raw);
@@ -37,8 +42,14 @@ PtyPair::PtyPair()
 
 PtyPair::~PtyPair()
 {
-    closeFd(master_);
+    hangUp();
     closeFd(slave_);
+}
+
+void PtyPair::hangUp()
+{
+    closeFd(master_);
+    master_ = -1;
 }
 
 // Under Wine a COM port is a link in the prefix's dosdevices folder. The COM
@@ -139,12 +150,12 @@ static sockaddr_in loopback(int port)
     return address;
 }
 
-TcpListener::TcpListener()
+TcpListener::TcpListener(int port)
 {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int on = 1;
     setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = loopback(port);
     if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
         return;
     socklen_t length = sizeof address;

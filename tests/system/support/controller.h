@@ -15,6 +15,7 @@ public:
     const std::string& slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
     int slaveFd() const { return slave_; }   // kept open so the pair survives zek's close
+    void hangUp();                             // the controller's end of the cable is gone
 
 private:
     int master_ = -1;
@@ -30,10 +31,11 @@ std::string readUntilQuiet(int fd, int quietMs, int timeoutMs);
 std::string readUntil(int fd, const std::string& text, int timeoutMs);
 bool writeAll(int fd, const std::string& bytes);
 
-// A listening socket on 127.0.0.1 at a free port, for zek as a client.
+// A listening socket on 127.0.0.1, at a free port unless one is named, for
+// zek as a client.
 class TcpListener {
 public:
-    TcpListener();
+    explicit TcpListener(int port = 0);
     ~TcpListener();
     int port() const { return port_; }
     int accept(int timeoutMs);   // connected fd, or -1
