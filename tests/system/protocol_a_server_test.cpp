@@ -86,28 +86,26 @@ TEST_F(ProtocolAServer, SendsTheDefaultProgramInBlocksThatEachWaitForGtd)
     EXPECT_TRUE(contains(err(), "SEND(A) SUB MODE START O100 "));
 }
 
-TEST_F(ProtocolAServer, BlockHeaderGoesOutWithWhatIsGatheredBeforeIt)
-{
-    dir.write("MAIN.NC", "%\nX1.\n&& SB12.NC\nX2.\n%\n");
-    dir.write("SB12.NC", "%\nG01Y1.\nM99\n%\n-------\n");
-    startServer();
-    PeerRecord end;
-    std::vector<std::string> blocks = request("MAIN.NC", &end);
-    EXPECT_EQ(end.letters, "EOD");
-    EXPECT_EQ(blocks, (std::vector<std::string>{"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}));
-}
-
-TEST_F(ProtocolAServer, PlainSendMakesOneRecordPerPiece)
+// A block header goes out with what is gathered before it; a plain send
+// makes one record per piece.
+TEST_F(ProtocolAServer, BlocksFollowTheSendersPieces)
 {
     std::string text(1300, 'x');
     for (std::size_t i = 50; i < text.size(); i += 51)
         text[i] = '\n';
     dir.write("P.NC", text);
-    startServer({"-n"});
-    PeerRecord end;
-    std::vector<std::string> blocks = request("P.NC", &end);
-    EXPECT_EQ(end.letters, "EOD");
-    EXPECT_EQ(blocks, (std::vector<std::string>{text.substr(0, 512), text.substr(512, 512), text.substr(1024)}));
+    dir.write("MAIN.NC", "%\nX1.\n&& SB12.NC\nX2.\n%\n");
+    dir.write("SB12.NC", "%\nG01Y1.\nM99\n%\n-------\n");
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{}, {"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}},
+        {{"-n"}, {text.substr(0, 512), text.substr(512, 512), text.substr(1024)}},
+    };
+    for (const auto& [options, expected] : cases) {
+        startServer(options);
+        PeerRecord end;
+        EXPECT_EQ(request(options.empty() ? "MAIN.NC" : "P.NC", &end), expected);
+        EXPECT_EQ(end.letters, "EOD");
+    }
 }
 
 TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)

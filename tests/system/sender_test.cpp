@@ -215,6 +215,11 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
         {{"-n", "-i"}, {{"P.NC", "N"}}, "N"},
         {{"-n", "-e", "-f"}, {{"P.NC", ncLines}}, std::string("\x67\x01\x80")},
         {{"-n", "-a", "-f"}, {{"P.NC", ncLines}}, "G1 \r\n"},
+        {{"-n"}, {{"P.NC", "%\r\nG01 X10.\r\n%\r\n"}}, isoTape("%\nG01 X10.\n%\n"),
+         "SEND\\(B\\) NO_SUB MODE START P\\.NC " + timePattern + "\n(.|\n)*SEND\\(B\\) NO_SUB MODE END P\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n"},
+        // Tape feed frames the program: DC2, DC4 and blanks have no EIA code.
+        {{"-n", "-t"}, {{"P.NC", ncLines}}, "\x12" + std::string(400, '\xA0') + isoTape(ncLines) + std::string(400, '\xA0') + "\x14"},
+        {{"-n", "-t", "-e"}, {{"P.NC", ncLines}}, std::string(401, '\x10') + eiaTape(ncLines) + std::string(401, '\x10')},
     });
 }
 

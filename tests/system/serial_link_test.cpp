@@ -93,8 +93,9 @@ TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeO
         termios settings = deviceSettings();
         EXPECT_EQ(bool(settings.c_iflag & IXOFF), flow.waitsForFirstDc1);
         EXPECT_FALSE(settings.c_iflag & IXON);
-        if (flow.waitsForFirstDc1)
+        if (flow.waitsForFirstDc1) {
             EXPECT_EQ(settings.c_cc[VSTOP], (unsigned char)flow.stopCode[0]);
+        }
     }
 }
 

@@ -112,17 +112,6 @@ std::string readUntilQuiet(int fd, int quietMs, int timeoutMs)
     return got;
 }
 
-std::string readUntil(int fd, const std::string& text, int timeoutMs)
-{
-    std::string got;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (got.find(text) == std::string::npos && millisecondsLeft(deadline) > 0) {
-        if (!readSome(fd, got, millisecondsLeft(deadline)) && millisecondsLeft(deadline) > 0)
-            usleep(5000);
-    }
-    return got;
-}
-
 bool writeAll(int fd, const std::string& bytes)
 {
     size_t done = 0;

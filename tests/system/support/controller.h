@@ -27,8 +27,6 @@ private:
 std::string readBytes(int fd, size_t count, int timeoutMs);
 // Bytes from fd until nothing more comes for quietMs (or timeoutMs in all).
 std::string readUntilQuiet(int fd, int quietMs, int timeoutMs);
-// Bytes from fd until the text appears (included) or timeoutMs has passed.
-std::string readUntil(int fd, const std::string& text, int timeoutMs);
 bool writeAll(int fd, const std::string& bytes);
 
 // A listening socket on 127.0.0.1, at a free port unless one is named, for
