@@ -119,7 +119,7 @@ TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)
     EXPECT_EQ(ask("RDY").letters, "RDY");   // and the server goes on
 }
 
-TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
+TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNextRecord)
 {
     dir.write("O7", smallProgram);
     startServer();
@@ -139,9 +139,20 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
     std::string text = err();
     ASSERT_TRUE(std::regex_search(text, first, std::regex("SEND\\(A\\) SUB MODE END O7 ([1-9][0-9]*)Byte")));
     EXPECT_EQ(countOf(text, first[0].str()), 2u) << text;
+    // The exchange ends on what the controller sends next.
+    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
+    EXPECT_EQ(ask("SAT").letters, "SET");
+    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
+    EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
+    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
+    EXPECT_EQ(ask("SAT").letters, "SET");
+    EXPECT_EQ(ask("WAT").raw, wireRecord("RST"));   // the exchange's answer
+    EXPECT_EQ(peer.read().raw, wireRecord("RST"));  // and the server's
+    EXPECT_TRUE(contains(err(), "GET NON(S) fst=12 "));
+    EXPECT_TRUE(contains(err(), "GET RTY(S) fst=7 "));
 }
 
-TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSet)
+TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSetOrOtherwiseRst)
 {
     startServer();
     std::string first = "O100\n" + std::string(95, 'X');
@@ -161,14 +172,11 @@ TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSet)
     EXPECT_TRUE(appearInOrder(err(), {"RECV\\(A\\) START O100 ", " READ WAT SLEEP ",
                                       "\rRECV\\(A\\) END O100 200Byte " + timePattern + "\n"}))
         << err();
-}
 
-TEST_F(ProtocolAServer, AnRtdWithoutANameReceivesIntoTheFallbackFile)
-{
-    startServer();
+    // Without a name into the fallback file; ended otherwise than by EOD.
     EXPECT_EQ(ask("RTD").raw, wireRecord("GTD"));
     EXPECT_EQ(ask("DAT", isoParity("O5\n")).raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("SYN").raw, wireRecord("RST"));   // ended otherwise than by EOD
+    EXPECT_EQ(ask("SYN").raw, wireRecord("RST"));
     EXPECT_EQ(dir.read("ZEKTMP.TXT"), "O5\r\n");
     EXPECT_TRUE(contains(err(), "RECV(A) RESET ZEKTMP.TXT 3Byte "));
 }
@@ -268,19 +276,3 @@ TEST_F(ProtocolAServer, TheControllerCanRepeatOrStopABlock)
     EXPECT_EQ(countOf(err(), "GET RTY fst=7 "), 4u);
 }
 
-TEST_F(ProtocolAServer, TheSetExchangeEndsOnWhatTheControllerSendsNext)
-{
-    dir.write("O7", smallProgram);
-    startServer();
-    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
-    EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
-    EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
-
-    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
-    EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("WAT").raw, wireRecord("RST"));   // the exchange's answer
-    EXPECT_EQ(peer.read().raw, wireRecord("RST"));  // and the server's
-    EXPECT_TRUE(contains(err(), "GET NON(S) fst=12 "));
-    EXPECT_TRUE(contains(err(), "GET RTY(S) fst=7 "));
-}

@@ -16,61 +16,6 @@ namespace {
 
 const std::string banner = "zek Windows for NC Vr7.06\n";
 
-// Both texts as the operator reads them; the program writes them in code page 932.
-const char* const japaneseUsage[] = {
-    "zek Windows NCデータ転送ユーティリティ  バージョン 7.06\n",
-    "  Copyright (C) zek developers\n",
-    "zek [-b<ボーレート>c<チャンネル>w<ウェイト>rRFoaeidfDkmnhtlqsSg][<ファイル名>]\n",
-    " -bボーレート ... 0,600(1),1200(2),2400(3),4800(4),9600(5),19200(6),38400(7),(8-9)\n",
-    " -cチャンネル    ... チャンネル番号( デフォルト : c0 = COM1 , c2 = COM2 )\n",
-    " -c\\ファイル名   ... 出力ファイル名（COMでは無くてファイルに出力する）\n",
-    " -cホスト名:ポート番号   ... 接続ホスト名：ポート番号（サーバモードではホスト名はダミー）\n",
-    " -r|R(F)  ... プロトコルB|A 受信モード( デフォルト : B 送信 : F Fanuc モード)\n",
-    " -s|S  ... プロトコルB|A サーバーモード \n",
-    " -g    ... プロトコルA 送信モード\n",
-    " -o    ... モニター表示 ( デフォルト\u3000:\u3000モニター しない)\n",
-    " -l    ... ログファイルを追記しない ( デフォルト\u3000: 追記 )\n",
-    " -a|e  ... ASCII|EIA コード出力（デフォルト : ISO コード）\n",
-    " -d    ... ソフト・フロー(DC3=0x13)制御 (デフォルト DC制御なしハードフロー)\n",
-    " -D    ... NC用ソフト・フロー(DC3=0x93)制御\n",
-    " -q    ... NC用ソフト・フロー(0x93)制御 出力スタート時にDC1を待たない\n",
-    " -k    ... コメント文（0:無出力 1:出力(デフォルト) 2:NCのみ 3:ZEKのみ ）\n",
-    " -n    ... 送信時 サブプログラム分岐をしない(デフォルト :する）\n",
-    " -p    ... 受信時 ストップコードを識別しない（デフォルト :する)\n",
-    " -f    ... 送信時 改行としてCR+LFを出力する(デフォルト :LFのみ)\n",
-    " -t    ... 紙テープ用のフィードとDC2,4を出力(デフォルト :しない)\n",
-    " -wウエイト    ... Waitを入れて送信する(単位ｍｓ\u3000デフォルト :しない)\n",
-    " -h    ... 使用方法表示\u3000（英語 English）\n",
-    "Return to end ",
-};
-
-const char* const englishUsage[] = {
-    "zek Windows NC data punch out program Vr 7.06\n",
-    "  Copyright (C) zek developers\n",
-    "zek [-b<boud>c<channel>w<wait>rRFoeaidfDkmnhtlqsSg][<file_name>]\n",
-    " -bbaud  ... 0,600(1),1200(2),2400(3),4800(4),9600(5),19200(6),38400(7),(8-9)\n",
-    " -cchannel  ... channel No (default c0 = COM1 , c2 = COM2 )\n",
-    " -c\\filename ... Out put filename(Don't output COM )\n",
-    " -cHost:Port ... HostName : Port No (Host:Server Mode dummy )\n",
-    " -r|R(F)  ... PROTOCOL-B|A RECV MODE ( default : B-SEND : F Fanuc mode )\n",
-    " -s|S  ... PROTOCOL-B|A SERVER MODE\n",
-    " -g  ... PROTOCOL-A SEND MODE \n",
-    " -o  ... Monitor ( default\u3000:\u3000no monitor )\n",
-    " -l  ... LOG FILE OVER WRITE ( default : Do Not OVER WRITE )\n",
-    " -a|e  ... ASCII|EIA code out ( default : ISO code )\n",
-    " -d  ... Soft flow(DC3=0x13) (default :no DC flow)\n",
-    " -D  ... NC soft flow(DC3=0x93)\n",
-    " -q  ... NC soft flow(DC3=0x93) NO Wait DC1 code on Output\n",
-    " -k  ... Comment Line ( 0:Not Send 1:Send(Defalut) 2;Origin 3:Add )\n",
-    " -n  ... Sub program call (send) (default : yes )\n",
-    " -p  ... No stop code mode (recv) (defualt : yes)\n",
-    " -f  ... CR+LF code send (default : LF only )\n",
-    " -t  ... Paper tape out feed DC2,DC4 code (default : NO )\n",
-    " -wWait  ... Wait Send (ms/char default : NO )\n",
-    " -h  ... This message (English)\n",
-    "Return to end ",
-};
-
 std::string toCodePage932(const std::string& utf8)
 {
     iconv_t converter = iconv_open("CP932", "UTF-8");
@@ -90,18 +35,15 @@ std::string toCodePage932(const std::string& utf8)
     return out;
 }
 
-template <size_t lineCount>
-std::string usageBytes(const char* const (&lines)[lineCount])
+// The usage text as the operator reads it; the program writes it in code page 932.
+std::string usageBytes(const std::string& language)
 {
-    std::string text;
-    for (const char* line : lines)
-        text += line;
-    return toCodePage932(text);
+    return toCodePage932(readFileBytes(std::string(ZEK_SOURCE_DIR) + "/tests/data/usage_" + language + ".txt"));
 }
 
 TEST(RunControlUsage, NoArgumentOrAnUnknownLetterShowsJapaneseTextAfterCreatingTheProgramFiles)
 {
-    const std::string expected = usageBytes(japaneseUsage);
+    const std::string expected = usageBytes("japanese");
     ASSERT_FALSE(expected.empty()) << "iconv has no CP932";
     ASSERT_TRUE(contains(expected, "\x81\x40"));
     for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-o", "-j", "-b9600"}}) {
@@ -119,7 +61,7 @@ TEST(RunControlUsage, NoArgumentOrAnUnknownLetterShowsJapaneseTextAfterCreatingT
 // Usage ends at once, without waiting for an input line.
 TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
 {
-    const std::string expected = usageBytes(englishUsage);
+    const std::string expected = usageBytes("english");
     ASSERT_TRUE(contains(expected, " -o  ... Monitor ( default\x81\x40:\x81\x40no monitor )\n"));
     TempDir dir;
     ZekResult run = runZek({"-xmake parts", "-h"}, dir.path());

@@ -180,18 +180,13 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
     run = runZek({"-a", "-n", "-c\\out.nc", "GONE.NC"}, dir.path());
     EXPECT_EQ(dir.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_TRUE(matches(run.err, "NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")) << run.err;
-}
 
-TEST(SenderRun, CallCycleIsStoppedAtTheNestingLimit)
-{
-    TempDir dir;
+    // A call cycle is stopped at the nesting limit.
     dir.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
     dir.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
-    ZekResult run = runZek({"-a", "-c\\out.nc", "A.NC"}, dir.path());
+    run = runZek({"-a", "-c\\out.nc", "A.NC"}, dir.path());
     const std::string tape = dir.read("out.nc");
-    const std::string end = "(ZEK_ERROR B.NC ERR-LOOP!!)\n%\n";
-    ASSERT_GE(tape.size(), end.size());
-    EXPECT_EQ(tape.substr(tape.size() - end.size()), end);
+    EXPECT_TRUE(matches(tape, "\\(ZEK_ERROR B\\.NC ERR-LOOP!!\\)\n%\n$")) << tape;
     EXPECT_EQ(std::count(tape.begin(), tape.end(), 'X'), 1 + 16);
     EXPECT_TRUE(matches(run.err, " ERR-LOOPB.NC " + timePattern + "\n")) << run.err;
 }
@@ -254,6 +249,17 @@ TEST(SenderRun, MonitorEchoesTheSourceAndWaitsSlowTheSend)
     EXPECT_EQ(monitored.read("out.nc"), eiaTape("x1\nG1X2\n"));
     EXPECT_EQ(charWait.read("out.nc"), "x1\nG1X2\n");
     EXPECT_EQ(blockWait.read("out.nc"), "x1\nG1X2\n");
+}
+
+TEST(SenderRun, OutputFileNameOfSixtyThreeCharactersIsTheLongestTaken)
+{
+    TempDir longest, tooLong;
+    const std::string name(63, 'n');
+    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\" + name, "GONE.NC"}, longest.path()},
+                                                  {{"-a", "-c\\" + name + "x", "GONE.NC"}, tooLong.path()}});
+    EXPECT_EQ(longest.read(name), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_TRUE(contains(runs[1].err, "Write file name too long (max 63) : " + name + "x\n")) << runs[1].err;
+    EXPECT_FALSE(tooLong.exists(name + "x"));
 }
 
 // What the expansion makes of a program without calls: its name after the

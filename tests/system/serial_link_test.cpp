@@ -26,6 +26,7 @@ struct FlowCase {
     const char* option;
     std::string stopCode;
     bool waitsForFirstDc1;
+    const char* name;
 };
 
 class SerialLinkRun : public testing::Test {
@@ -74,14 +75,16 @@ TEST_P(SerialLinkRunFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
-                         testing::Values(FlowCase{"-d", "\x13", true}, FlowCase{"-D", "\x93", true},
-                                         FlowCase{"-q", "\x93", false}));
+                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"}, FlowCase{"-D", "\x93", true, "NcDc3"},
+                                         FlowCase{"-q", "\x93", false, "NcDc3NoWait"}),
+                         [](const auto& flow) { return std::string(flow.param.name); });
 
 // A pseudo-terminal never sends the throttle codes itself, so the device's
 // settings are the evidence that the driver would.
 TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
 {
-    const FlowCase flows[] = {{"-d", "\x13", true}, {"-D", "\x93", true}, {"-q", "\x93", true}, {"-b0", "", false}};
+    const FlowCase flows[] = {{"-d", "\x13", true, ""}, {"-D", "\x93", true, ""}, {"-q", "\x93", true, ""},
+                              {"-b0", "", false, ""}};
     for (const FlowCase& flow : flows) {
         SCOPED_TRACE(flow.option);
         zek.reset();
@@ -132,7 +135,8 @@ TEST_P(SerialLinkRunBreak, BreakCodeWhilePunchingOutStopsTheSend)
     EXPECT_EQ(contains(zek->result().err, "NO_SUB MODE END"), code == "Q") << zek->result().err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, SerialLinkRunBreak, testing::Values("%", "\xA5", "\x0B", "\x96", "Q"));
+INSTANTIATE_TEST_SUITE_P(Codes, SerialLinkRunBreak, testing::Values("%", "\xA5", "\x0B", "\x96", "Q"),
+                         [](const auto& code) { return "Byte" + std::to_string(unsigned(code.param[0]) & 0xFF); });
 
 TEST_F(SerialLinkRun, HeldSendEndsWhenTheControllerHangsUp)
 {

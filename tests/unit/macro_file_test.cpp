@@ -157,6 +157,8 @@ TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
     ASSERT_TRUE(load("0)\n"));
     EXPECT_EQ(count, 0);
     EXPECT_EQ(loadedRules(), "");
+    ASSERT_TRUE(load("@XM,@XM,@XM\n"));   // 33 rules: those past the 32nd are not taken over
+    EXPECT_EQ(rules.count, maxRules);
 }
 
 TEST_F(MacroFile, UnknownNamesAreRefused)
@@ -175,19 +177,13 @@ TEST_F(MacroFile, UnknownNamesAreRefused)
     }
 }
 
-TEST_F(MacroFile, WithoutTheFileEveryCallTextFails)
+TEST_F(MacroFile, TableIsReadOnceAndKeptForTheRunWhileWithoutTheFileEveryCallTextFails)
 {
     EXPECT_FALSE(load("2)\n"));
     EXPECT_EQ(messages, "Cant read VELKMAC :");
-    ensureMacroFile();
-    EXPECT_TRUE(load("2)\n"));
-    EXPECT_EQ(count, 2);
-}
-
-TEST_F(MacroFile, TableIsReadOnceAndKeptForTheRun)
-{
     writeMacroFile("@A1:X=Y\n");
-    ASSERT_TRUE(load("@A1\n"));
+    ASSERT_TRUE(load("@A1,2)\n"));
+    EXPECT_EQ(count, 2);
     writeMacroFile("@B1:X=Y\n");
     EXPECT_TRUE(load("@A1\n"));
     EXPECT_FALSE(load("@B1\n"));
@@ -238,14 +234,6 @@ TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
     EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
     EXPECT_FALSE(load("X=" + std::string(64, 'y') + "\n"));
     EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
-}
-
-TEST_F(MacroFile, RulesPastTheThirtySecondAreNotTakenOver)
-{
-    ensureMacroFile();
-    std::string spec = "@XM,@XM,@XM\n";   // 33 rules
-    ASSERT_TRUE(load(spec));
-    EXPECT_EQ(rules.count, maxRules);
 }
 
 TEST_F(MacroFile, LongestGrowthStaysInsideTheLineBuffer)
