@@ -93,7 +93,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
     NoiseFigures noise;
     bool completed = true;
     for (size_t i = 0; i < pieces.size() && completed; ++i) {
-        const std::string record = wireRecord("DAT", isoParity(pieces[i]));
+        const std::string record = wireRecord("DAT", isoTape(pieces[i]));
         for (;;) {
             bool damage = damageNow(random);
             peer.sendRaw(damage ? damaged(record, random, noise) : record);
@@ -218,7 +218,7 @@ TEST(NoisyLine, ServerReceiveRetriesUntilTheFileIsWhole)
     NoiseFigures noise;
     int repeats = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
-        const std::string record = wireRecord("DAT", isoParity(pieces[i]));
+        const std::string record = wireRecord("DAT", isoTape(pieces[i]));
         bool damage = damageNow(random);
         peer.sendRaw(damage ? damaged(record, random, noise) : record);
         for (answer = peer.read(answerWaitMs); answer.letters == "RTY"; answer = peer.read(answerWaitMs)) {

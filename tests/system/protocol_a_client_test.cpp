@@ -6,6 +6,7 @@
 
 #include "console_text.h"
 #include "protocol_a_fixture.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -163,7 +164,7 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "A.NC"));
     deliver("\xCF\xB1\x0A");
-    deliver(isoParity(std::string(2497, 'X')));
+    deliver(isoTape(std::string(2497, 'X')));
     endFile();
 
     ASSERT_TRUE(answerHandshake(peer));
@@ -191,9 +192,9 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
     deliver("");
-    peer.sendRaw(badChecksumRecord("DAT", isoParity("LOST\n")));
+    peer.sendRaw(badChecksumRecord("DAT", isoTape("LOST\n")));
     EXPECT_EQ(peer.read().raw, "33RTY1\x03");
-    deliver(isoParity("%\nO1\n%\n"));
+    deliver(isoTape("%\nO1\n%\n"));
     EXPECT_EQ(ask("SYN").letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
@@ -210,7 +211,7 @@ TEST_F(ProtocolAClient, DataThatCannotBeStoredGivesTheFileUpWithRst)
     startClient({"-R", "/dev/full"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "/dev/full"));
-    EXPECT_EQ(ask("DAT", isoParity("O1\n")).letters, "RST");
+    EXPECT_EQ(ask("DAT", isoTape("O1\n")).letters, "RST");
     ASSERT_TRUE(zek->wait(15000));
     EXPECT_TRUE(contains(err(), "Can't Write Recv File /dev/full\n"));
 }

@@ -22,7 +22,7 @@ protected:
         peer.send("GTD", name);
         std::vector<std::string> blocks = collectBlocks(end);
         for (std::string& block : blocks) {
-            EXPECT_EQ(isoParity(withoutParity(block)), block);
+            EXPECT_EQ(isoTape(withoutParity(block)), block);
             block = withoutParity(block);
         }
         return blocks;
@@ -158,14 +158,14 @@ TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSetOrOtherwiseRst)
     std::string first = "O100\n" + std::string(95, 'X');
     std::string second = std::string(99, 'Y') + "\n";
     EXPECT_EQ(ask("RTD", "O100 X").raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("DAT", isoParity(first)).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape(first)).raw, wireRecord("GTD"));
 
     auto start = std::chrono::steady_clock::now();
     peer.send("WAT");
     EXPECT_EQ(peer.read(15000).raw, wireRecord("GTD"));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
 
-    EXPECT_EQ(ask("DAT", isoParity(second)).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape(second)).raw, wireRecord("GTD"));
     EXPECT_EQ(ask("EOD").raw, wireRecord("SET"));
     ASSERT_TRUE(zek->waitForErr("RECV(A) END O100 "));
     EXPECT_EQ(dir.read("O100"), "O100\r\n" + std::string(95, 'X') + std::string(99, 'Y') + "\r\n");
@@ -175,7 +175,7 @@ TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSetOrOtherwiseRst)
 
     // Without a name into the fallback file; ended otherwise than by EOD.
     EXPECT_EQ(ask("RTD").raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("DAT", isoParity("O5\n")).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape("O5\n")).raw, wireRecord("GTD"));
     EXPECT_EQ(ask("SYN").raw, wireRecord("RST"));
     EXPECT_EQ(dir.read("ZEKTMP.TXT"), "O5\r\n");
     EXPECT_TRUE(contains(err(), "RECV(A) RESET ZEKTMP.TXT 3Byte "));

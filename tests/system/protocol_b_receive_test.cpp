@@ -95,10 +95,9 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
 // A program of about `size` bytes between, not including, its "%" codes.
 std::string programBody(size_t size)
 {
-    std::string body;
-    for (int line = 1; body.size() < size; ++line)
-        body += "N" + std::to_string(line) + " G01 X" + std::to_string(line % 997) + ".5 Y-2.25\n";
-    return body;
+    std::mt19937 random(7);
+    std::string program = generatedProgram(size, random);
+    return program.substr(1, program.size() - 3);
 }
 
 TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)

@@ -17,7 +17,7 @@
 
 using Clock = std::chrono::steady_clock;
 
-static int millisecondsLeft(Clock::time_point deadline)
+int millisecondsLeft(Clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? int(left.count()) : 0;

@@ -2,6 +2,7 @@
 // TCP connection on 127.0.0.1. Every read has a time-out.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 // A pseudo-terminal pair: zek opens slavePath(), the test uses the master.
@@ -22,6 +23,9 @@ private:
     int slave_ = -1;
     std::string slavePath_;
 };
+
+// What is left of the time until deadline, 0 once it has passed.
+int millisecondsLeft(std::chrono::steady_clock::time_point deadline);
 
 // Bytes from fd until count have come or timeoutMs has passed.
 std::string readBytes(int fd, size_t count, int timeoutMs);
