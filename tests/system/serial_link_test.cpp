@@ -29,6 +29,9 @@ struct FlowCase {
     const char* name;
 };
 
+// Test names from ctest stay the same from build to build.
+void PrintTo(const FlowCase& flow, std::ostream* out) { *out << flow.name; }
+
 class SerialLinkRun : public testing::Test {
 protected:
     void start(const std::vector<std::string>& options, const std::string& started)
