@@ -36,19 +36,17 @@ std::unique_ptr<char[]> programLine(const char* text, std::size_t length)
     return line;
 }
 
-bool inside(const char* pointer, const char* begin, std::size_t length)
+bool inside(const char* pointer, const char* line)
 {
-    return pointer >= begin && pointer <= begin + length;
+    return pointer >= line && pointer <= line + std::strlen(line);
 }
 
 void checkCallLine(char* line, const CallLine& call)
 {
-    std::size_t length = std::strlen(line);
     fuzzCheck(call.kind == InlineCall || call.kind == BlockCall, "a call is inline or block");
-    fuzzCheck(inside(call.name, line, length), "the name starts inside the line");
-    fuzzCheck(inside(call.name + call.nameLength, line, length), "the name ends inside the line");
+    fuzzCheck(inside(call.name, line) && inside(call.name + call.nameLength, line), "the name lies in the line");
     fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength, "the name stops at its first separator");
-    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line, length), "the macro specification lies in the line");
+    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line), "the macro specification lies in the line");
 }
 
 bool comesFromFileOrLine(const MacroRule& rule, const std::string& callLine)
@@ -59,12 +57,11 @@ bool comesFromFileOrLine(const MacroRule& rule, const std::string& callLine)
 
 void checkRules(const RuleList& rules, int repeatCount, const std::string& callLine)
 {
-    fuzzCheck(rules.count >= 0 && rules.count <= maxRules, "at most maxRules rules");
-    fuzzCheck(repeatCount >= 0, "a repeat count is never negative");
+    fuzzCheck(rules.count >= 0 && rules.count <= maxRules && repeatCount >= 0, "rules and count in bounds");
     for (int i = 0; i < rules.count; ++i) {
         const MacroRule& rule = rules.rules[i];
-        fuzzCheck(std::memchr(rule.from, '\0', sizeof rule.from) != nullptr, "FROM is terminated");
-        fuzzCheck(std::memchr(rule.to, '\0', sizeof rule.to) != nullptr, "TO is terminated");
+        fuzzCheck(std::memchr(rule.from, '\0', sizeof rule.from) && std::memchr(rule.to, '\0', sizeof rule.to),
+                  "FROM and TO are terminated");
         fuzzCheck(std::strcspn(rule.from, ",\n)") == std::strlen(rule.from), "FROM holds no separator");
         fuzzCheck(comesFromFileOrLine(rule, callLine), "a rule comes from the macro file or the call line");
     }

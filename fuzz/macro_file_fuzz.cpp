@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,70 +17,48 @@
 
 namespace {
 
-void writeMacroFile(const uint8_t* data, std::size_t size)
-{
-    std::FILE* file = std::fopen(macroFileName, "wb");
-    fuzzCheck(file != nullptr, "ZEKMAC.TXT can be written");
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-}
-
 // The names that lines of the file could define: "@" up to the first ":".
 std::vector<std::string> candidateNames(const std::string& text)
 {
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\n\r", start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        line = line.substr(0, line.find('\r'));
         std::size_t colon = line.find(':');
-        if (!line.empty() && line[0] == '@' && colon != std::string::npos)
+        if (!line.empty() && line[0] == '@' && colon != std::string::npos && line.find('\0') > colon)
             names.push_back(line.substr(0, colon));
-        start = end == std::string::npos ? text.size() : end + 1;
     }
     return names;
 }
 
+// Each entry found keeps its limits; then every entry in one specification.
 void checkEntries(const std::vector<std::string>& names, const std::string& text)
 {
+    std::string spec;
     std::set<std::string> found;
     for (const std::string& name : names) {
-        if (name.find('\0') != std::string::npos)
-            continue;
         const char* body = findMacroBody(name.c_str());
         if (!body)
             continue;
         found.insert(name);
-        fuzzCheck(name.size() <= static_cast<std::size_t>(maxMacroNameLength), "names keep their limit");
-        fuzzCheck(std::strlen(body) <= static_cast<std::size_t>(maxMacroBodyLength), "bodies keep their limit");
+        fuzzCheck(name.size() <= std::size_t(maxMacroNameLength), "names keep their limit");
+        fuzzCheck(std::strlen(body) <= std::size_t(maxMacroBodyLength), "bodies keep their limit");
         fuzzCheck(std::strcspn(body, " \n") == std::strlen(body), "a body ends at a blank or line end");
         fuzzCheck(text.find(body) != std::string::npos, "a body is text of the file");
-        std::string alias = "A" + name.substr(1);
-        fuzzCheck(findMacroBody(alias.c_str()) == body, "an A in place of the @ finds the same entry");
-    }
-    fuzzCheck(found.size() <= static_cast<std::size_t>(maxMacroEntries), "at most maxMacroEntries entries");
-}
-
-// Every entry the file names, in one specification, then the count 2.
-void checkSpecification(const std::vector<std::string>& names, const std::string& text)
-{
-    std::string spec;
-    for (const std::string& name : names)
-        if (name.find_first_of(std::string(" ,\n)\0", 5)) == std::string::npos && findMacroBody(name.c_str()))
+        fuzzCheck(findMacroBody(("A" + name.substr(1)).c_str()) == body, "an A in place of the @ finds the entry");
+        if (name.find_first_of(" ,\n)") == std::string::npos)
             spec += name + ",";
+    }
+    fuzzCheck(found.size() <= std::size_t(maxMacroEntries), "at most maxMacroEntries entries");
     spec += "2)\n";
-    std::vector<char> buffer(spec.begin(), spec.end());
-    buffer.push_back('\0');
     RuleList rules;
     int repeatCount = 0;
-    if (!loadMacroSpec(buffer.data(), &rules, &repeatCount))
+    if (!loadMacroSpec(&spec[0], &rules, &repeatCount))
         return;
-    fuzzCheck(repeatCount == 2, "the count of the macro specification is taken");
-    fuzzCheck(rules.count <= maxRules, "at most maxRules rules");
-    for (int i = 0; i < rules.count; ++i) {
-        std::string rule = std::string(rules.rules[i].from) + "=" + rules.rules[i].to;
-        fuzzCheck(text.find(rule) != std::string::npos, "a rule comes from the file");
-    }
+    fuzzCheck(repeatCount == 2 && rules.count <= maxRules, "the count is taken and at most maxRules rules");
+    for (int i = 0; i < rules.count; ++i)
+        fuzzCheck(text.find(std::string(rules.rules[i].from) + "=" + rules.rules[i].to) != std::string::npos,
+                  "a rule comes from the file");
 }
 
 }  // namespace
@@ -93,12 +72,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     runSettings = RunSettings{};
-    writeMacroFile(data, size);
+    std::FILE* file = std::fopen(macroFileName, "wb");
+    fuzzCheck(file != nullptr, "ZEKMAC.TXT can be written");
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
     forgetMacroTable();
     fuzzCheck(loadMacroTable(), "a readable macro file loads");
     std::string text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> names = candidateNames(text);
-    checkEntries(names, text);
-    checkSpecification(names, text);
+    checkEntries(candidateNames(text), text);
     return 0;
 }

@@ -35,7 +35,7 @@ LocaleRun runIn(const std::string& locale, const std::vector<std::string>& args)
 {
     TempDir dir;
     dir.write("A.NC", program);
-    ZekResult result = runZek(args, dir.path(), "\n", 30000, locale);
+    ZekResult result = runZek(args, dir.path(), 30000, locale);
     return {result, withoutTimes(dir.read("ZEKLOG.TXT")), dir.read("ZEKMAC.TXT"),
             dir.read("out.nc")};
 }

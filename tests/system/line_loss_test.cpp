@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "console_text.h"
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/records_peer.h"
 #include "support/zek_process.h"
@@ -98,7 +98,7 @@ void deliversOneRecord(int controller)
     RecordPeer peer(controller);
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().letters, "GTD");
-    peer.send("DAT", isoParity("O1\n"));
+    peer.send("DAT", isoTape("O1\n"));
     EXPECT_EQ(peer.read().letters, "GTD");
 }
 

@@ -2,10 +2,9 @@
 // the controller.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "console_text.h"
 #include "protocol_a_fixture.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -13,11 +12,8 @@ namespace {
 std::string program2500()
 {
     std::string text;
-    for (int line = 1; line <= 100; ++line) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "N%04d G01 X%06.3f Y2.000\n", line, line / 10.0);
-        text += buffer;
-    }
+    for (int line = 1000; line < 1100; ++line)
+        text += "N" + std::to_string(line) + " G01 X1.000 Y2.0000\n";
     return text;
 }
 
@@ -72,7 +68,7 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     EXPECT_TRUE(contains(err(), "RTD>file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), "GTD< END OF DATA EOD>\n close file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 2500Byte\n"));
-    std::string log = dir.readLog();
+    std::string log = logOf(dir);
     EXPECT_TRUE(contains(log, " zek (Srever-A) <--- *zek  (send data)\n"));
     EXPECT_FALSE(contains(log, "RTD>file"));
 }
@@ -163,7 +159,7 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "A.NC"));
     deliver("\xCF\xB1\x0A");
-    deliver(isoParity(std::string(2497, 'X')));
+    deliver(isoTape(std::string(2497, 'X')));
     endFile();
 
     ASSERT_TRUE(answerHandshake(peer));
@@ -180,7 +176,7 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
                                       " close file A.NC 2501Byte " + timePattern + "\n", "GET UNK<SYN>",
                                       "TOTAL RECV FILE 2KB\n"}))
         << err();
-    EXPECT_TRUE(contains(dir.readLog(), "TOTAL RECV FILE 2KB\n"));
+    EXPECT_TRUE(contains(logOf(dir), "TOTAL RECV FILE 2KB\n"));
 }
 
 TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecords)
@@ -191,9 +187,9 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
     deliver("");
-    peer.sendRaw(badChecksumRecord("DAT", isoParity("LOST\n")));
+    peer.sendRaw(badChecksumRecord("DAT", isoTape("LOST\n")));
     EXPECT_EQ(peer.read().raw, "33RTY1\x03");
-    deliver(isoParity("%\nO1\n%\n"));
+    deliver(isoTape("%\nO1\n%\n"));
     EXPECT_EQ(ask("SYN").letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
@@ -210,7 +206,7 @@ TEST_F(ProtocolAClient, DataThatCannotBeStoredGivesTheFileUpWithRst)
     startClient({"-R", "/dev/full"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "/dev/full"));
-    EXPECT_EQ(ask("DAT", isoParity("O1\n")).letters, "RST");
+    EXPECT_EQ(ask("DAT", isoTape("O1\n")).letters, "RST");
     ASSERT_TRUE(zek->wait(15000));
     EXPECT_TRUE(contains(err(), "Can't Write Recv File /dev/full\n"));
 }

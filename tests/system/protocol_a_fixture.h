@@ -22,6 +22,7 @@ protected:
 
     void startClient(std::vector<std::string> args)
     {
+        zek.reset();
         args.insert(args.begin(), "-c127.0.0.1:" + std::to_string(listener.port()));
         zek = std::make_unique<ZekProcess>(args, dir.path());
         useConnection(listener.accept(10000));
@@ -29,6 +30,7 @@ protected:
 
     void startServer(const std::vector<std::string>& extra = {})
     {
+        zek.reset();
         std::vector<std::string> args = {"-S", "-c127.0.0.1:" + std::to_string(port)};
         args.insert(args.end(), extra.begin(), extra.end());
         zek = std::make_unique<ZekProcess>(args, dir.path());

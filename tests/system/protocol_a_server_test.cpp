@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "protocol_a_fixture.h"
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ protected:
         peer.send("GTD", name);
         std::vector<std::string> blocks = collectBlocks(end);
         for (std::string& block : blocks) {
-            EXPECT_EQ(isoParity(withoutParity(block)), block);
+            EXPECT_EQ(isoTape(withoutParity(block)), block);
             block = withoutParity(block);
         }
         return blocks;
@@ -86,28 +86,26 @@ TEST_F(ProtocolAServer, SendsTheDefaultProgramInBlocksThatEachWaitForGtd)
     EXPECT_TRUE(contains(err(), "SEND(A) SUB MODE START O100 "));
 }
 
-TEST_F(ProtocolAServer, BlockHeaderGoesOutWithWhatIsGatheredBeforeIt)
-{
-    dir.write("MAIN.NC", "%\nX1.\n&& SB12.NC\nX2.\n%\n");
-    dir.write("SB12.NC", "%\nG01Y1.\nM99\n%\n-------\n");
-    startServer();
-    PeerRecord end;
-    std::vector<std::string> blocks = request("MAIN.NC", &end);
-    EXPECT_EQ(end.letters, "EOD");
-    EXPECT_EQ(blocks, (std::vector<std::string>{"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}));
-}
-
-TEST_F(ProtocolAServer, PlainSendMakesOneRecordPerPiece)
+// A block header goes out with what is gathered before it; a plain send
+// makes one record per piece.
+TEST_F(ProtocolAServer, BlocksFollowTheSendersPieces)
 {
     std::string text(1300, 'x');
     for (std::size_t i = 50; i < text.size(); i += 51)
         text[i] = '\n';
     dir.write("P.NC", text);
-    startServer({"-n"});
-    PeerRecord end;
-    std::vector<std::string> blocks = request("P.NC", &end);
-    EXPECT_EQ(end.letters, "EOD");
-    EXPECT_EQ(blocks, (std::vector<std::string>{text.substr(0, 512), text.substr(512, 512), text.substr(1024)}));
+    dir.write("MAIN.NC", "%\nX1.\n&& SB12.NC\nX2.\n%\n");
+    dir.write("SB12.NC", "%\nG01Y1.\nM99\n%\n-------\n");
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{}, {"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}},
+        {{"-n"}, {text.substr(0, 512), text.substr(512, 512), text.substr(1024)}},
+    };
+    for (const auto& [options, expected] : cases) {
+        startServer(options);
+        PeerRecord end;
+        EXPECT_EQ(request(options.empty() ? "MAIN.NC" : "P.NC", &end), expected);
+        EXPECT_EQ(end.letters, "EOD");
+    }
 }
 
 TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)
@@ -121,7 +119,7 @@ TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)
     EXPECT_EQ(ask("RDY").letters, "RDY");   // and the server goes on
 }
 
-TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
+TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNextRecord)
 {
     dir.write("O7", smallProgram);
     startServer();
@@ -133,7 +131,7 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
     EXPECT_EQ(ask("SAT").raw, wireRecord("SET", "ABCD000007"));
     EXPECT_EQ(ask("SAT").raw, wireRecord("SET", "ABCD000007"));
     EXPECT_EQ(ask("GTD").letters, "EOD");
-    EXPECT_EQ(countOf(dir.readLog(), "GET SAT(S) fst=5 "), 1u) << err();
+    EXPECT_EQ(countOf(logOf(dir), "GET SAT(S) fst=5 "), 1u) << err();
 
     // The block that the SAT followed counts as sent, as it does without one.
     ASSERT_TRUE(waitForErrCount(*zek, "SEND(A) SUB MODE END O7 ", 2, 5000));
@@ -141,36 +139,44 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetText)
     std::string text = err();
     ASSERT_TRUE(std::regex_search(text, first, std::regex("SEND\\(A\\) SUB MODE END O7 ([1-9][0-9]*)Byte")));
     EXPECT_EQ(countOf(text, first[0].str()), 2u) << text;
+    // The exchange ends on what the controller sends next.
+    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
+    EXPECT_EQ(ask("SAT").letters, "SET");
+    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
+    EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
+    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
+    EXPECT_EQ(ask("SAT").letters, "SET");
+    EXPECT_EQ(ask("WAT").raw, wireRecord("RST"));   // the exchange's answer
+    EXPECT_EQ(peer.read().raw, wireRecord("RST"));  // and the server's
+    EXPECT_TRUE(contains(err(), "GET NON(S) fst=12 "));
+    EXPECT_TRUE(contains(err(), "GET RTY(S) fst=7 "));
 }
 
-TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSet)
+TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSetOrOtherwiseRst)
 {
     startServer();
     std::string first = "O100\n" + std::string(95, 'X');
     std::string second = std::string(99, 'Y') + "\n";
     EXPECT_EQ(ask("RTD", "O100 X").raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("DAT", isoParity(first)).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape(first)).raw, wireRecord("GTD"));
 
     auto start = std::chrono::steady_clock::now();
     peer.send("WAT");
     EXPECT_EQ(peer.read(15000).raw, wireRecord("GTD"));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
 
-    EXPECT_EQ(ask("DAT", isoParity(second)).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape(second)).raw, wireRecord("GTD"));
     EXPECT_EQ(ask("EOD").raw, wireRecord("SET"));
     ASSERT_TRUE(zek->waitForErr("RECV(A) END O100 "));
     EXPECT_EQ(dir.read("O100"), "O100\r\n" + std::string(95, 'X') + std::string(99, 'Y') + "\r\n");
     EXPECT_TRUE(appearInOrder(err(), {"RECV\\(A\\) START O100 ", " READ WAT SLEEP ",
                                       "\rRECV\\(A\\) END O100 200Byte " + timePattern + "\n"}))
         << err();
-}
 
-TEST_F(ProtocolAServer, AnRtdWithoutANameReceivesIntoTheFallbackFile)
-{
-    startServer();
+    // Without a name into the fallback file; ended otherwise than by EOD.
     EXPECT_EQ(ask("RTD").raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("DAT", isoParity("O5\n")).raw, wireRecord("GTD"));
-    EXPECT_EQ(ask("SYN").raw, wireRecord("RST"));   // ended otherwise than by EOD
+    EXPECT_EQ(ask("DAT", isoTape("O5\n")).raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("SYN").raw, wireRecord("RST"));
     EXPECT_EQ(dir.read("ZEKTMP.TXT"), "O5\r\n");
     EXPECT_TRUE(contains(err(), "RECV(A) RESET ZEKTMP.TXT 3Byte "));
 }
@@ -192,7 +198,7 @@ TEST_F(ProtocolAServer, RefusesFileNamesOutsideTheWorkingDirectory)
     EXPECT_FALSE(dir.exists("C:X"));
     EXPECT_EQ(countOf(err(), "ILLEGAL FILE NAME "), 5u);
     EXPECT_TRUE(matches(err(), "ILLEGAL FILE NAME /etc/passwd " + timePattern + "\n"));
-    EXPECT_EQ(countOf(dir.readLog(), "ILLEGAL FILE NAME "), 5u);
+    EXPECT_EQ(countOf(logOf(dir), "ILLEGAL FILE NAME "), 5u);
     EXPECT_FALSE(contains(err(), "SEND(A)"));
     EXPECT_FALSE(contains(err(), "RECV(A)"));
 }
@@ -270,19 +276,3 @@ TEST_F(ProtocolAServer, TheControllerCanRepeatOrStopABlock)
     EXPECT_EQ(countOf(err(), "GET RTY fst=7 "), 4u);
 }
 
-TEST_F(ProtocolAServer, TheSetExchangeEndsOnWhatTheControllerSendsNext)
-{
-    dir.write("O7", smallProgram);
-    startServer();
-    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
-    EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
-    EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
-
-    ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
-    EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("WAT").raw, wireRecord("RST"));   // the exchange's answer
-    EXPECT_EQ(peer.read().raw, wireRecord("RST"));  // and the server's
-    EXPECT_TRUE(contains(err(), "GET NON(S) fst=12 "));
-    EXPECT_TRUE(contains(err(), "GET RTY(S) fst=7 "));
-}

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -30,7 +30,7 @@ Reception receiveTape(const std::vector<std::string>& options, const std::string
     EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(pty.masterFd(), tape);
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
-    return {zek.result(), dir.read("IN.NC"), dir.readLog()};
+    return {zek.result(), dir.read("IN.NC"), logOf(dir)};
 }
 
 TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
@@ -95,10 +95,9 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
 // A program of about `size` bytes between, not including, its "%" codes.
 std::string programBody(size_t size)
 {
-    std::string body;
-    for (int line = 1; body.size() < size; ++line)
-        body += "N" + std::to_string(line) + " G01 X" + std::to_string(line % 997) + ".5 Y-2.25\n";
-    return body;
+    std::mt19937 random(7);
+    std::string program = generatedProgram(size, random);
+    return program.substr(1, program.size() - 3);
 }
 
 TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
@@ -115,9 +114,9 @@ TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
 
 TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
 {
-    Reception got = receiveTape({}, isoTape("%" + programBody(21000) + "%"));
-
-    EXPECT_NE(got.run.err.find("\r1KB........10KB.........20KB"), std::string::npos) << got.run.err;
+    Reception got = receiveTape({}, isoTape("%" + programBody(61000) + "%"));
+    EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
+                                      ".........60KB.")) << got.run.err;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -11,7 +11,6 @@ namespace {
 
 const std::string smallProgram = "%\nO0001\nG01 X10.\nM30\n%\n";
 const std::string leaderIso = "\x12" + std::string(400, '\xA0');
-const std::string trailerIso = std::string(400, '\xA0') + "\x14";
 
 TEST(ProtocolBSend, ExpandingSendReportsStartAndEndAroundTheTransfer)
 {
@@ -31,19 +30,6 @@ TEST(ProtocolBSend, ExpandingSendReportsStartAndEndAroundTheTransfer)
     // Only the first file name counts.
     EXPECT_EQ(run.err.find("OTHER.NC"), std::string::npos);
     EXPECT_EQ(dir.read("out.nc").find(isoTape("O0002")), std::string::npos);
-}
-
-TEST(ProtocolBSend, PlainSendPunchesTheFileUnchangedInIso)
-{
-    TempDir dir;
-    dir.write("PROG.NC", "%\r\nO0001\r\nG01 X10.\r\nM30\r\n%\r\n");
-    ZekResult run = runZek({"-n", "-c\\out.nc", "PROG.NC"}, dir.path());
-
-    EXPECT_EQ(dir.read("out.nc"), isoTape(smallProgram));
-    EXPECT_TRUE(appearInOrder(run.err, {"SEND\\(B\\) NO_SUB MODE START PROG\\.NC " + timePattern + "\n",
-                                        "SEND\\(B\\) NO_SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " +
-                                            timePattern + "\n"}))
-        << run.err;
 }
 
 TEST(ProtocolBSend, WithoutFileNameSendsTheFixedName)
@@ -75,20 +61,7 @@ TEST(ProtocolBSend, FileNameLengthIsCheckedAtItsLimit)
     EXPECT_EQ(refused.err.find("SEND(B)"), std::string::npos);
     EXPECT_NE(refused.err.find("END OF ZEK"), std::string::npos);
     EXPECT_EQ(dir.read("out.nc"), "");
-    EXPECT_NE(dir.readLog().find("FILE NAME TOO LONG"), std::string::npos);
-}
-
-TEST(ProtocolBSend, TapeFeedFramesTheProgramInTheTapeCode)
-{
-    TempDir dir;
-    dir.write("PROG.NC", smallProgram);
-
-    runZek({"-t", "-n", "-c\\iso.nc", "PROG.NC"}, dir.path());
-    EXPECT_EQ(dir.read("iso.nc"), leaderIso + isoTape(smallProgram) + trailerIso);
-
-    runZek({"-t", "-n", "-e", "-c\\eia.nc", "PROG.NC"}, dir.path());
-    const std::string eiaFeed(401, '\x10');   // DC2, DC4 and blanks have no EIA code
-    EXPECT_EQ(dir.read("eia.nc"), eiaFeed + eiaTape(smallProgram) + eiaFeed);
+    EXPECT_NE(logOf(dir).find("FILE NAME TOO LONG"), std::string::npos);
 }
 
 TEST(ProtocolBSend, TapeFeedWithMissingFileEndsAfterTheErrorTape)

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -82,6 +82,7 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcp)
     int first = punchOverTcp(port, "%O1\n%");
     ASSERT_TRUE(waitForErrCount(zek, "RECV(B) END IN.NC 5Byte", 1)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
+    EXPECT_EQ(connectTcp(port, 300), -1) << "the listener went with the accept";
     closeFd(first);
 
     int second = punchOverTcp(port, "%O22\n%");
@@ -90,6 +91,10 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcp)
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O22\r\n%");
     EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 2u) << zek.result().err;
+    EXPECT_TRUE(matches(zek.result().err, "SOCKET_OPEN\\(Server\\) LOCAL=\\S+ PORT=" + std::to_string(port) +
+                                              " CTRL-C to END\nCONNECTION FROM 127\\.0\\.0\\.1 port=[0-9]+ " +
+                                              timePattern + "\n"))
+        << zek.result().err;
 }
 
 TEST(ProtocolBServer, ConnectionClosedWhileWaitingIsReplacedWithoutSpinning)

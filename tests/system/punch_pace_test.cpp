@@ -7,7 +7,7 @@
 #include <chrono>
 #include <climits>
 
-#include "protocol_b_tape.h"
+#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
 
@@ -232,7 +232,7 @@ TEST(GatheredPunchOut, FullDiskAndLostConnectionAreNoSuccess)
     // More than the send buffer (4 MB at most) and the small window take
     // together, so zek is still sending when the controller hangs up.
     dir.write("PROG.NC", numberedProgram(300000));
-    TcpListener listener(4096);
+    TcpListener listener(0, 4096);
     ZekProcess zek({"-c127.0.0.1:" + std::to_string(listener.port()), "-n", "PROG.NC"}, dir.path());
     closeFd(listener.accept(10000));
     ASSERT_TRUE(zek.wait(15000));

@@ -1,8 +1,48 @@
-// Punching programs out of the built binary into an output file, with the
-// macro file it creates at start.
+// Punching programs out of the built binary into an output file: sub-program
+// expansion, the macro file it creates at start, the tape codes, the meter.
 #include <gtest/gtest.h>
 
-#include "protocol_b_tape.h"
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "tape_text.h"
+
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// One send of the first file: the tape it punches and a console line it shows.
+struct Punch {
+    std::vector<std::string> options;
+    Files files;
+    std::string tape;
+    std::string shown = "";   // a regex
+    int exitStatus = 0;
+};
+
+void expectPunches(const std::vector<Punch>& punches)
+{
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<ZekRun> runs;
+    for (const Punch& punch : punches) {
+        dirs.push_back(std::make_unique<TempDir>());
+        for (const auto& [name, bytes] : punch.files)
+            dirs.back()->write(name, bytes);
+        std::vector<std::string> args = punch.options;
+        args.insert(args.end(), {"-c\\out.nc", punch.files[0].first});
+        runs.push_back({args, dirs.back()->path()});
+    }
+    std::vector<ZekResult> results = runZekTogether(runs);
+    for (size_t i = 0; i < punches.size(); ++i) {
+        SCOPED_TRACE(punches[i].files[0].second.substr(0, 60));
+        EXPECT_EQ(results[i].exitStatus, punches[i].exitStatus);
+        EXPECT_EQ(dirs[i]->read("out.nc"), punches[i].tape);
+        EXPECT_TRUE(matches(results[i].err, punches[i].shown)) << results[i].err;
+    }
+}
 
 TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
 {
@@ -21,7 +61,7 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
                                         lineStart + " _END_ MAIN\\.NC " + timePattern + "\n"};
     };
     EXPECT_TRUE(appearInOrder(run.err, statusLines("\r"))) << run.err;
-    const std::string log = dir.readLog();
+    const std::string log = logOf(dir);
     EXPECT_TRUE(appearInOrder(log, statusLines(""))) << log;
     EXPECT_FALSE(contains(log, "\r"));
     EXPECT_TRUE(contains(dir.read("ZEKMAC.TXT"),
@@ -43,3 +83,240 @@ TEST(SenderRun, ExamplesPunchOutAsOneTape)
                                   "O2000 \n(SB2000.NC)\n(DRILL 4 HOLES)\nG81G99X-15.Y-15.Z-5.R2.F120\n"
                                   "X15.\nY15.\nX-15.\nG80\nM99\n%\n");
 }
+
+TEST(SenderRun, CallLinesAreRecognisedByTheirMarker)
+{
+    const std::string sub1 = "( SUB1-001)\nX1.\n";
+    const std::string sub2 = "OB2 \n( SUB2)\nY2.\n";
+    expectPunches({{{"-a"},
+                    {{"MAIN.NC", "%\n& SUB1\n&,SUB1\n&SUB1\n&& SUB2\n&C SUB2\n(C SUB1)\n(C,SUB1,2)\n(CC SUB2)\n"
+                                 "G01X5.(C SUB1)\n(CUT SPEED)\n(C,SUB1,@XM,2)\n%\n"},
+                     {"SUB1", "%\nX1.\n%\n-----------------\n"},
+                     {"UB1", "%\nX1.\n%\n-----------------\n"},
+                     {"SUB2", "%\nY2.\n%\n-----------------\n"}},
+                    "%\n" + sub1 + sub1 + "(  UB1-001)\nX1.\n" + sub2 + sub2 + sub1 + sub1 + "( SUB1-002)\nX1.\n" +
+                        sub2 + "G01X5.(C SUB1)\n(CUT SPEED)\n( SUB1-001)\nX-1. \n( SUB1-002)\nX-1. \n%\n"}});
+}
+
+TEST(SenderRun, SubProgramsAreExpandedIntoOneTape)
+{
+    const std::string longLine = "G01" + std::string(2500, '1') + "\n";
+    std::string lineEnds;
+    for (int i = 0; i < 1001; ++i)
+        lineEnds += " \r\n";
+    const Files withComments = {{"MAIN.NC", "%\n(OWN)\n& SUB1\n%\n"}, {"SUB1", "%\n(SUBOWN)\nX1.\n%\n---------\n"}};
+    expectPunches({
+        // Repeat counts number the headers.
+        {{"-a"}, {{"MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n"}, {"SUB1", "%\nG01X1.\n%\n---------------\n"}},
+         "%\n( SUB1-001)\nG01X1.\n( SUB1-002)\nG01X1.\n( SUB1-003)\nG01X1.\nM30\n%\n"},
+        // An inline sub-program loses its end codes.
+        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"},
+                  {"SUB1", "%\nM02\nM30\nM99\nM300\nM2\nG68\nG68M05\n(MAIN)M30\nG01X1.\n%\n"}},
+         "%\n( SUB1-001)\nM2\nG68M05\n(MAIN)M30\nG01X1.\n%\n"},
+        // A block call is a program of its own.
+        {{"-a"}, {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG68\nG01X1.\nM99\n%\n"}},
+         "%\nO234 \n(O1234.NC)\nG68\nG01X1.\nM99\n%\n"},
+        {{"-a", "-m"}, {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG01X1.\n(END)M99\nM30\nM99\n%\n"}},
+         "%\nL234 \n(O1234.NC)\nG01X1.\n(END)M99\nG68\nG68\n%\n"},
+        // Skipping L lines applies after the call filters.
+        {{"-a", "-M"}, {{"LID.NC", "%\nO1\nG01L2\nG01X1.\n& SUB1\n%\n"}, {"SUB1", "%\nL5\nG65L2\nM98L3\nX1.\n%\n"}},
+         "O1\nG01X1.\n( SUB1-001)\nG65L2\nM98L3\nX1.\n%\n"},
+        // No name comment before a call; short names are padded.
+        {{"-a"}, {{"AB", "%\n& SUB1\n%\n-------------\n"}, {"SUB1", "%\nX1.\n%\n-----------------\n"}},
+         "%\n( SUB1-001)\nX1.\n%\n"},
+        {{"-a"}, {{"AB", "%\nX2.\n%\n-------------\n"}}, "%\n(   AB)\nX2.\n%\n"},
+        // Only the program between the percent lines is sent.
+        {{"-a"}, {{"MAIN.NC", "(BEFORE)\n& SUB1\n%\nX1.;Y2.;\n(A;B_C)\nG_01\n%;END\nAFTER\n"}},
+         "%\n(MAIN.NC)\nX1.\nY2.\n\n(A;B_C)\nG 01\n%;END\n"},
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n(A % IN A COMMENT)\nX2.\n%\n"}}, "%\n(MAIN.NC)\nX1.\n(A % IN A COMMENT)\n"},
+        // Rules apply to their own level only.
+        {{"-a"}, {{"MAIN.NC", "%\n& SUB1,@XM\n%\n-----\n"}, {"SUB1", "%\nX1.\n(X2.)\n& SUB2\n%\n"},
+                  {"SUB2", "%\nX3.\n%\n------------\n"}},
+         "%\n( SUB1-001)\nX-1. \n(X2.)\n( SUB2-001)\nX3.\n%\n"},
+        // Programs cut short still end the tape.
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB1\nG01X2."}, {"SUB1", "%\nG01X1.\nG01Y2.Z3."}},
+         "%\n(MAIN.NC)\nX1.\n( SUB1-001)\nG01X1.\nG01Y2.Z3.\nG01X2.\n%\n", "\r _END_ MAIN.NC"},
+        {{"-a"}, {{"MAIN.NC", "NO PERCENT LINE IN HERE\nX1.\n"}}, ""},
+        // A sub-program without a percent line sends only its header.
+        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\nX2.\n%\n--------\n"}, {"SUB1", "G01X1.\nG01Y2.\nG01Z3.\n"}},
+         "%\n( SUB1-001)\nX2.\n%\n"},
+        // Long lines arrive in pieces, the rules applied to the first.
+        {{"-a"}, {{"MAIN.NC", "%\n" + longLine + "& SUB1,@XM\n%\n"}, {"SUB1", "%\nX" + std::string(1500, '2') + "\n%\n"}},
+         "%\n(MAIN.NC)\n" + longLine + "( SUB1-001)\nX-" + std::string(1500, '2') + "\n%\n"},
+        // Many line ends fit the block sender.
+        {{"-a", "-f"}, {{"MAIN.NC", "%\n" + std::string(1000, ';') + "\n%\n"}}, "% \r\n(MAIN.NC) \r\n" + lineEnds + "% \r\n"},
+        // The comment modes choose comments and headers.
+        {{"-a", "-k0"}, withComments, "%\nX1.\n%\n"},
+        {{"-a", "-k1"}, withComments, "%\n(MAIN.NC)\n(OWN)\n( SUB1-001)\n(SUBOWN)\nX1.\n%\n"},
+        {{"-a", "-k2"}, withComments, "%\n(OWN)\n(SUBOWN)\nX1.\n%\n"},
+        {{"-a", "-k3"}, withComments, "%\n(MAIN.NC)\n( SUB1-001)\nX1.\n%\n"},
+        {{"-a", "-k7"}, withComments, "%\n(OWN)\n(SUBOWN)\nX1.\n%\n"},
+    });
+}
+
+TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
+{
+    const std::string longName(64, 'N');
+    expectPunches({
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB9\nX2.\n%\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR SUB9 IS NOT FOUND!! )\n%\n", " NOFILE SUB9 " + timePattern, 2},
+        {{"-a"}, {{"SHORT.NC", "%\nX1.\n%\n-------"}}, "", " NO_SIZE SHORT.NC\n", 2},
+        {{"-a"}, {{"HIGH.NC", "%\nX1.\n(\x80)\n%\n------"}}, "", " ASC_ERR HIGH.NC\n", 2},
+        {{"-a"}, {{"LATE.NC", "%\nX1.\n---------------(\x80)\n%\n"}}, "%\n(LATE.NC)\nX1.\n---------------(\x80)\n%\n"},
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n", "Cant find VELKMAC ENTRY \n", 2},
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& MAIN.NC\nX2.\n%\n"}}, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC ERR-LOOP!!)\n%\n",
+         " ERR-LOOPMAIN.NC " + timePattern + "\n", 2},
+        {{"-a"}, {{"MAIN.NC", "O1000\nG90G54\nM30\n%\n"}}, "(ZEK_ERROR MAIN.NC ERROR-CLOSE!! )\n%\n",
+         " ERR-CLOSE MAIN.NC " + timePattern + "\n", 2},
+        // An over-long called name is not found.
+        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& " + longName + "\n%\n"}, {longName, "%\nX1.\n%\n-----------------\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + longName + " IS NOT FOUND!! )\n%\n", "", 2},
+        {{"-a", "-n"}, {{"MAIN.NC", ""}}, "", "FILE MAIN.NC : 0Byte\n"},
+    });
+    TempDir dir;
+    ZekResult run = runZek({"-a", "-c\\out.nc", "GONE.NC"}, dir.path());
+    EXPECT_EQ(dir.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_TRUE(matches(run.err, " NOFILE GONE.NC " + timePattern)) << run.err;
+    run = runZek({"-a", "-n", "-c\\out.nc", "GONE.NC"}, dir.path());
+    EXPECT_EQ(dir.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_TRUE(matches(run.err, "NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")) << run.err;
+
+    // A call cycle is stopped at the nesting limit.
+    dir.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
+    dir.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
+    run = runZek({"-a", "-c\\out.nc", "A.NC"}, dir.path());
+    const std::string tape = dir.read("out.nc");
+    EXPECT_TRUE(matches(tape, "\\(ZEK_ERROR B\\.NC ERR-LOOP!!\\)\n%\n$")) << tape;
+    EXPECT_EQ(std::count(tape.begin(), tape.end(), 'X'), 1 + 16);
+    EXPECT_TRUE(matches(run.err, " ERR-LOOPB.NC " + timePattern + "\n")) << run.err;
+}
+
+TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
+{
+    std::string text(1300, 'x');
+    for (size_t i = 50; i < text.size(); i += 51)
+        text[i] = '\n';
+    const std::string ncLines = "G1\n";
+    expectPunches({
+        {{"-n", "-a"}, {{"P.NC", text}}, text, "FILE P.NC : 1300Byte\n"},
+        {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}}, std::string(512, 'y')},
+        // CR LF is read as LF, a lone CR stays, Ctrl-Z ends the text.
+        {{"-n", "-a"}, {{"P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a" "AFTER\r\n"}}, "%\n& SUB1\nX1.;_\n%\n"},
+        {{"-n", "-a"}, {{"P.NC", std::string("%\r\nO100\rX1\r\r\nY2\n\r\x82\xA0\xFF\x00Z\n", 24)}},
+         std::string("%\nO100\rX1\r\nY2\n\r\x82\xA0\xFF\x00Z\n", 22)},
+        // A line feed counts twice in the meter whether or not a CR goes out.
+        {{"-n", "-f"}, {{"P.NC", ncLines}}, std::string("\x47\xB1\xA0\x8D\x0A"), "\n133%SEND"},
+        {{"-n"}, {{"P.NC", "%\nO1\n"}}, std::string("\xA5\x0A\xCF\xB1\x0A"), "\n140%SEND"},
+        {{"-n", "-i"}, {{"P.NC", "N"}}, "N"},
+        {{"-n", "-e", "-f"}, {{"P.NC", ncLines}}, std::string("\x67\x01\x80")},
+        {{"-n", "-a", "-f"}, {{"P.NC", ncLines}}, "G1 \r\n"},
+        {{"-n"}, {{"P.NC", "%\r\nG01 X10.\r\n%\r\n"}}, isoTape("%\nG01 X10.\n%\n"),
+         "SEND\\(B\\) NO_SUB MODE START P\\.NC " + timePattern + "\n(.|\n)*SEND\\(B\\) NO_SUB MODE END P\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n"},
+        // Tape feed frames the program: DC2, DC4 and blanks have no EIA code.
+        {{"-n", "-t"}, {{"P.NC", ncLines}}, "\x12" + std::string(400, '\xA0') + isoTape(ncLines) + std::string(400, '\xA0') + "\x14"},
+        {{"-n", "-t", "-e"}, {{"P.NC", ncLines}}, std::string(401, '\x10') + eiaTape(ncLines) + std::string(401, '\x10')},
+    });
+}
+
+TEST(SenderRun, MeterShowsPercentMarksAndAFreshOneForEachFile)
+{
+    std::string program = "%\n";
+    for (int line = 0; line < 100; ++line)
+        program += "N" + std::string(line < 10 ? "00" : "0") + std::to_string(line) + " G01X1.\n";
+    program += "%\n";
+    expectPunches({
+        {{"-n", "-a"}, {{"P.NC", program}}, program, "\n46%92%108%SEND\\(B\\) NO_SUB MODE END P\\.NC 1306Byte 108% "},
+        {{"-a"}, {{"P.NC", program + "-----\n"}}, "%\n( P.NC)\n" + program.substr(2),
+         "\n2%\\.{7}10%\\.{8}20%\\.{8}30%\\.{9}40%\\.{8}\n50%\\.{8}60%\\.{9}70%\\.{8}80%\\.{8}90%\\.{9}100%\\.{7}\r _END_ "},
+        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"}, {"SUB1", "%\nX1.\n%\n-------------------\n"}},
+         "%\n( SUB1-001)\nX1.\n%\n", " START MAIN\\.NC " + timePattern + "\n14% FILE  SUB1 : 28Byte\n OPEN_ SUB1 " +
+                                         timePattern + "\n\n46%64%\r CLOSE SUB1 " + timePattern + "\n28%\r _END_"},
+    });
+}
+
+TEST(SenderRun, MonitorEchoesTheSource)
+{
+    TempDir dir;
+    dir.write("P.NC", "x1\nG1X2\n");
+    ZekResult run = runZek({"-n", "-o", "-e", "-c\\out.nc", "P.NC"}, dir.path());
+    EXPECT_TRUE(contains(run.out, "x1\nG1X2\n")) << run.out;
+    EXPECT_FALSE(contains(run.err, "%SEND")) << run.err;
+    EXPECT_EQ(dir.read("out.nc"), eiaTape("x1\nG1X2\n"));
+}
+
+// A run lingers a second before it ends: the waits must add clearly more,
+// and no more than the pauses of the text.
+void expectSlowSend(const std::vector<std::string>& options, const std::string& text)
+{
+    TempDir dir;
+    dir.write("P.NC", text);
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"-a", "-c\\out.nc", "P.NC"});
+    auto start = std::chrono::steady_clock::now();
+    runZek(args, dir.path());
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(1800));
+    EXPECT_LT(took, std::chrono::milliseconds(6000));
+    EXPECT_TRUE(contains(dir.read("out.nc"), "X1\nX2\nX3\n"));
+}
+
+TEST(SenderRun, CharacterWaitPausesAfterEachByte)
+{
+    expectSlowSend({"-n", "-w50"}, std::string(30, 'N') + "\nX1\nX2\nX3\n");
+}
+
+TEST(SenderRun, BlockWaitPausesAfterEachLine)
+{
+    expectSlowSend({"-W400"}, "%\nX1\nX2\nX3\n%\n-----------\n");
+}
+
+TEST(SenderRun, OutputFileNameOfSixtyThreeCharactersIsTheLongestTaken)
+{
+    TempDir longest, tooLong;
+    const std::string name(63, 'n');
+    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\" + name, "GONE.NC"}, longest.path()},
+                                                  {{"-a", "-c\\" + name + "x", "GONE.NC"}, tooLong.path()}});
+    EXPECT_EQ(longest.read(name), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_TRUE(contains(runs[1].err, "Write file name too long (max 63) : " + name + "x\n")) << runs[1].err;
+    EXPECT_FALSE(tooLong.exists(name + "x"));
+}
+
+// What the expansion makes of a program without calls: its name after the
+// first "%" line, then its body with ";" and "_" translated outside comments.
+std::string expectedExpansion(const std::string& name, const std::string& text)
+{
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line) && line.find('%') == std::string::npos) {
+    }
+    std::string result = "%\n(" + name + ")\n";
+    while (std::getline(in, line)) {
+        if (line.find('%') != std::string::npos)
+            return result + line + (in.eof() ? "" : "\n");
+        if (line.find('(') == std::string::npos) {
+            std::replace(line.begin(), line.end(), ';', '\n');
+            std::replace(line.begin(), line.end(), '_', ' ');
+        }
+        result += line + "\n";
+    }
+    return result + "%\n";
+}
+
+TEST(SenderRun, RealProgramsGoOutAsWritten)
+{
+    const std::string programs = sharedProgramsDir();
+    if (programs.empty())
+        GTEST_SKIP() << "the shared NC programs are not available";
+    std::vector<Punch> punches;
+    for (const auto& entry : std::filesystem::directory_iterator(programs)) {
+        const std::string name = entry.path().filename().string();
+        const std::string bytes = readFileBytes(entry.path().string());
+        const std::string text = textContent(bytes);
+        punches.push_back({{"-a", "-n"}, {{name, bytes}}, text});
+        punches.push_back({{"-a"}, {{name, bytes}}, expectedExpansion(name, text)});
+    }
+    expectPunches(punches);
+}
+
+}  // namespace

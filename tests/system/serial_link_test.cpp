@@ -1,280 +1,156 @@
-// The serial link on a pseudo-terminal, driven in process through the
-// Channel: the test plays the controller on the master side. A write that
-// has to wait for the controller runs on a second thread meanwhile.
-
+// The serial link as an operator meets it: the built zek on a
+// pseudo-terminal, the test the controller on its master side.
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <pty.h>
-#include <regex>
-#include <string>
 #include <termios.h>
-#include <unistd.h>
-#include <utility>
 
-#include "app/run_settings.h"
-#include "link/channel.h"
-#include "link/link_open.h"
-#include "in_process_link.h"
+#include <memory>
+
 #include "support/controller.h"
-#include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
 const std::string dc1 = "\x11";
-const std::string dc3 = "\x13";
-const std::string ncDc3 = "\x93";
-constexpr int quietMs = 300;      // long enough to see that nothing comes
-constexpr int arriveMs = 5000;    // bound for what must come
 
-// writeBytes beside the test; a write still held when the test ends is
-// released with a DC1.
-class BackgroundWrite : public BackgroundCall {
-public:
-    BackgroundWrite(const std::string& bytes, int controllerFd)
-        : BackgroundCall([bytes] { return writeBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                     int(bytes.size())); },
-                         [controllerFd] { writeAll(controllerFd, dc1); })
-    {
-    }
+// About 1500 bytes: three pieces of the plain sender.
+std::string threePieceProgram()
+{
+    std::string text = "%\n";
+    for (int line = 1; text.size() < 1500; ++line)
+        text += "N" + std::to_string(line) + " G01 X" + std::to_string(line * 7) + ".5 Y-2.25\n";
+    return text + "%\n";
+}
+
+struct FlowCase {
+    const char* option;
+    std::string stopCode;
+    bool waitsForFirstDc1;
+    const char* name;
 };
 
-class SerialLink : public ::testing::Test {
+// Test names from ctest stay the same from build to build.
+void PrintTo(const FlowCase& flow, std::ostream* out) { *out << flow.name; }
+
+class SerialLinkRun : public testing::Test {
 protected:
-    void SetUp() override
+    void start(const std::vector<std::string>& options, const std::string& started)
     {
-        runSettings = RunSettings{};
-        runSettings.baudRate = 9600;
-        useChannel(pty.slavePath());
+        std::vector<std::string> args = {serialChannelOption(*pty), "-b0"};
+        args.insert(args.end(), options.begin(), options.end());
+        dir.write("PROG.NC", threePieceProgram());
+        zek = std::make_unique<ZekProcess>(args, dir.path());
+        ASSERT_TRUE(zek->waitForErr(started)) << zek->result().err;
     }
-
-    void TearDown() override { releaseLink(); }
-
-    void openPort(int32_t flowMode, int32_t startWait)
-    {
-        runSettings.flowMode = flowMode;
-        runSettings.startWait = startWait;
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        int result = openChannel();
-        openOut = testing::internal::GetCapturedStdout();
-        openErr = testing::internal::GetCapturedStderr();
-        ASSERT_EQ(result, 0) << openErr;
-    }
-
-    void toPort(const std::string& bytes) { ASSERT_TRUE(writeAll(pty.masterFd(), bytes)); }
-    std::string fromPort() { return readUntilQuiet(pty.masterFd(), quietMs, arriveMs); }
-    std::string fromPort(size_t count) { return readBytes(pty.masterFd(), count, arriveMs); }
-
-    // True once the port has input waiting, without taking it.
-    bool portHasInput()
-    {
-        pollfd watch{pty.slaveFd(), POLLIN, 0};
-        return poll(&watch, 1, arriveMs) == 1;
-    }
-
+    std::string fromPort(int quietMs = 400) { return readUntilQuiet(pty->masterFd(), quietMs, 5000); }
     termios deviceSettings()
     {
         termios settings{};
-        tcgetattr(pty.slaveFd(), &settings);
+        tcgetattr(pty->slaveFd(), &settings);
         return settings;
     }
 
-    PtyPair pty;
-    std::string openOut;
-    std::string openErr;
+    TempDir dir;
+    std::unique_ptr<PtyPair> pty = std::make_unique<PtyPair>();
+    std::unique_ptr<ZekProcess> zek;
 };
 
-struct FlowCase {
-    int32_t mode;
-    std::string stopCode;
-    bool waitsForFirstDc1;
-};
+// Each mode in a test of its own: the cases take a while and run side by side.
+class SerialLinkRunFlow : public SerialLinkRun, public testing::WithParamInterface<FlowCase> {};
 
-class SerialLinkFlow : public SerialLink, public ::testing::WithParamInterface<FlowCase> {};
-
-TEST_P(SerialLinkFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
+TEST_P(SerialLinkRunFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
 {
     const FlowCase& flow = GetParam();
-    openPort(flow.mode, 1);
-    {
-        BackgroundWrite write("N1\n", pty.masterFd());
-        if (flow.waitsForFirstDc1) {
-            EXPECT_EQ(fromPort(), "") << "sent before the first DC1";
-            toPort(dc1);
-        }
-        EXPECT_EQ(fromPort(3), "N1\n");
-        ASSERT_TRUE(write.finished(arriveMs));
-        EXPECT_EQ(write.result(), 0);
+    const std::string expected = isoTape(threePieceProgram());
+    start({flow.option, "-n", "PROG.NC"}, "NO_SUB MODE START");
+    if (flow.waitsForFirstDc1) {
+        EXPECT_EQ(fromPort(), "") << "sent before the first DC1";
+        writeAll(pty->masterFd(), dc1);
     }
-    // Z waiting unread shows that the stop code before it has come; nobody
-    // reads it, so only the driver can stop the next write.
-    toPort(flow.stopCode + "Z");
-    ASSERT_TRUE(portHasInput());
-    {
-        BackgroundWrite write("N2\n", pty.masterFd());
-        EXPECT_EQ(fromPort(), "");
-        EXPECT_FALSE(write.finished(0));
-        toPort(dc1);
-        EXPECT_EQ(fromPort(3), "N2\n");
-        ASSERT_TRUE(write.finished(arriveMs));
-        EXPECT_EQ(write.result(), 0);
-    }
-    EXPECT_EQ(readByte(arriveMs), 'Z');   // the flow codes never reach the reader
-    EXPECT_EQ(readByte(0), noByte);
+    std::string received = readBytes(pty->masterFd(), 100, 5000);
+    writeAll(pty->masterFd(), flow.stopCode);
+    received += fromPort(300);
+    EXPECT_EQ(fromPort(), "") << "sent while held";
+    writeAll(pty->masterFd(), dc1);
+    received += readBytes(pty->masterFd(), expected.size() - received.size(), 10000);
+    EXPECT_TRUE(received == expected) << received.size();
+    EXPECT_TRUE(zek->wait());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkFlow,
-                         ::testing::Values(FlowCase{FlowDc3, dc3, true}, FlowCase{FlowNcDc3, ncDc3, true},
-                                           FlowCase{FlowNcNoWait, ncDc3, false}));
-
-TEST_F(SerialLink, BytesFromTheControllerWhileHeldAreKeptInOrder)
-{
-    openPort(FlowDc3, 1);
-    {
-        BackgroundWrite write("OUT", pty.masterFd());
-        toPort("ab" + dc3 + "c");
-        EXPECT_EQ(fromPort(), "");
-        toPort(dc1 + "de");
-        EXPECT_EQ(fromPort(3), "OUT");
-        ASSERT_TRUE(write.finished(arriveMs));
-    }
-    std::string read;
-    for (int byte = readByte(arriveMs); byte != noByte; byte = readByte(quietMs))
-        read += char(byte);
-    EXPECT_EQ(read, "abcde");
-}
+INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
+                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"}, FlowCase{"-D", "\x93", true, "NcDc3"},
+                                         FlowCase{"-q", "\x93", false, "NcDc3NoWait"}),
+                         [](const auto& flow) { return std::string(flow.param.name); });
 
 // A pseudo-terminal never sends the throttle codes itself, so the device's
-// settings are the evidence that the driver would. Opening anew, as after an
-// EIA tape is recognised, takes the stop code of the new mode.
-TEST_F(SerialLink, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
+// settings are the evidence that the driver would.
+TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
 {
-    for (const auto& [mode, stopCode] : {std::pair<int32_t, int>{FlowDc3, 0x13}, {FlowNcDc3, 0x93}, {FlowNcNoWait, 0x93}}) {
-        SCOPED_TRACE(mode);
-        openPort(mode, 0);
+    const FlowCase flows[] = {{"-d", "\x13", true, ""}, {"-D", "\x93", true, ""}, {"-q", "\x93", true, ""},
+                              {"-b0", "", false, ""}};
+    for (const FlowCase& flow : flows) {
+        SCOPED_TRACE(flow.option);
+        zek.reset();
+        pty = std::make_unique<PtyPair>();
+        start({flow.option, "-r", "IN.NC"}, "RECV(B) START");
+        EXPECT_EQ(fromPort(), flow.waitsForFirstDc1 ? dc1 : "");
+        if (runningWindowsBuild())
+            continue;   // Wine keeps its own terminal settings
         termios settings = deviceSettings();
-        EXPECT_TRUE(settings.c_iflag & IXOFF);
+        EXPECT_EQ(bool(settings.c_iflag & IXOFF), flow.waitsForFirstDc1);
         EXPECT_FALSE(settings.c_iflag & IXON);
-        EXPECT_EQ(settings.c_cc[VSTOP], stopCode);
-        EXPECT_EQ(settings.c_cc[VSTART], 0x11);
-        EXPECT_EQ(fromPort(), dc1);
+        if (flow.waitsForFirstDc1) {
+            EXPECT_EQ(settings.c_cc[VSTOP], (unsigned char)flow.stopCode[0]);
+        }
     }
-    openPort(FlowHardware, 0);
-    EXPECT_FALSE(deviceSettings().c_iflag & (IXOFF | IXON));
-    EXPECT_EQ(fromPort(), "");
 }
 
-TEST_F(SerialLink, BreakCodeWhilePunchingOutStopsTheSend)
-{
-    openPort(FlowNcNoWait, 1);
-    for (const std::string code : {"%", "\xA5", "\x0B", "\x96"}) {
-        toPort(code);
-        ASSERT_TRUE(portHasInput());
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(checkLine(), -1) << int(code[0]);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "BREAK CODE DEFINE \n");
-    }
-    toPort("Q");
-    ASSERT_TRUE(portHasInput());
-    EXPECT_EQ(checkLine(), 0);
-    EXPECT_EQ(readByte(0), noByte);   // the other byte was dropped
-}
-
-TEST_F(SerialLink, OpenMessagesNameThePortSpeedAndFlow)
-{
-    runSettings.baudRate = 5;
-    runSettings.charWaitMs = 7;
-    openPort(FlowNcDc3, 1);
-    const std::string& path = pty.slavePath();
-    EXPECT_EQ(openOut, "TTY OPEN " + path + " 9600 bps W 7\n");
-    EXPECT_EQ(openErr, "ZEK95706 9600bps M=2 " + path + " INIT. CTRL-C to END\n");
-    termios settings = deviceSettings();
-    EXPECT_EQ(cfgetospeed(&settings), speed_t(B9600));
-}
-
-TEST_F(SerialLink, SpeedZeroKeepsTheDevicesSpeed)
+TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDevicesSpeed)
 {
     termios settings = deviceSettings();
     cfsetispeed(&settings, B2400);
     cfsetospeed(&settings, B2400);
-    ASSERT_EQ(tcsetattr(pty.slaveFd(), TCSANOW, &settings), 0);
-    runSettings.baudRate = 0;
-    openPort(FlowHardware, 1);
-    EXPECT_EQ(openOut, "TTY OPEN " + pty.slavePath() + " 0 bps W 0\n");
+    ASSERT_EQ(tcsetattr(pty->slaveFd(), TCSANOW, &settings), 0);
+    start({"-r", "IN.NC"}, "RECV(B) START");
+    EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 0 bps W 0\n")) << zek->result().out;
     settings = deviceSettings();
-    EXPECT_EQ(cfgetospeed(&settings), speed_t(B2400));
+    EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B2400);
+
+    zek.reset();
+    start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
+    EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;
+    EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n")) << zek->result().err;
+    settings = deviceSettings();
+    EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
 }
 
-TEST_F(SerialLink, HeldWriteFailsWhenTheControllerHangsUp)
-{
-    int master = -1;
-    int slave = -1;
-    char path[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, path, nullptr, nullptr), 0);
-    useChannel(path);
-    openPort(FlowDc3, 1);
-    {
-        BackgroundWrite write("LOST", master);
-        EXPECT_FALSE(write.finished(quietMs));
-        close(master);   // the controller's end of the cable is gone
-        ASSERT_TRUE(write.finished(arriveMs));
-        EXPECT_EQ(write.result(), -1);
-    }
-    releaseLink();
-    close(slave);
-}
-
-using SerialLinkDeathTest = SerialLink;
-
-TEST_F(SerialLinkDeathTest, MissingDeviceEndsTheRun)
-{
-    useChannel("/dev/zek-no-such-port");
-    EXPECT_EXIT(openChannel(), ::testing::ExitedWithCode(1),
-                "^\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$");
-    useChannel("X9");
-    EXPECT_EXIT(openChannel(), ::testing::ExitedWithCode(1), "^\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: ");
-}
-
-TEST_F(SerialLinkDeathTest, SecondOpenOfALockedDeviceIsRefused)
-{
-    openPort(FlowHardware, 1);
-    // The child's fresh open meets the lock that this process holds.
-    EXPECT_EXIT(openChannel(), ::testing::ExitedWithCode(1),
-                "^\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$");
-}
-
-// The same refusals as an operator meets them, through the built program.
-TEST(SerialLinkRun, PortThatCannotBeOpenedEndsTheRunAtStartUp)
+TEST(SerialLinkRunRefusal, PortThatCannotBeOpenedEndsTheRunAtStartUp)
 {
     TempDir dir;
-    dir.write("PROG.NC", "%\nO0001\nM30\n%\n");
     ZekResult run = runZek({"-c251", "PROG.NC"}, dir.path());   // no such port here
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_NE(run.err.find("*** TTY OPEN ERROR  ***: "), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("TTY OPEN"), std::string::npos);
+    EXPECT_TRUE(contains(run.err, "*** TTY OPEN ERROR  ***: ")) << run.err;
+    EXPECT_FALSE(contains(run.out, "TTY OPEN"));
+    if (runningWindowsBuild())
+        return;
+    run = runZek({"-c/dev/zek-no-such-port", "PROG.NC"}, dir.path());
+    EXPECT_TRUE(matches(run.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$")) << run.err;
 }
 
-TEST(SerialLinkRun, SecondZekOnABusyPortIsRefused)
+TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
 {
     if (runningWindowsBuild())
         GTEST_SKIP() << "Wine opens a COM port a second time although the first open shares it "
                         "with no one (Windows refuses it with ERROR_ACCESS_DENIED); the refused "
                         "open is checked by PortThatCannotBeOpenedEndsTheRunAtStartUp";
-    TempDir dir;
-    dir.write("PROG.NC", "%\nO0001\nM30\n%\n");
-    PtyPair pty;
-    ZekProcess first({serialChannelOption(pty), "-d", "PROG.NC"}, dir.path());
-    ASSERT_TRUE(first.waitForErr("INIT. CTRL-C to END")) << first.result().err;
-    ZekResult second = runZek({serialChannelOption(pty), "PROG.NC"}, dir.path());
+    zek = std::make_unique<ZekProcess>(std::vector<std::string>{serialChannelOption(*pty), "-d", "PROG.NC"}, dir.path());
+    ASSERT_TRUE(zek->waitForErr("INIT. CTRL-C to END")) << zek->result().err;
+    ZekResult second = runZek({serialChannelOption(*pty), "PROG.NC"}, dir.path());
     EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_NE(second.err.find("*** TTY OPEN ERROR  ***: "), std::string::npos) << second.err;
-    first.kill();
-    first.wait();
-    EXPECT_TRUE(std::regex_search(first.result().out, std::regex("TTY OPEN \\S+ 4800 bps W 0\n")))
-        << first.result().out;
-    EXPECT_TRUE(std::regex_search(dir.readLog(), std::regex("ZEK95706 4800bps  M=1 \\S+ INIT.\n")))
-        << dir.readLog();
+    EXPECT_TRUE(matches(second.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$")) << second.err;
+    zek->kill();
+    EXPECT_TRUE(matches(zek->result().out, "TTY OPEN \\S+ 4800 bps W 0\n")) << zek->result().out;
+    EXPECT_TRUE(matches(logOf(dir), "ZEK95706 4800bps  M=1 \\S+ INIT.\n")) << logOf(dir);
 }
 
 }  // namespace

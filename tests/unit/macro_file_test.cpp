@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sender/macro_file.h"
-#include "sender_work_dir.h"
+#include "common/temp_dir.h"
+#include "sender/macro_table.h"
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
@@ -31,15 +33,26 @@ const char* const defaultMacroFileBytes =
     "@M30:M99=M30\r\n"
     "#THIS IS USERS MACRO YOU CAN EDIT #\r\n";
 
+// The macro file is read from the working directory: each test works in a
+// fresh one, with the table of the run before forgotten.
 class MacroFile : public testing::Test {
 protected:
-    SenderWorkDir work;
+    MacroFile() : saved_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(dir.path());
+        forgetMacroTable();
+    }
+    ~MacroFile() override
+    {
+        forgetMacroTable();
+        std::filesystem::current_path(saved_);
+    }
 
-    void writeMacroFile(const std::string& bytes) { work.dir.write("ZEKMAC.TXT", bytes); }
+    void writeMacroFile(const std::string& bytes) { dir.write("ZEKMAC.TXT", bytes); }
 
     // Loads the text after a name as a call line would hand it over; the messages
     // printed on the way land in messages.
-    bool load(const std::string& spec, RuleList& rules, int& count)
+    bool load(const std::string& spec)
     {
         std::vector<char> buffer(spec.begin(), spec.end());
         buffer.push_back('\0');
@@ -49,12 +62,19 @@ protected:
         return loaded;
     }
 
+    // The loaded rules as "FROM=TO,FROM=TO".
+    std::string loadedRules() const
+    {
+        std::string text;
+        for (int i = 0; i < rules.count; ++i)
+            text += std::string(i ? "," : "") + rules.rules[i].from + "=" + rules.rules[i].to;
+        return text;
+    }
+
     // The line as sent after every rule of the macro specification.
     std::string transform(const std::string& spec, const std::string& line)
     {
-        RuleList rules;
-        int count = 0;
-        EXPECT_TRUE(load(spec, rules, count)) << messages;
+        EXPECT_TRUE(load(spec)) << messages;
         char buffer[4096];
         std::snprintf(buffer, sizeof buffer, "%s\n", line.c_str());
         for (int i = 0; i < rules.count; ++i)
@@ -65,20 +85,22 @@ protected:
         return result;
     }
 
+    TempDir dir;
+    RuleList rules;
+    int count = 0;
     std::string messages;
+
+private:
+    std::filesystem::path saved_;
 };
 
-TEST_F(MacroFile, MissingFileIsCreatedWithTheDefaultContent)
+TEST_F(MacroFile, MissingFileIsCreatedWithTheDefaultContentAndAnExistingOneLeftAlone)
 {
     ensureMacroFile();
-    EXPECT_EQ(work.dir.read("ZEKMAC.TXT"), defaultMacroFileBytes);
-}
-
-TEST_F(MacroFile, ExistingFileIsLeftAlone)
-{
+    EXPECT_EQ(dir.read("ZEKMAC.TXT"), defaultMacroFileBytes);
     writeMacroFile("@MINE:X=Y\n");
     ensureMacroFile();
-    EXPECT_EQ(work.dir.read("ZEKMAC.TXT"), "@MINE:X=Y\n");
+    EXPECT_EQ(dir.read("ZEKMAC.TXT"), "@MINE:X=Y\n");
 }
 
 struct MacroExample {
@@ -104,17 +126,13 @@ TEST_F(MacroFile, DefaultEntriesGiveTheWorkedExamples)
         {"@G01\n", "G00X10.", "G01X10."},
         {"@M99\n", "M30", "M99"},
         {"@XM\n", "(X10. COMMENT)", "(X10. COMMENT)"},
+        // Rules take only the first occurrence.
+        {"@XM\n", "G01X1.X2.", "G01X-1.X2. "},
+        {"F*=\n", "G01X10.F1000", "G01X10."},
+        {"Q=R\n", "G01X10.", "G01X10."},
     };
     for (const MacroExample& example : examples)
         EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut) << example.spec << example.lineIn;
-}
-
-TEST_F(MacroFile, RulesTakeOnlyTheFirstOccurrence)
-{
-    ensureMacroFile();
-    EXPECT_EQ(transform("@XM\n", "G01X1.X2."), "G01X-1.X2. ");
-    EXPECT_EQ(transform("F*=\n", "G01X10.F1000"), "G01X10.");
-    EXPECT_EQ(transform("Q=R\n", "G01X10."), "G01X10.");
 }
 
 TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddressAndOnlyALineFeedGetsABlank)
@@ -130,31 +148,23 @@ TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddressAndOnlyALineFeedGet
 TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
 {
     ensureMacroFile();
-    RuleList rules;
-    int count = 0;
-    ASSERT_TRUE(load("@XM,AF100,2)\n", rules, count));
+    ASSERT_TRUE(load("@XM,AF100,2)\n"));
     EXPECT_EQ(count, 2);
-    ASSERT_EQ(rules.count, 12);
-    EXPECT_STREQ(rules.rules[0].from, "X");
-    EXPECT_STREQ(rules.rules[0].to, "x-");
-    EXPECT_STREQ(rules.rules[11].from, "F*");
-    EXPECT_STREQ(rules.rules[11].to, "F100");
-
-    ASSERT_TRUE(load("X=x-,x--=X,x=X,3)\n", rules, count));
+    EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G,F*=F100");
+    ASSERT_TRUE(load("X=x-,x--=X,x=X,3)\n"));
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(rules.count, 3);
-
-    ASSERT_TRUE(load("0)\n", rules, count));
+    EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X");
+    ASSERT_TRUE(load("0)\n"));
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(rules.count, 0);
+    EXPECT_EQ(loadedRules(), "");
+    ASSERT_TRUE(load("@XM,@XM,@XM\n"));   // 33 rules: those past the 32nd are not taken over
+    EXPECT_EQ(rules.count, maxRules);
 }
 
 TEST_F(MacroFile, UnknownNamesAreRefused)
 {
     ensureMacroFile();
-    RuleList rules;
-    int count = 0;
-    EXPECT_TRUE(load("AXM\n", rules, count));
+    EXPECT_TRUE(load("AXM\n"));
     const std::pair<const char*, const char*> refusals[] = {
         {"Axm\n", "Cant find VELKMAC ENTRY \n"},
         {"A=a-\n", "Cant find VELKMAC ENTRY \n"},
@@ -162,31 +172,21 @@ TEST_F(MacroFile, UnknownNamesAreRefused)
         {"2,@XM,@xm\n", "Cant find VELKMACRO ENTRY \n"},
     };
     for (const auto& [spec, message] : refusals) {
-        EXPECT_FALSE(load(spec, rules, count)) << spec;
+        EXPECT_FALSE(load(spec)) << spec;
         EXPECT_EQ(messages, message) << spec;
     }
 }
 
-TEST_F(MacroFile, WithoutTheFileEveryCallTextFails)
+TEST_F(MacroFile, TableIsReadOnceAndKeptForTheRunWhileWithoutTheFileEveryCallTextFails)
 {
-    RuleList rules;
-    int count = 0;
-    EXPECT_FALSE(load("2)\n", rules, count));
+    EXPECT_FALSE(load("2)\n"));
     EXPECT_EQ(messages, "Cant read VELKMAC :");
-    ensureMacroFile();
-    EXPECT_TRUE(load("2)\n", rules, count));
-    EXPECT_EQ(count, 2);
-}
-
-TEST_F(MacroFile, TableIsReadOnceAndKeptForTheRun)
-{
     writeMacroFile("@A1:X=Y\n");
-    RuleList rules;
-    int count = 0;
-    ASSERT_TRUE(load("@A1\n", rules, count));
+    ASSERT_TRUE(load("@A1,2)\n"));
+    EXPECT_EQ(count, 2);
     writeMacroFile("@B1:X=Y\n");
-    EXPECT_TRUE(load("@A1\n", rules, count));
-    EXPECT_FALSE(load("@B1\n", rules, count));
+    EXPECT_TRUE(load("@A1\n"));
+    EXPECT_FALSE(load("@B1\n"));
 }
 
 TEST_F(MacroFile, EntryLinesAreReadWithinTheirLimits)
@@ -201,17 +201,15 @@ TEST_F(MacroFile, EntryLinesAreReadWithinTheirLimits)
         file += "@E" + std::to_string(i) + ":X=Y\n";
     file += "@LATE:X=Y\n";
     writeMacroFile(file);
-    RuleList rules;
-    int count = 0;
-    EXPECT_FALSE(load("@NOCOLON\n", rules, count));
-    EXPECT_FALSE(load("@SIXTEENCHARSXXX\n", rules, count));
-    ASSERT_TRUE(load("@DUP\n", rules, count));
+    EXPECT_FALSE(load("@NOCOLON\n"));
+    EXPECT_FALSE(load("@SIXTEENCHARSXXX\n"));
+    ASSERT_TRUE(load("@DUP\n"));
     EXPECT_STREQ(rules.rules[0].to, "first");
-    ASSERT_TRUE(load("@BODY\n", rules, count));
+    ASSERT_TRUE(load("@BODY\n"));
     ASSERT_EQ(rules.count, 1);
     EXPECT_STREQ(rules.rules[0].to, "a");
-    EXPECT_TRUE(load("@E60\n", rules, count));
-    EXPECT_FALSE(load("@LATE\n", rules, count));
+    EXPECT_TRUE(load("@E60\n"));
+    EXPECT_FALSE(load("@LATE\n"));
 }
 
 TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
@@ -220,34 +218,22 @@ TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
     for (int i = 0; i < 10; ++i)
         body += ",Q=abcdefgh";   // 120 characters
     writeMacroFile("@LONG:" + body + "\n");
-    RuleList rules;
-    int count = 0;
-    EXPECT_TRUE(load("@LONG,@LONG\n", rules, count)) << messages;
-    EXPECT_FALSE(load("@LONG,@LONG,@LONG\n", rules, count));
+    EXPECT_TRUE(load("@LONG,@LONG\n")) << messages;
+    EXPECT_FALSE(load("@LONG,@LONG,@LONG\n"));
     EXPECT_EQ(messages, "Too long Macro command over 255lines !!\n");
 
     std::string inPlace = "X=" + std::string(60, 'y');
     std::string spec = inPlace;
     for (int i = 0; i < 3; ++i)
         spec += "," + inPlace;
-    EXPECT_TRUE(load(spec + "\n", rules, count)) << messages;
-    EXPECT_FALSE(load(spec + "," + inPlace + "\n", rules, count));
+    EXPECT_TRUE(load(spec + "\n")) << messages;
+    EXPECT_FALSE(load(spec + "," + inPlace + "\n"));
     EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
 
-    EXPECT_FALSE(load("X=" + std::string(300, 'y') + "\n", rules, count));
+    EXPECT_FALSE(load("X=" + std::string(300, 'y') + "\n"));
     EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
-    EXPECT_FALSE(load("X=" + std::string(64, 'y') + "\n", rules, count));
+    EXPECT_FALSE(load("X=" + std::string(64, 'y') + "\n"));
     EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
-}
-
-TEST_F(MacroFile, RulesPastTheThirtySecondAreNotTakenOver)
-{
-    ensureMacroFile();
-    std::string spec = "@XM,@XM,@XM\n";   // 33 rules
-    RuleList rules;
-    int count = 0;
-    ASSERT_TRUE(load(spec, rules, count));
-    EXPECT_EQ(rules.count, maxRules);
 }
 
 TEST_F(MacroFile, LongestGrowthStaysInsideTheLineBuffer)

@@ -17,7 +17,7 @@
 
 using Clock = std::chrono::steady_clock;
 
-static int millisecondsLeft(Clock::time_point deadline)
+int millisecondsLeft(Clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? int(left.count()) : 0;
@@ -29,7 +29,8 @@ PtyPair::PtyPair()
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
         return;
     slavePath_ = name;
-    // zek must not inherit the controller's end: a hang-up would never come.
+    // Only zek's own open of the slave may reach it: a copy held by zek would
+    // keep the line up after the controller hangs up.
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     // The master side is the controller's end of the cable: raw bytes both ways.
@@ -111,17 +112,6 @@ std::string readUntilQuiet(int fd, int quietMs, int timeoutMs)
     return got;
 }
 
-std::string readUntil(int fd, const std::string& text, int timeoutMs)
-{
-    std::string got;
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (got.find(text) == std::string::npos && millisecondsLeft(deadline) > 0) {
-        if (!readSome(fd, got, millisecondsLeft(deadline)) && millisecondsLeft(deadline) > 0)
-            usleep(5000);
-    }
-    return got;
-}
-
 bool writeAll(int fd, const std::string& bytes)
 {
     size_t done = 0;
@@ -149,14 +139,14 @@ static sockaddr_in loopback(int port)
     return address;
 }
 
-TcpListener::TcpListener(int receiveBuffer)
+TcpListener::TcpListener(int port, int receiveBuffer)
 {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int on = 1;
     setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (receiveBuffer > 0)
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = loopback(port);
     if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
         return;
     socklen_t length = sizeof address;

@@ -2,6 +2,7 @@
 // TCP connection on 127.0.0.1. Every read has a time-out.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 // A pseudo-terminal pair: zek opens slavePath(), the test uses the master.
@@ -25,19 +26,21 @@ private:
     std::string slavePath_;
 };
 
+// What is left of the time until deadline, 0 once it has passed.
+int millisecondsLeft(std::chrono::steady_clock::time_point deadline);
+
 // Bytes from fd until count have come or timeoutMs has passed.
 std::string readBytes(int fd, size_t count, int timeoutMs);
 // Bytes from fd until nothing more comes for quietMs (or timeoutMs in all).
 std::string readUntilQuiet(int fd, int quietMs, int timeoutMs);
-// Bytes from fd until the text appears (included) or timeoutMs has passed.
-std::string readUntil(int fd, const std::string& text, int timeoutMs);
 bool writeAll(int fd, const std::string& bytes);
 
-// A listening socket on 127.0.0.1 at a free port, for zek as a client.
+// A listening socket on 127.0.0.1, at a free port unless one is named, for
+// zek as a client.
 class TcpListener {
 public:
     // receiveBuffer > 0: a small window that keeps the peer's sends waiting.
-    explicit TcpListener(int receiveBuffer = 0);
+    explicit TcpListener(int port = 0, int receiveBuffer = 0);
     ~TcpListener();
     int port() const { return port_; }
     int accept(int timeoutMs);   // connected fd, or -1

@@ -11,12 +11,6 @@ constexpr char etx = '\x03';
 
 using Clock = std::chrono::steady_clock;
 
-int millisecondsLeft(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? int(left.count()) : 0;
-}
-
 std::string checksumOf(const std::string& body)
 {
     unsigned sum = 0;
@@ -54,18 +48,6 @@ std::string badChecksumRecord(const std::string& letters, const std::string& pay
     std::string record = wireRecord(letters, payload);
     record[0] = record[0] == '0' ? '1' : '0';
     return record;
-}
-
-std::string isoParity(const std::string& text)
-{
-    std::string coded;
-    for (unsigned char c : text) {
-        int ones = 0;
-        for (unsigned bits = c; bits; bits >>= 1)
-            ones += bits & 1;
-        coded += char(ones % 2 ? c | 0x80 : c);
-    }
-    return coded;
 }
 
 bool RecordPeer::send(const std::string& letters, const std::string& payload)

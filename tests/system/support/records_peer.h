@@ -8,8 +8,6 @@
 std::string wireRecord(const std::string& letters, const std::string& payload = "");
 // The same record with a checksum that does not match.
 std::string badChecksumRecord(const std::string& letters, const std::string& payload = "");
-// Text as the controller's data arrives: each byte with ISO even parity.
-std::string isoParity(const std::string& text);
 
 struct PeerRecord {
     bool received = false;     // false when no ETX came in time

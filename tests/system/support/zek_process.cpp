@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <sstream>
 #include <sys/resource.h>
@@ -60,31 +61,7 @@ static std::string fromTextMode(const std::string& bytes)
     return text;
 }
 
-TempDir::TempDir()
-{
-    char pattern[] = "/tmp/zek-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "";
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    if (!path_.empty())
-        fs::remove_all(path_, ignored);
-}
-
-void TempDir::write(const std::string& name, const std::string& bytes) const
-{
-    std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string TempDir::read(const std::string& name) const { return readFileBytes(file(name)); }
-
-std::string TempDir::readLog() const { return fromTextMode(read("ZEKLOG.TXT")); }
-
-bool TempDir::exists(const std::string& name) const { return fs::exists(file(name)); }
+std::string logOf(const TempDir& dir) { return fromTextMode(dir.read("ZEKLOG.TXT")); }
 
 std::string readFileBytes(const std::string& path)
 {
@@ -109,7 +86,7 @@ std::string sharedProgramsDir()
 }
 
 static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd,
-                      int outFd, int errFd, const std::string& locale = zekDefaultLocale)
+                      int outFd, int errFd, const std::string& locale)
 {
     std::vector<std::string> words = zekCommand();
     words.insert(words.end(), args.begin(), args.end());
@@ -134,12 +111,14 @@ static pid_t spawnZek(const std::vector<std::string>& args, const std::string& d
     _exit(127);
 }
 
-ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir)
+ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir,
+                       const std::string& locale)
 {
+    // Close-on-exec, so that no zek holds another one's pipes open.
     int in[2], out[2], err[2];
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0)
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         return;
-    pid_ = spawnZek(args, dir, in[0], out[1], err[1]);
+    pid_ = spawnZek(args, dir, in[0], out[1], err[1], locale);
     close(in[0]);
     close(out[1]);
     close(err[1]);
@@ -238,55 +217,21 @@ const ZekResult& ZekProcess::result()
     return result_;
 }
 
-ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
-                 const std::string& stdinText, int timeoutMs, const std::string& locale)
+ZekResult runZek(const std::vector<std::string>& args, const std::string& dir, int timeoutMs,
+                 const std::string& locale)
 {
-    std::string input = dir + "/.zek-stdin";
-    {
-        std::ofstream in(input, std::ios::binary);
-        in << stdinText;
-    }
-    int inFd = open(input.c_str(), O_RDONLY);
-    int out[2], err[2];
-    if (inFd < 0 || pipe(out) != 0 || pipe(err) != 0)
-        return {};
-    pid_t pid = spawnZek(args, dir, inFd, out[1], err[1], locale);
-    close(inFd);
-    close(out[1]);
-    close(err[1]);
-    unlink(input.c_str());
+    return runZekTogether({{args, dir, locale}}, timeoutMs)[0];
+}
 
-    ZekResult result;
-    auto start = Clock::now();
-    bool outOpen = true, errOpen = true;
-    while ((outOpen || errOpen) && millisecondsSince(start) < timeoutMs) {
-        pollfd fds[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
-        if (poll(fds, 2, 50) <= 0)
-            continue;
-        char buffer[4096];
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0)
-                (i == 0 ? result.out : result.err).append(buffer, size_t(n));
-            else
-                (i == 0 ? outOpen : errOpen) = false;
-        }
+std::vector<ZekResult> runZekTogether(const std::vector<ZekRun>& runs, int timeoutMs)
+{
+    std::vector<std::unique_ptr<ZekProcess>> started;
+    for (const ZekRun& run : runs)
+        started.push_back(std::make_unique<ZekProcess>(run.args, run.dir, run.locale));
+    std::vector<ZekResult> results;
+    for (auto& zek : started) {
+        zek->wait(timeoutMs);
+        results.push_back(zek->result());
     }
-    close(out[0]);
-    close(err[0]);
-    result.out = fromTextMode(result.out);
-    result.err = fromTextMode(result.err);
-    int status = 0;
-    pid_t ended = 0;
-    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && millisecondsSince(start) < timeoutMs)
-        usleep(10000);
-    if (ended != pid) {
-        ::kill(-pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        return result;
-    }
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+    return results;
 }

@@ -6,25 +6,10 @@
 #include <sys/types.h>
 #include <vector>
 
-// A fresh directory under /tmp, removed with its content at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+#include "common/temp_dir.h"
 
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    void write(const std::string& name, const std::string& bytes) const;
-    std::string read(const std::string& name) const;   // "" when missing
-    // ZEKLOG.TXT with LF line ends: the Windows build writes it in text mode.
-    std::string readLog() const;
-    bool exists(const std::string& name) const;
-
-private:
-    std::string path_;
-};
+// ZEKLOG.TXT with LF line ends: the Windows build writes it in text mode.
+std::string logOf(const TempDir& dir);
 
 // Console output of the Windows build is in text mode: its CR LF line ends
 // are read back as LF, so that the same expectations hold on both builds.
@@ -42,15 +27,24 @@ bool runningWindowsBuild();
 // names another: its console texts depend on the locale's character set.
 inline const std::string zekDefaultLocale = "C";
 
-// Runs zek to its end with the given arguments in dir, feeding stdinText.
-ZekResult runZek(const std::vector<std::string>& args, const std::string& dir,
-                 const std::string& stdinText = "\n", int timeoutMs = 30000,
+// Runs zek to its end with the given arguments in dir; its input is at its end.
+ZekResult runZek(const std::vector<std::string>& args, const std::string& dir, int timeoutMs = 30000,
                  const std::string& locale = zekDefaultLocale);
+
+// One run each, all at once: a run that writes to a file or port lingers a
+// second before it ends, so side by side they take that second once.
+struct ZekRun {
+    std::vector<std::string> args;
+    std::string dir;
+    std::string locale = zekDefaultLocale;
+};
+std::vector<ZekResult> runZekTogether(const std::vector<ZekRun>& runs, int timeoutMs = 30000);
 
 // A zek that runs beside the test (a server, or a send the test answers).
 class ZekProcess {
 public:
-    ZekProcess(const std::vector<std::string>& args, const std::string& dir);
+    ZekProcess(const std::vector<std::string>& args, const std::string& dir,
+               const std::string& locale = zekDefaultLocale);
     ~ZekProcess();   // kills the process if it still runs
     ZekProcess(const ZekProcess&) = delete;
     ZekProcess& operator=(const ZekProcess&) = delete;

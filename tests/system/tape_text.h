@@ -1,7 +1,10 @@
-// Tapes as the controller punches and reads them, and program text as the
-// senders read it and the receivers store it.
+// Tapes as the controller punches and reads them, program text as the
+// senders read it and the receivers store it, and made-up programs of any
+// length for the long runs.
 #pragma once
 
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include "console_text.h"
@@ -49,4 +52,23 @@ inline std::string storedText(const std::string& text)
     for (char c : text)
         stored += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return stored;
+}
+
+// NC lines with random coordinates between "%" lines, about `bytes` long.
+inline std::string generatedProgram(size_t bytes, std::mt19937& random)
+{
+    std::uniform_int_distribution<int> coordinate(-99999, 99999);
+    std::string text = "%\nO4711\n";
+    for (long n = 1; text.size() < bytes; ++n)
+        text += "N" + std::to_string(n) + " G01 X" + std::to_string(coordinate(random)) + " Y" +
+                std::to_string(coordinate(random)) + "\n";
+    return text + "M30\n%\n";
+}
+
+// ZEK_STRESS_SCALE=N makes the long runs N times longer.
+inline int stressScale()
+{
+    const char* scale = std::getenv("ZEK_STRESS_SCALE");
+    int value = scale ? std::atoi(scale) : 1;
+    return value > 0 ? value : 1;
 }
