@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "app/usage.h"
 #include "link/channel.h"

@@ -2,10 +2,16 @@
 // The run, from start to end: log, macro file, command line (which opens the
 // link), one transfer mode, end line, orderly end.
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/command_line.h"
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
+#include "link/channel.h"
+#include "link/console.h"
+#include "log/console_text.h"
 #include "protocol_a/client_receive.h"
 #include "protocol_a/client_send.h"
 #include "protocol_a/server.h"
@@ -26,10 +32,21 @@ static void runTransfer()
     }
 }
 
+static void openLogOrEnd()
+{
+    bool append = runSettings.logAppend != 0;
+    if (openLog(append))
+        return;
+    std::fputs(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n", stderr);
+    std::exit(1);
+}
+
 int main(int argc, char** argv)
 {
+    setConsoleSystem({consoleTakesUtf8(), writeConsoleWindow});
+    setBeforeMessage([] { flushOutput(); });
     applyLogOption(argc, argv);
-    openLog();
+    openLogOrEnd();
     ensureMacroFile();
     parseCommandLine(argc, argv);
     runTransfer();

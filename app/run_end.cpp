@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "link/channel.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/console_text.h"
-#include "app/log.h"
+#include "log/console_text.h"
+#include "log/log.h"
 
 // Shift-JIS (code page 932) bytes, one literal per line of the text, shown
 // in the console's own form. The last line has no line feed: the operator's

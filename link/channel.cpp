@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/clock.h"
 #include "link/failure_report.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/clock.h"

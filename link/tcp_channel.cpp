@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/clock.h"
 #include "link/failure_report.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
 #include "link/channel.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/clock.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
 #include "link/channel.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "link/clock.h"

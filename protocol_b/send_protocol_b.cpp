@@ -1,6 +1,6 @@
 #include "protocol_b/send_protocol_b.h"
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
 #include "link/block_sender.h"

@@ -1,6 +1,6 @@
 #include "protocol_b/server_wait.h"
 
-#include "app/log.h"
+#include "log/log.h"
 #include "app/run_settings.h"
 #include "link/channel.h"
 #include "protocol_b/start_code.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "sender/macro_file.h"
 #include "sender/macro_table.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "log/log.h"
 #include "link/text_file.h"
 
 namespace {

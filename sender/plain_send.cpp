@@ -1,6 +1,6 @@
 #include "sender/plain_send.h"
 
-#include "app/log.h"
+#include "log/log.h"
 #include "link/channel.h"
 #include "link/progress.h"
 #include "link/text_file.h"

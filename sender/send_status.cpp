@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/log.h"
+#include "log/log.h"
 
 void printStatus(const char* word, const char* name)
 {

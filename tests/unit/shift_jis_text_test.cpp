@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shift_jis_text.h"
+#include "log/shift_jis_text.h"
 
 namespace {
 

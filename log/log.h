@@ -3,10 +3,14 @@
 
 #define ZEK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
-// Opens ZEKLOG.TXT, appending unless runSettings.logAppend is 0. Exits with
-// status 1 when the log cannot be opened.
-void openLog();
+// Opens ZEKLOG.TXT, appending or anew. false when it cannot be opened.
+bool openLog(bool append);
 void closeLog();
+
+// Called before each console line, so that a line about the transfer never
+// runs ahead of the bytes it reports: the link puts its gathered output out.
+using BeforeMessage = void (*)();
+void setBeforeMessage(BeforeMessage hook);
 
 // Writes the message to standard error, then the same text to the log.
 // A message that carries timeStamp() formats each copy separately.

@@ -1,4 +1,4 @@
-#include "app/shift_jis_text.h"
+#include "log/shift_jis_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,25 +1,24 @@
-#include "app/log.h"
+#include "log/log.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
-#include "app/console_text.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
+#include "log/console_text.h"
 
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
+static BeforeMessage beforeMessage = nullptr;
 
-void openLog()
+bool openLog(bool append)
 {
-    bool append = runSettings.logAppend != 0;
     logFile = std::fopen(logFileName, append ? "a" : "w");
-    if (logFile)
-        return;
-    std::fputs(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n", stderr);
-    std::exit(1);
+    return logFile != nullptr;
+}
+
+void setBeforeMessage(BeforeMessage hook)
+{
+    beforeMessage = hook;
 }
 
 void closeLog()
@@ -38,11 +37,10 @@ ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
     std::fflush(logFile);
 }
 
-// A line about the transfer must not run ahead of the bytes it reports: what
-// the link has gathered goes out first.
 void echoLog(const char* format, ...)
 {
-    flushOutput();
+    if (beforeMessage)
+        beforeMessage();
     std::va_list args;
     va_start(args, format);
     std::va_list copy;
