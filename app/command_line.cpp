@@ -6,11 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "log/log.h"
-#include "app/run_settings.h"
 #include "app/usage.h"
-#include "link/channel.h"
-#include "tape/tape_code.h"
+#include "log/log.h"
 
 namespace {
 
@@ -26,7 +23,7 @@ enum class ValueKind {
 struct Option {
     char letter;
     ValueKind value;
-    void (*apply)(const char* value);
+    void (*apply)(RunSettings& settings, const char* value);
     int maxLength = 0;                 // longest text value the settings can hold
     const char* valueName = nullptr;   // that value in the refusal message
 };
@@ -74,95 +71,93 @@ static bool channelIsText(const char* value)
     return std::strchr(value, '\\') || std::strchr(value, ':') || value[0] == '/';
 }
 
-static void applyChannel(const char* value)
+static void applyChannel(RunSettings& settings, const char* value)
 {
-    char* name = runSettings.channelName;
+    char* name = settings.channelName;
     if (!channelIsText(value)) {
-        std::snprintf(name, sizeof runSettings.channelName, "%lu",
-                      static_cast<unsigned long>(numberValue(value)));
+        std::snprintf(name, sizeof settings.channelName, "%lu", static_cast<unsigned long>(numberValue(value)));
         return;
     }
-    std::snprintf(name, sizeof runSettings.channelName, "%s", value);
+    std::snprintf(name, sizeof settings.channelName, "%s", value);
     if (std::strchr(value, '\\'))
         echoLog("ZEK %s FILE OUT PUT\n", name);
 }
 
-static void applyExecCommand(const char* value)
+static void applyExecCommand(RunSettings& settings, const char* value)
 {
-    std::snprintf(runSettings.execCommand, sizeof runSettings.execCommand, "%s", value);
-    echoLog("ZEK EXEC COMMAND %s\n", runSettings.execCommand);
+    std::snprintf(settings.execCommand, sizeof settings.execCommand, "%s", value);
+    echoLog("ZEK EXEC COMMAND %s\n", settings.execCommand);
 }
 
 // -d and -D choose a software flow only for a plain Protocol B transfer: a
 // server or Protocol A option met earlier keeps its own flow.
-static void chooseSoftFlow(FlowMode mode)
+static void chooseSoftFlow(RunSettings& settings, FlowMode mode)
 {
-    if (!runSettings.serverA && !runSettings.serverB && !runSettings.protocolA)
-        runSettings.flowMode = mode;
+    if (!settings.serverA && !settings.serverB && !settings.protocolA)
+        settings.flowMode = mode;
 }
 
-static void chooseProtocolASend(int32_t blockSize)
+static void chooseProtocolASend(RunSettings& settings, int32_t blockSize)
 {
-    runSettings.protocolA = 1;
-    runSettings.receiveMode = TransferSend;
-    runSettings.startWait = 0;
-    runSettings.dataBlockSize = blockSize;
+    settings.protocolA = true;
+    settings.receiveMode = TransferMode::Send;
+    settings.startWait = false;
+    settings.dataBlockSize = blockSize;
 }
 
-static void chooseCharWait(int16_t afterEachBlock, const char* value)
+static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const char* value)
 {
-    runSettings.charWait = 1;
-    runSettings.charWaitUpper = afterEachBlock;
-    runSettings.charWaitMs = int32_t(numberValue(value));
+    settings.charWait = true;
+    settings.charWaitUpper = afterEachBlock;
+    settings.charWaitMs = int32_t(numberValue(value));
 }
 
 // Upper-case entries exist only for the letters whose case selects another
 // option; every other letter is looked up in lower case.
 static const Option options[] = {
-    {'a', ValueKind::None, [](const char*) { runSettings.codeMode = Ascii; }},
-    {'b', ValueKind::Number, [](const char* v) { runSettings.baudRate = int32_t(numberValue(v)); }},
+    {'a', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Ascii; }},
+    {'b', ValueKind::Number, [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
     {'c', ValueKind::Channel, applyChannel, maxChannelName, "CHANNEL NAME"},
-    {'d', ValueKind::None, [](const char*) { chooseSoftFlow(FlowDc3); }},
-    {'D', ValueKind::None, [](const char*) { chooseSoftFlow(FlowNcDc3); }},
-    {'e', ValueKind::None, [](const char*) { runSettings.codeMode = Eia; }},
-    {'f', ValueKind::None, [](const char*) { runSettings.crlf = 1; }},
-    {'F', ValueKind::None, [](const char*) { runSettings.fanucMode = 1; }},
-    {'g', ValueKind::None, [](const char*) { chooseProtocolASend(1000); }},
-    {'G', ValueKind::None, [](const char*) { chooseProtocolASend(4000); }},
+    {'d', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::Dc3); }},
+    {'D', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::NcDc3); }},
+    {'e', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Eia; }},
+    {'f', ValueKind::None, [](RunSettings& s, const char*) { s.crlf = true; }},
+    {'F', ValueKind::None, [](RunSettings& s, const char*) { s.fanucMode = true; }},
+    {'g', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 1000); }},
+    {'G', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 4000); }},
     {'h', ValueKind::EnglishUsage, nullptr},
-    {'i', ValueKind::None, [](const char*) { runSettings.codeMode = Iso; }},
-    {'k', ValueKind::Number,
-     [](const char* v) { runSettings.commentMode = int16_t(numberValue(v)); }},
-    {'l', ValueKind::None, [](const char*) { runSettings.logAppend = 0; }},
-    {'m', ValueKind::None, [](const char*) { runSettings.lLabelMode = 1; }},
-    {'M', ValueKind::None, [](const char*) { runSettings.skipLLines = 1; }},
-    {'n', ValueKind::None, [](const char*) { runSettings.subProgramCall = 0; }},
-    {'o', ValueKind::None, [](const char*) { runSettings.monitor = 1; }},
-    {'p', ValueKind::None, [](const char*) { runSettings.noStopCode = 1; }},
-    {'q', ValueKind::None, [](const char*) { runSettings.flowMode = FlowNcNoWait; }},
-    {'r', ValueKind::None, [](const char*) {
-         runSettings.receiveMode = TransferReceive;
-         runSettings.startWait = 0;
+    {'i', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Iso; }},
+    {'k', ValueKind::Number, [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
+    {'l', ValueKind::None, [](RunSettings& s, const char*) { s.logAppend = false; }},
+    {'m', ValueKind::None, [](RunSettings& s, const char*) { s.lLabelMode = true; }},
+    {'M', ValueKind::None, [](RunSettings& s, const char*) { s.skipLLines = true; }},
+    {'n', ValueKind::None, [](RunSettings& s, const char*) { s.subProgramCall = false; }},
+    {'o', ValueKind::None, [](RunSettings& s, const char*) { s.monitor = true; }},
+    {'p', ValueKind::None, [](RunSettings& s, const char*) { s.noStopCode = true; }},
+    {'q', ValueKind::None, [](RunSettings& s, const char*) { s.flowMode = FlowMode::NcNoWait; }},
+    {'r', ValueKind::None, [](RunSettings& s, const char*) {
+         s.receiveMode = TransferMode::Receive;
+         s.startWait = false;
      }},
-    {'R', ValueKind::None, [](const char*) {
-         runSettings.protocolA = 1;
-         runSettings.receiveMode = TransferReceive;
-         runSettings.startWait = 0;
+    {'R', ValueKind::None, [](RunSettings& s, const char*) {
+         s.protocolA = true;
+         s.receiveMode = TransferMode::Receive;
+         s.startWait = false;
      }},
-    {'s', ValueKind::None, [](const char*) {
-         runSettings.flowMode = FlowHardware;
-         runSettings.serverB = 1;
-         runSettings.startWait = 0;
-         runSettings.receiveMode = TransferServe;
+    {'s', ValueKind::None, [](RunSettings& s, const char*) {
+         s.flowMode = FlowMode::Hardware;
+         s.serverB = true;
+         s.startWait = false;
+         s.receiveMode = TransferMode::Serve;
      }},
-    {'S', ValueKind::None, [](const char*) {
-         runSettings.flowMode = FlowHardware;
-         runSettings.serverA = 1;
-         runSettings.receiveMode = TransferServe;
+    {'S', ValueKind::None, [](RunSettings& s, const char*) {
+         s.flowMode = FlowMode::Hardware;
+         s.serverA = true;
+         s.receiveMode = TransferMode::Serve;
      }},
-    {'t', ValueKind::None, [](const char*) { runSettings.tapeFeed = 1; }},
-    {'w', ValueKind::Number, [](const char* v) { chooseCharWait(0, v); }},
-    {'W', ValueKind::Number, [](const char* v) { chooseCharWait(1, v); }},
+    {'t', ValueKind::None, [](RunSettings& s, const char*) { s.tapeFeed = true; }},
+    {'w', ValueKind::Number, [](RunSettings& s, const char* v) { chooseCharWait(s, false, v); }},
+    {'W', ValueKind::Number, [](RunSettings& s, const char* v) { chooseCharWait(s, true, v); }},
     {'x', ValueKind::Text, applyExecCommand, maxExecCommand, "EXEC COMMAND"},
 };
 
@@ -199,17 +194,17 @@ static const char* valueEnd(const Option& option, const char* value)
     return end;
 }
 
-static CommandLineOutcome applyOption(const Option& option, const char* value)
+static CommandLineOutcome applyOption(RunSettings& settings, const Option& option, const char* value)
 {
     if (takesRestOfArgument(option, value) && std::strlen(value) > size_t(option.maxLength)) {
         echoLog("%s TOO LONG (MAX %d)\n", option.valueName, option.maxLength);
         return CommandLineOutcome::Refused;
     }
-    option.apply(value);
+    option.apply(settings, value);
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanOptionLetters(const char* letters, OptionScope scope)
+static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters, OptionScope scope)
 {
     const char* next = letters;
     while (*next) {
@@ -219,7 +214,7 @@ static CommandLineOutcome scanOptionLetters(const char* letters, OptionScope sco
         if (option->value == ValueKind::EnglishUsage)
             return CommandLineOutcome::EnglishUsage;
         if (scope == OptionScope::Every || option->letter == 'l') {
-            CommandLineOutcome outcome = applyOption(*option, next);
+            CommandLineOutcome outcome = applyOption(settings, *option, next);
             if (outcome != CommandLineOutcome::Accepted)
                 return outcome;
         }
@@ -229,17 +224,17 @@ static CommandLineOutcome scanOptionLetters(const char* letters, OptionScope sco
 }
 
 // The list has one entry more than it holds names, so it stays null-ended.
-static CommandLineOutcome addFileName(const char* name)
+static CommandLineOutcome addFileName(RunSettings& settings, const char* name)
 {
-    if (runSettings.fileCount == maxFileNames) {
+    if (settings.fileCount == maxFileNames) {
         echoLog("TOO MANY FILE NAMES (MAX %d)\n", maxFileNames);
         return CommandLineOutcome::Refused;
     }
-    runSettings.fileNames[runSettings.fileCount++] = name;
+    settings.fileNames[settings.fileCount++] = name;
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanArguments(int argc, char** argv, OptionScope scope)
+static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv, OptionScope scope)
 {
     if (argc < 2)
         return CommandLineOutcome::JapaneseUsage;
@@ -247,43 +242,42 @@ static CommandLineOutcome scanArguments(int argc, char** argv, OptionScope scope
         const char* argument = argv[index];
         CommandLineOutcome outcome = CommandLineOutcome::Accepted;
         if (argument[0] == '-')
-            outcome = scanOptionLetters(argument + 1, scope);
+            outcome = scanOptionLetters(settings, argument + 1, scope);
         else if (scope == OptionScope::Every)
-            outcome = addFileName(argument);
+            outcome = addFileName(settings, argument);
         if (outcome != CommandLineOutcome::Accepted)
             return outcome;
     }
     return CommandLineOutcome::Accepted;
 }
 
-void applyLogOption(int argc, char** argv)
+void applyLogOption(int argc, char** argv, RunSettings& settings)
 {
-    scanArguments(argc, argv, OptionScope::LogOnly);
+    scanArguments(settings, argc, argv, OptionScope::LogOnly);
 }
 
-CommandLineOutcome readCommandLine(int argc, char** argv)
+CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings)
 {
-    CommandLineOutcome outcome = scanArguments(argc, argv, OptionScope::Every);
+    CommandLineOutcome outcome = scanArguments(settings, argc, argv, OptionScope::Every);
     // Software flow with EIA stops the peer with the EIA-coded DC3 0x93.
-    if (outcome == CommandLineOutcome::Accepted && runSettings.codeMode == Eia &&
-        runSettings.flowMode == FlowDc3)
-        runSettings.flowMode = FlowNcDc3;
+    if (outcome == CommandLineOutcome::Accepted && settings.codeMode == TapeCode::Eia &&
+        settings.flowMode == FlowMode::Dc3)
+        settings.flowMode = FlowMode::NcDc3;
     return outcome;
 }
 
-void parseCommandLine(int argc, char** argv)
+bool parseCommandLine(int argc, char** argv, RunSettings& settings)
 {
-    switch (readCommandLine(argc, argv)) {
+    switch (readCommandLine(argc, argv, settings)) {
     case CommandLineOutcome::JapaneseUsage:
         printUsage();
     case CommandLineOutcome::EnglishUsage:
         printUsageEnglish();
     case CommandLineOutcome::Refused:
-        closeLog();
-        std::exit(1);
+        return false;
     case CommandLineOutcome::Accepted:
         break;
     }
-    std::fputs(runSettings.bannerText, stderr);
-    openChannel();
+    std::fputs(bannerText, stderr);
+    return true;
 }

@@ -1,9 +1,11 @@
 // The command line: the only source of settings.
 #pragma once
 
+#include "app/run_settings.h"
+
 // What reading the command line came to.
 enum class CommandLineOutcome {
-    Accepted,        // runSettings filled; the run goes on
+    Accepted,        // the settings filled; the run goes on
     JapaneseUsage,   // no argument, or a letter that selects no option
     EnglishUsage,    // -h
     Refused,         // more than the settings can hold; the reason is written
@@ -11,13 +13,13 @@ enum class CommandLineOutcome {
 
 // Applies the option -l alone. The log's mode must be known before the log
 // opens, and the other options write to the log as they are read.
-void applyLogOption(int argc, char** argv);
+void applyLogOption(int argc, char** argv, RunSettings& settings);
 
-// Fills runSettings from the arguments, writing the messages of -c and -x
+// Fills the settings from the arguments, writing the messages of -c and -x
 // on the way. Reading stops at the first letter that shows a usage text or
 // at a refusal; the options before it have taken effect.
-CommandLineOutcome readCommandLine(int argc, char** argv);
+CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings);
 
-// readCommandLine, then the banner and the opening of the Channel. Shows a
-// usage text, or ends a refused command line, with exit status 1.
-void parseCommandLine(int argc, char** argv);
+// readCommandLine, then the banner. Shows a usage text (and ends the run
+// with status 1); false for a refused command line.
+bool parseCommandLine(int argc, char** argv, RunSettings& settings);

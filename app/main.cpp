@@ -1,55 +1,59 @@
 // zek: moves NC part programs between a PC and a CNC controller.
-// The run, from start to end: log, macro file, command line (which opens the
-// link), one transfer mode, end line, orderly end.
+// The run, from start to end: log, macro file, command line, link, one
+// transfer mode, end line, orderly end.
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/command_line.h"
-#include "log/log.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/console.h"
 #include "log/console_text.h"
-#include "protocol_a/client_receive.h"
-#include "protocol_a/client_send.h"
-#include "protocol_a/server.h"
+#include "log/log.h"
+#include "protocol_a/protocol_a.h"
 #include "protocol_b/protocol_b.h"
 #include "sender/macro_file.h"
 
-static void runTransfer()
+static void openLogOrEnd(bool append)
 {
-    if (runSettings.protocolA) {
-        if (runSettings.receiveMode != TransferSend)
-            protocolAReceive();
-        else
-            protocolASend();
-    } else if (runSettings.serverA) {
-        protocolAServer();
-    } else {
-        runProtocolB(receiveProtocolB);
-    }
-}
-
-static void openLogOrEnd()
-{
-    bool append = runSettings.logAppend != 0;
     if (openLog(append))
         return;
     std::fputs(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n", stderr);
     std::exit(1);
 }
 
+static TransferOutcome runTransfer(Link& link, const RunSettings& settings)
+{
+    ProgressMeter meter(link, settings.monitor);
+    if (settings.protocolA || settings.serverA) {
+        RecordLine records(link, recordSettings(settings));
+        ProtocolASettings protocol = protocolASettings(settings);
+        if (!settings.protocolA)
+            return protocolAServer(records, meter, protocol);
+        if (settings.receiveMode != TransferMode::Send)
+            return protocolAReceive(records, meter, protocol);
+        return protocolASend(records, meter, protocol);
+    }
+    return runProtocolB(link, meter, protocolBSettings(settings));
+}
+
 int main(int argc, char** argv)
 {
     setConsoleSystem({consoleTakesUtf8(), writeConsoleWindow});
-    setBeforeMessage([] { flushOutput(); });
-    applyLogOption(argc, argv);
-    openLogOrEnd();
+    RunSettings settings;
+    applyLogOption(argc, argv, settings);
+    openLogOrEnd(settings.logAppend);
     ensureMacroFile();
-    parseCommandLine(argc, argv);
-    runTransfer();
-    echoLog("END OF ZEK %s\n", timeStamp());
-    programEnd(0);
+    if (!parseCommandLine(argc, argv, settings))
+        endStartUp();
+    std::unique_ptr<Link> link = openLink(linkConfig(settings));
+    if (!link)
+        endStartUp();
+    // A line about the transfer must not run ahead of the bytes it reports.
+    setBeforeMessage([&link] { link->flush(); });
+    TransferOutcome outcome = runTransfer(*link, settings);
+    if (outcome == TransferOutcome::Completed || outcome == TransferOutcome::Failed)
+        echoLog("END OF ZEK %s\n", timeStamp());
+    endRun(*link, outcome);
 }

@@ -4,30 +4,31 @@
 #include <cstdlib>
 
 #include "log/log.h"
-#include "link/channel.h"
 
 namespace {
 
 constexpr int exitCompleted = 0;
-constexpr int exitTransferFailed = 2;   // 1 is taken by the start-up failures
-
-bool transferFailed = false;
+constexpr int exitStartUpFailed = 1;
+constexpr int exitTransferFailed = 2;
 
 }  // namespace
 
-void noteTransferFailed()
+void endStartUp()
 {
-    transferFailed = true;
+    closeLog();
+    std::exit(exitStartUpFailed);
 }
 
-void programEnd(int skipDrain)
+void endRun(Link& link, TransferOutcome outcome)
 {
-    if (skipDrain == 0)
-        drainOutput();
+    if (outcome == TransferOutcome::NoLink)
+        endStartUp();
+    if (outcome != TransferOutcome::Abandoned)
+        link.drain();
     std::fprintf(stderr, "\n*** PROG_END *** %s\n", timeStamp());
     logOnly("*** PROG_END *** %s\n", timeStamp());
     closeLog();
-    closeChannel();
+    link.close();
     std::fflush(stdout);
-    std::exit(transferFailed ? exitTransferFailed : exitCompleted);
+    std::exit(outcome == TransferOutcome::Completed ? exitCompleted : exitTransferFailed);
 }

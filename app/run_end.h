@@ -1,11 +1,17 @@
-// The orderly end of a run, and the exit status it ends with.
+// The end of a run, and the exit status it ends with: the one place that
+// ends the process once the command line has been read.
 #pragma once
 
-// Marks the run as one in which a transfer failed or was stopped, so that a
-// batch file can tell it from a run that moved everything it was asked to.
-void noteTransferFailed();
+#include "link/link.h"
+#include "protocol_b/transfer_outcome.h"
 
-// Drains the link's output unless skipDrain is non-zero, writes the PROG_END
-// lines, closes the log, releases the link and exits: status 0 when every
-// transfer completed, 2 after noteTransferFailed.
-[[noreturn]] void programEnd(int skipDrain);
+// A start-up failure (refused command line, speed, port, host): the log is
+// closed and the run ends with status 1.
+[[noreturn]] void endStartUp();
+
+// The orderly end after the transfer mode: drains the link's output unless
+// the transfer was abandoned, writes the PROG_END lines, closes the log,
+// releases the link and exits: status 0 when every transfer completed, 2
+// when one failed or was stopped. A link that could not be opened anew ends
+// as a start-up failure.
+[[noreturn]] void endRun(Link& link, TransferOutcome outcome);

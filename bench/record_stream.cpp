@@ -34,7 +34,7 @@ bool checksumMatches(const std::string& raw)
 {
     std::vector<unsigned char> record(recordSize, 0);
     std::memcpy(record.data(), raw.data(), std::min(raw.size(), record.size()));
-    return recordChecksum(record.data()) == 0;
+    return recordChecksum(record.data());
 }
 
 }  // namespace

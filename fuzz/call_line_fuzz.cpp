@@ -11,7 +11,6 @@
 #include <sstream>
 #include <string>
 
-#include "app/run_settings.h"
 #include "fuzz_check.h"
 #include "sender/call_line.h"
 #include "sender/macro_file.h"
@@ -43,7 +42,7 @@ bool inside(const char* pointer, const char* line)
 
 void checkCallLine(char* line, const CallLine& call)
 {
-    fuzzCheck(call.kind == InlineCall || call.kind == BlockCall, "a call is inline or block");
+    fuzzCheck(call.kind == CallKind::Inline || call.kind == CallKind::Block, "a call is inline or block");
     fuzzCheck(inside(call.name, line) && inside(call.name + call.nameLength, line), "the name lies in the line");
     fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength, "the name stops at its first separator");
     fuzzCheck(!call.macroSpec || inside(call.macroSpec, line), "the macro specification lies in the line");
@@ -117,7 +116,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    runSettings = RunSettings{};
     InputLines input = splitFirstLine(data, size, lineReadSize - 1);
     std::unique_ptr<char[]> callLine = programLine(input.first, input.firstLength);
     std::unique_ptr<char[]> line = programLine(input.rest, input.restLength);

@@ -7,13 +7,10 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/run_settings.h"
 #include "fuzz_check.h"
-#include "tape/tape_code.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    runSettings = RunSettings{};
     std::vector<std::string> arguments{"zek", ""};
     for (std::size_t i = 0; i < size; ++i) {
         if (data[i] == '\0')
@@ -28,17 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         argv.push_back(&argument[0]);
     argv.push_back(nullptr);
 
-    CommandLineOutcome outcome = readCommandLine(int(arguments.size()), argv.data());
-    const RunSettings& settings = runSettings;
+    RunSettings settings;
+    CommandLineOutcome outcome = readCommandLine(int(arguments.size()), argv.data(), settings);
     fuzzCheck(std::memchr(settings.channelName, '\0', sizeof settings.channelName), "channelName is terminated");
     fuzzCheck(std::memchr(settings.execCommand, '\0', sizeof settings.execCommand), "execCommand is terminated");
     fuzzCheck(settings.fileCount >= 0 && settings.fileCount <= maxFileNames, "at most maxFileNames names");
     fuzzCheck(settings.fileNames[settings.fileCount] == nullptr, "the name list has its null end");
-    fuzzCheck(settings.codeMode >= IsoDefault && settings.codeMode <= Eia, "codeMode is a tape code");
-    fuzzCheck(settings.flowMode >= FlowHardware && settings.flowMode <= FlowNcNoWait, "flowMode is a flow");
+    fuzzCheck(settings.codeMode >= TapeCode::IsoDefault && settings.codeMode <= TapeCode::Eia, "codeMode is a tape code");
+    fuzzCheck(settings.flowMode >= FlowMode::Hardware && settings.flowMode <= FlowMode::NcNoWait, "flowMode is a flow");
     if (outcome != CommandLineOutcome::Accepted)
         return 0;
-    fuzzCheck(!(settings.codeMode == Eia && settings.flowMode == FlowDc3), "EIA never flows with the plain DC3");
+    fuzzCheck(!(settings.codeMode == TapeCode::Eia && settings.flowMode == FlowMode::Dc3), "EIA never flows with the plain DC3");
     int count = 0;
     for (std::size_t i = 1; i + 1 < argv.size(); ++i) {
         if (argv[i][0] == '-')

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_settings.h"
 #include "fuzz_check.h"
 #include "sender/macro_file.h"
 #include "sender/macro_table.h"
@@ -71,7 +70,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    runSettings = RunSettings{};
     std::FILE* file = std::fopen(macroFileName, "wb");
     fuzzCheck(file != nullptr, "ZEKMAC.TXT can be written");
     std::fwrite(data, 1, size, file);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_settings.h"
 #include "fuzz_check.h"
 #include "protocol_a/records.h"
 #include "tape/tape_code.h"
@@ -14,13 +13,6 @@
 namespace {
 
 constexpr int payloadOffset = 5;
-
-struct Decoded {
-    int status = 0;
-    int type = 0;
-    int payloadLength = 0;
-    char payload[recordSize];
-};
 
 bool carriesPayload(int type) { return type == SAT || type == GTD || type == DAT || type == RTD; }
 
@@ -44,11 +36,10 @@ bool fillAsRead(unsigned char* record, const uint8_t* line, std::size_t size)
     return false;
 }
 
-Decoded decode(unsigned char* record, bool complete)
+ReceivedRecord decode(unsigned char* record, bool complete)
 {
-    Decoded got;
-    int result = decodeRecord(record, complete, &got.status, got.payload, &got.payloadLength, &got.type);
-    fuzzCheck(result == got.status, "the result is the status");
+    ReceivedRecord got;
+    decodeRecord(record, complete, got);
     return got;
 }
 
@@ -56,9 +47,9 @@ void checkDecodedRecord(const uint8_t* line, std::size_t size)
 {
     unsigned char record[recordSize];
     bool complete = fillAsRead(record, line, size);
-    Decoded got = decode(record, complete);
-    fuzzCheck(got.status == recordGood || got.status == recordBad, "status is 0 or -1");
-    fuzzCheck(complete || got.status == recordBad, "a record cut short is bad");
+    ReceivedRecord got = decode(record, complete);
+    fuzzCheck(got.status != RecordStatus::Missing, "a record read is good or bad");
+    fuzzCheck(complete || got.status == RecordStatus::Bad, "a record cut short is bad");
     fuzzCheck(got.type != UNKNOWN || std::memcmp(record + 2, "---", 3) == 0, "unknown letters read as hyphens");
     fuzzCheck(got.payloadLength >= 0 && got.payloadLength <= (complete ? maxPayloadLength : recordSize - payloadOffset),
               "the payload lies inside the record");
@@ -66,7 +57,8 @@ void checkDecodedRecord(const uint8_t* line, std::size_t size)
     fuzzCheck(carriesPayload(got.type) || got.payloadLength == 0, "only data types carry a payload");
     fuzzCheck(std::memcmp(got.payload, record + payloadOffset, got.payloadLength) == 0,
               "the payload is the record's own bytes");
-    fuzzCheck(decode(record, complete).status == (complete ? recordGood : recordBad), "a stamped record checks");
+    fuzzCheck(decode(record, complete).status == (complete ? RecordStatus::Good : RecordStatus::Bad),
+              "a stamped record checks");
 }
 
 // A record built for a code that zek also receives decodes to that code and text.
@@ -76,21 +68,20 @@ void checkBuiltRecord(const uint8_t* data, std::size_t size)
     if (size < 2)
         return;
     int code = codes[data[0] % (sizeof codes / sizeof codes[0])];
-    runSettings.fanucMode = data[1] & 1;
+    bool fanucMode = data[1] & 1;
     std::string text;
     for (std::size_t i = 2; i < size && text.size() < std::size_t(maxPayloadLength); ++i)
         if (data[i] != '\0' && data[i] != etx)
             text += char(data[i]);
-    storeSatPayload(text.c_str());
     unsigned char built[recordSize];
-    int length = buildRecord(code, text.c_str(), built);
+    int length = buildRecord(code, text.c_str(), built, RecordFormat{fanucMode, text.c_str()});
     fuzzCheck(length >= 6 && length <= recordSize && built[length - 1] == etx, "a built record fits and ends with ETX");
     unsigned char record[recordSize];
     fuzzCheck(fillAsRead(record, built, std::size_t(length)), "a built record reads whole");
-    Decoded got = decode(record, true);
-    fuzzCheck(got.status == recordGood && got.type == code, "a built record checks and keeps its type");
+    ReceivedRecord got = decode(record, true);
+    fuzzCheck(got.status == RecordStatus::Good && got.type == code, "a built record checks and keeps its type");
     std::string expected = code == SAT ? std::string(reinterpret_cast<char*>(built) + payloadOffset, length - 6)
-                           : carriesPayload(code) && !(code == GTD && runSettings.fanucMode) ? text : "";
+                           : carriesPayload(code) && !(code == GTD && fanucMode) ? text : "";
     fuzzCheck(std::string(got.payload, got.payloadLength) == expected, "a built record keeps its payload");
 }
 
@@ -107,8 +98,8 @@ void checkDataRecord(const uint8_t* data, std::size_t size)
     fuzzCheck(length == kept + 6, "a DAT record holds the data, cut to the payload room");
     unsigned char record[recordSize];
     fuzzCheck(fillAsRead(record, built, std::size_t(length)), "a DAT record reads whole");
-    Decoded got = decode(record, true);
-    fuzzCheck(got.status == recordGood && got.type == DAT && got.payloadLength == kept, "a DAT record checks");
+    ReceivedRecord got = decode(record, true);
+    fuzzCheck(got.status == RecordStatus::Good && got.type == DAT && got.payloadLength == kept, "a DAT record checks");
     for (int i = 0; i < kept; ++i)
         fuzzCheck(isoDecode(static_cast<unsigned char>(got.payload[i])) == static_cast<unsigned char>(text[i]),
                   "a DAT record keeps its data");
@@ -118,7 +109,6 @@ void checkDataRecord(const uint8_t* data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    runSettings = RunSettings{};
     if (size > 0 && data[0] != 0xFF)   // a first byte 0xFF reads as no record
         checkDecodedRecord(data, size);
     checkBuiltRecord(data, size);

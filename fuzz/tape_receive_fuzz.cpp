@@ -4,31 +4,32 @@
 // the tape's code, and a received character goes out again as itself.
 #include <cstdint>
 
-#include "app/run_settings.h"
 #include "fuzz_check.h"
-#include "protocol_b/start_code.h"
+#include "protocol_b/tape_session.h"
 #include "tape/tape_code.h"
 
 namespace {
 
-// readByte's view of a line byte: a signed 8-bit value.
-TapeCode startCode(uint8_t byte) { return startCodeOf(static_cast<signed char>(byte)); }
+TapeCode startCode(uint8_t byte) { return startCodeOf(byte); }
 
 void checkStartCode(uint8_t byte)
 {
-    TapeCode expected = byte == isoPercent ? Iso : byte == eiaPercent ? Eia : byte == asciiPercent ? Ascii : IsoDefault;
+    TapeCode expected = byte == isoPercent     ? TapeCode::Iso
+                        : byte == eiaPercent   ? TapeCode::Eia
+                        : byte == asciiPercent ? TapeCode::Ascii
+                                               : TapeCode::IsoDefault;
     fuzzCheck(startCode(byte) == expected, "only the three percent codes start a tape");
 }
 
-void checkStoredByte(int codeMode, uint8_t byte)
+void checkStoredByte(TapeCode codeMode, uint8_t byte)
 {
     unsigned char stored = decodeLineByte(codeMode, byte);
-    if (codeMode == Ascii) {
+    if (codeMode == TapeCode::Ascii) {
         fuzzCheck(stored == byte, "ASCII is stored as it came");
         return;
     }
     fuzzCheck(stored < 0x80, "ISO and EIA store seven bits");
-    if (codeMode != Eia)
+    if (codeMode != TapeCode::Eia)
         fuzzCheck(isoDecode(isoEncode(stored)) == stored, "an ISO character goes out as itself");
     else if (stored != ' ' && stored != '\0' && stored != '=' && stored != '\b')
         fuzzCheck(eiaDecode(eiaEncode(stored)) == stored, "an EIA character goes out as itself");
@@ -42,11 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    runSettings = RunSettings{};
-    int codeMode = data[0] & 3;
+    auto codeMode = static_cast<TapeCode>(data[0] & 3);
     bool noStopCode = data[0] & 4;
     std::size_t next = 1;
-    for (; codeMode == IsoDefault && !noStopCode && next < size; ++next) {
+    for (; codeMode == TapeCode::IsoDefault && !noStopCode && next < size; ++next) {
         checkStartCode(data[next]);
         codeMode = startCode(data[next]);
     }

@@ -2,17 +2,17 @@
 
 #include <cstdio>
 
-int fileSize(const char* path, int32_t* size)
+int32_t fileSize(const char* path)
 {
-    *size = 0;
     std::FILE* file = std::fopen(path, "rb");
     if (!file)
         return 0;
+    int32_t size = 0;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long end = std::ftell(file);
         if (end > 0)
-            *size = static_cast<int32_t>(end);
+            size = static_cast<int32_t>(end);
     }
     std::fclose(file);
-    return 0;
+    return size;
 }

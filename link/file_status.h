@@ -3,5 +3,5 @@
 
 #include <cstdint>
 
-// Stores the size in *size (0 when the file cannot be examined); returns 0.
-int fileSize(const char* path, int32_t* size);
+// The size, 0 when the file cannot be examined.
+int32_t fileSize(const char* path);

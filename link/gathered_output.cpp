@@ -1,46 +1,50 @@
 #include "link/gathered_output.h"
 
-#include <cstring>
+#include <utility>
 
 namespace {
 
 // Large enough that a system call carries many lines, small enough that the
 // memory of a run stays flat whatever the size of the program.
-constexpr int gatherCapacity = 64 * 1024;
-
-unsigned char held[gatherCapacity];
-int heldLength = 0;
-bool writeFailed = false;
-
-bool writeOut(const unsigned char* bytes, int length, LinkWrite write)
-{
-    if (!writeFailed && length > 0 && !write(bytes, length))
-        writeFailed = true;
-    return !writeFailed;
-}
+constexpr std::size_t gatherCapacity = 64 * 1024;
 
 }  // namespace
 
-bool gatherOutput(const unsigned char* bytes, int length, LinkWrite write)
+GatheredOutput::GatheredOutput(Write write) : write_(std::move(write))
 {
-    if (heldLength + length > gatherCapacity && !flushGatheredOutput(write))
+    held_.reserve(gatherCapacity);
+}
+
+bool GatheredOutput::writeOut(const unsigned char* bytes, int length)
+{
+    if (!writeFailed_ && length > 0 && !write_(bytes, length))
+        writeFailed_ = true;
+    return !writeFailed_;
+}
+
+bool GatheredOutput::gather(const unsigned char* bytes, int length)
+{
+    std::size_t size = static_cast<std::size_t>(length);
+    if (held_.size() + size > gatherCapacity && !flush())
         return false;
-    if (length > gatherCapacity)
-        return writeOut(bytes, length, write);
-    std::memcpy(held + heldLength, bytes, static_cast<std::size_t>(length));
-    heldLength += length;
-    return !writeFailed;
+    if (size > gatherCapacity)
+        return writeOut(bytes, length);
+    held_.insert(held_.end(), bytes, bytes + size);
+    return !writeFailed_;
 }
 
-bool flushGatheredOutput(LinkWrite write)
+bool GatheredOutput::flush()
 {
-    int length = heldLength;
-    heldLength = 0;
-    return writeOut(held, length, write);
+    std::vector<unsigned char> out;
+    out.swap(held_);
+    bool written = writeOut(out.data(), static_cast<int>(out.size()));
+    out.clear();
+    held_.swap(out);   // keeps the reserved room
+    return written;
 }
 
-void resetGatheredOutput()
+void GatheredOutput::reset()
 {
-    heldLength = 0;
-    writeFailed = false;
+    held_.clear();
+    writeFailed_ = false;
 }

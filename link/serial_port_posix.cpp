@@ -1,12 +1,5 @@
-// The serial device on termios.
-//
-// Output XON/XOFF is shared between the kernel and this file. While the
-// transmitter runs, IXON is on and the kernel stops and restarts writes on the
-// peer's DC3 and DC1. A held transmitter (the start before the controller's
-// first DC1) keeps IXON off and watches for that DC1 here, because a kernel
-// stop made with tcflow is not released by the peer's DC1. IXON goes on only
-// when a write is due, so a DC1 that comes before then is never lost to the
-// kernel.
+// The serial device on termios. The driver's output XON/XOFF is IXON: the
+// flow gate above switches it on while the transmitter runs.
 #include "link/serial_port.h"
 
 #include <cerrno>
@@ -14,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <deque>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,9 +15,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "tape/tape_code.h"
+#include "link/failure_report.h"
 
-static constexpr int readChunkSize = 256;
+
 static constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
 
 struct SpeedCode {
@@ -40,28 +31,8 @@ static const SpeedCode speedCodes[] = {
 };
 
 static int portFd = -1;
-static termios portSettings{};          // as read at open, then as configured
-static SerialConfig activeConfig;
-static bool outputHeld = false;         // nothing goes out until the peer's DC1
-static bool kernelFlowOn = false;       // IXON is set on the device
-static std::deque<unsigned char> received;   // read from the device, not yet handed out
-static bool hungUp = false;             // the controller's side has gone
-
-static void resetState()
-{
-    activeConfig = SerialConfig{};
-    outputHeld = false;
-    kernelFlowOn = false;
-    received.clear();
-    hungUp = false;
-}
-
-static long nowMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return long(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
+static termios portSettings{};   // as read at open, then as configured
+static bool hungUp = false;      // the controller's side has gone
 
 // "COMn" is the n-th numbered port, /dev/ttyS(n-1); any other name is a path.
 // nullptr (errno ENOENT) for a "COM" name without a valid number.
@@ -113,7 +84,7 @@ bool serialOpen(const char* portName)
         return false;
     }
     portFd = fd;
-    resetState();
+    hungUp = false;
     return true;
 }
 
@@ -132,11 +103,8 @@ static void setSpeed(termios& settings, long speed)
     }
 }
 
-bool serialApplySettings(const SerialConfig& config)
+void serialConfigure(const SerialConfig& config)
 {
-    activeConfig = config;
-    outputHeld = false;
-    kernelFlowOn = false;
     termios settings = portSettings;
     cfmakeraw(&settings);
     settings.c_cflag &= ~(CSTOPB | CRTSCTS);
@@ -154,17 +122,8 @@ bool serialApplySettings(const SerialConfig& config)
     portSettings = settings;
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(portFd, TIOCMBIS, &lines);   // devices without modem lines have none to raise
-    return tcsetattr(portFd, TCSANOW, &settings) == 0;
-}
-
-bool serialSetTimeouts()
-{
-    return true;   // every read waits in poll with its own time-out
-}
-
-bool serialSetQueueSizes(int)
-{
-    return true;   // the kernel sizes its own queues
+    if (tcsetattr(portFd, TCSANOW, &settings) != 0)
+        reportFailure("SetCommState");
 }
 
 bool serialModemStatus(unsigned* lines)
@@ -182,8 +141,6 @@ bool serialModemStatus(unsigned* lines)
 
 void serialPurge(bool output, bool input)
 {
-    if (input)
-        received.clear();
     if (output && input)
         tcflush(portFd, TCIOFLUSH);
     else if (output)
@@ -192,49 +149,23 @@ void serialPurge(bool output, bool input)
         tcflush(portFd, TCIFLUSH);
 }
 
-static void setKernelFlow(bool on)
+// A kernel stop made with tcflow is not released by the peer's DC1: the
+// flow gate never asks for one, it only switches IXON.
+void serialSetOutputFlow(bool on)
 {
     termios settings = portSettings;
     if (on)
         settings.c_iflag |= IXON;
     tcsetattr(portFd, TCSANOW, &settings);
-    kernelFlowOn = on;
 }
 
-void serialHoldOutput()
+void serialRestartOutput()
 {
-    outputHeld = true;
-    if (kernelFlowOn)
-        setKernelFlow(false);
-}
-
-void serialResumeOutput()
-{
-    outputHeld = false;
     tcflow(portFd, TCOON);
 }
 
-// Sorts one byte read from the device: the peer's flow codes act on the
-// transmitter, every other byte waits in order to be handed out.
-static void takeByte(unsigned char byte)
-{
-    if (activeConfig.outputXonXoff || outputHeld) {
-        if (byte == activeConfig.xonChar) {
-            outputHeld = false;
-            return;
-        }
-        if (byte == activeConfig.xoffChar || (outputHeld && byte == dc3)) {
-            serialHoldOutput();
-            return;
-        }
-    }
-    received.push_back(byte);
-}
-
-// Reads what the device has within timeoutMs (-1: no limit). The count of
-// bytes read, 0 when none came, -1 when the device failed or hung up. A
-// hung-up device reads as ready and empty for ever: it is not asked again.
-static int readFromDevice(int timeoutMs)
+// A hung-up device reads as ready and empty for ever: it is not asked again.
+int serialRead(unsigned char* buffer, int size, int timeoutMs)
 {
     if (hungUp)
         return -1;
@@ -244,79 +175,31 @@ static int readFromDevice(int timeoutMs)
         return 0;
     if (ready < 0)
         return errno == EINTR ? 0 : -1;
-    unsigned char chunk[readChunkSize];
-    ssize_t count = read(portFd, chunk, sizeof chunk);
+    ssize_t count = read(portFd, buffer, std::size_t(size));
     if (count < 0 && (errno == EINTR || errno == EAGAIN))
         return 0;
     if (count <= 0) {
         hungUp = true;   // 0 is the hang-up; EIO, ENXIO and the like a device gone
         return -1;
     }
-    for (ssize_t i = 0; i < count; ++i)
-        takeByte(chunk[i]);
     return int(count);
 }
 
-int serialReadByte(int timeoutMs)
-{
-    long deadline = nowMs() + timeoutMs;
-    // A time-out of 0 still looks once at what the device holds.
-    while (received.empty()) {
-        long remaining = deadline - nowMs();
-        if (readFromDevice(int(remaining < 0 ? 0 : remaining)) <= 0)
-            return -1;
-    }
-    unsigned char byte = received.front();
-    received.pop_front();
-    return byte;
-}
-
-// Bytes that came while IXON was off were not sorted by the kernel: sort
-// them here, so that a DC3 among them still stops the transmitter.
-static void sortWaitingInput()
+int serialInputWaiting()
 {
     int waiting = 0;
-    if (ioctl(portFd, FIONREAD, &waiting) != 0)
-        return;
-    while (waiting > 0 && !outputHeld) {
-        int count = readFromDevice(0);
-        if (count <= 0)
-            return;
-        waiting -= count;
-    }
+    return ioctl(portFd, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
-// Waits while the peer holds the transmitter, then lets the kernel carry the
-// flow. false when the device fails while waiting.
-static bool startTransmitter()
+int serialWriteSome(const unsigned char* bytes, int length)
 {
-    while (outputHeld || (activeConfig.outputXonXoff && !kernelFlowOn)) {
-        if (outputHeld) {
-            if (readFromDevice(-1) < 0)
-                return false;
-            continue;
-        }
-        setKernelFlow(true);
-        sortWaitingInput();
-    }
-    return true;
-}
-
-bool serialWrite(const unsigned char* bytes, int length)
-{
-    int written = 0;
-    while (written < length) {
-        if (!startTransmitter())
-            return false;
-        ssize_t count = write(portFd, bytes + written, std::size_t(length - written));
-        if (count < 0 && errno != EINTR) {
-            hungUp = true;   // a terminal refuses writes only once it has gone
-            return false;
-        }
-        if (count > 0)
-            written += int(count);
-    }
-    return true;
+    ssize_t count = write(portFd, bytes, std::size_t(length));
+    if (count >= 0)
+        return int(count);
+    if (errno == EINTR)
+        return 0;
+    hungUp = true;   // a terminal refuses writes only once it has gone
+    return -1;
 }
 
 int serialOutputQueue()
@@ -331,7 +214,6 @@ bool serialWriteBack()
 {
     if (hungUp)
         return true;   // no device left to restore
-    kernelFlowOn = false;   // the kept settings carry no output XON/XOFF
     int rts = TIOCM_RTS;
     ioctl(portFd, TIOCMBIC, &rts);   // devices without modem lines have no RTS to drop
     return tcsetattr(portFd, TCSANOW, &portSettings) == 0;
@@ -344,12 +226,7 @@ void serialClose()
     ioctl(portFd, TIOCNXCL);   // the device may outlive this open: leave it openable
     close(portFd);
     portFd = -1;
-    resetState();
-}
-
-bool serialIsOpen()
-{
-    return portFd >= 0;
+    hungUp = false;
 }
 
 bool serialHungUp()

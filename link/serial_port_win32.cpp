@@ -1,20 +1,16 @@
 // The serial port on Windows: one COM device handle and the device control
 // block configured at open, which serialWriteBack writes again at the end.
-//
-// The driver carries output XON/XOFF while the transmitter runs. A held
-// transmitter (the start before the controller's first DC1) switches fOutX
-// off and watches for that DC1 here instead of using SETXOFF: under Wine
-// SETXOFF becomes a stop that the peer's DC1 never releases, and this way
-// behaves the same on both.
+// The driver's output XON/XOFF is fOutX: the flow gate above switches it on
+// while the transmitter runs. SETXOFF is never used: under Wine it becomes a
+// stop that the peer's DC1 does not release.
 #include "link/serial_port.h"
 
 #include <windows.h>
 
-#include <deque>
 #include <string>
 
+#include "link/failure_report.h"
 #include "link/last_error_win32.h"
-#include "tape/tape_code.h"
 
 namespace {
 
@@ -28,14 +24,12 @@ constexpr DWORD allModemLines = MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON;
 constexpr DWORD returnAtOnce = MAXDWORD;
 constexpr DWORD openReadTimeoutMs = 100;
 constexpr DWORD writeTimeoutMs = 1000;
-constexpr DWORD heldWaitStepMs = 1000;
+constexpr DWORD longestWaitMs = 1000;   // a read asked to wait "a while"
+constexpr DWORD queueSize = 10240;
 
 HANDLE port = INVALID_HANDLE_VALUE;
 DCB portSettings{};
-SerialConfig activeConfig;
-bool outputHeld = false;                     // nothing goes out until the peer's DC1
-std::deque<unsigned char> received;          // read while the transmitter waited
-bool hungUp = false;                         // the controller's side has gone
+bool hungUp = false;   // the controller's side has gone
 
 bool succeeded(BOOL result) {
     return result ? true : failedWithLastError();
@@ -81,42 +75,9 @@ bool readWithin(DWORD timeoutMs, int* byte) {
     return read;
 }
 
-void setOutputFlow(bool on) {
-    portSettings.fOutX = on;
-    SetCommState(port, &portSettings);
-}
-
-void releaseOutput() {
-    outputHeld = false;
-    setOutputFlow(activeConfig.outputXonXoff);
-}
-
-// While the transmitter is held the controller's DC1 releases it and a DC3
-// is dropped: neither reaches the caller. true when the byte was taken here.
-bool takeFlowByte(int byte) {
-    if (!outputHeld) return false;
-    if (byte == activeConfig.xonChar) {
-        releaseOutput();
-        return true;
-    }
-    return byte == activeConfig.xoffChar || byte == dc3;
-}
-
-// Waits for the controller's first DC1, keeping the other bytes for the
-// reader. false when the device fails while waiting.
-bool awaitRelease() {
-    while (outputHeld) {
-        int byte = -1;
-        if (!readWithin(heldWaitStepMs, &byte)) return false;
-        if (byte >= 0 && !takeFlowByte(byte)) received.push_back(static_cast<unsigned char>(byte));
-    }
-    return true;
-}
-
-int takeReceived() {
-    int byte = received.front();
-    received.pop_front();
-    return byte;
+// Reports a failed call by its name; the port goes on with what it has.
+void reportIfFailed(bool done, const char* call) {
+    if (!done) reportFailure(call);
 }
 
 }  // namespace
@@ -125,9 +86,7 @@ bool serialOpen(const char* portName) {
     std::string path = std::string(devicePrefix) + portName;
     port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
-    outputHeld = false;
     hungUp = false;
-    received.clear();
     return port != INVALID_HANDLE_VALUE ? true : failedWithLastError();
 }
 
@@ -137,15 +96,13 @@ bool serialReadSettings() {
     return succeeded(GetCommState(port, &portSettings));
 }
 
-bool serialApplySettings(const SerialConfig& config) {
-    activeConfig = config;
-    outputHeld = false;
+void serialConfigure(const SerialConfig& config) {
     if (config.speed != 0) portSettings.BaudRate = static_cast<DWORD>(config.speed);
     portSettings.fBinary = 1;
     portSettings.fOutxCtsFlow = config.ctsFlow;
     portSettings.fOutxDsrFlow = 0;
     portSettings.fDtrControl = DTR_CONTROL_ENABLE;
-    portSettings.fOutX = config.outputXonXoff;
+    portSettings.fOutX = 0;
     portSettings.fInX = config.inputXonXoff;
     portSettings.fRtsControl = RTS_CONTROL_ENABLE;
     portSettings.ByteSize = 8;
@@ -153,18 +110,12 @@ bool serialApplySettings(const SerialConfig& config) {
     portSettings.StopBits = ONESTOPBIT;
     portSettings.XonChar = static_cast<char>(config.xonChar);
     portSettings.XoffChar = static_cast<char>(config.xoffChar);
-    return succeeded(SetCommState(port, &portSettings));
-}
-
-bool serialSetTimeouts() {
+    reportIfFailed(succeeded(SetCommState(port, &portSettings)), "SetCommState");
     COMMTIMEOUTS timeouts{};
     timeouts.WriteTotalTimeoutMultiplier = 1;
     timeouts.WriteTotalTimeoutConstant = writeTimeoutMs;
-    return setReadTimeout(timeouts, openReadTimeoutMs);
-}
-
-bool serialSetQueueSizes(int bytes) {
-    return succeeded(SetupComm(port, static_cast<DWORD>(bytes), static_cast<DWORD>(bytes)));
+    reportIfFailed(setReadTimeout(timeouts, openReadTimeoutMs), "SetCommTimeouts");
+    reportIfFailed(succeeded(SetupComm(port, queueSize, queueSize)), "SetupComm");
 }
 
 // A driver without modem lines (a pseudo-terminal under Wine) answers
@@ -183,45 +134,45 @@ bool serialModemStatus(unsigned* lines) {
 }
 
 void serialPurge(bool output, bool input) {
-    if (input) received.clear();
     DWORD flags = (output ? PURGE_TXCLEAR : 0) | (input ? PURGE_RXCLEAR : 0);
     if (flags != 0) PurgeComm(port, flags);
 }
 
-void serialHoldOutput() {
-    outputHeld = true;
-    setOutputFlow(false);
+void serialSetOutputFlow(bool on) {
+    portSettings.fOutX = on;
+    SetCommState(port, &portSettings);
 }
 
-void serialResumeOutput() {
-    if (outputHeld) releaseOutput();
+void serialRestartOutput() {
     EscapeCommFunction(port, SETXON);
 }
 
-int serialReadByte(int timeoutMs) {
-    if (!received.empty()) return takeReceived();
-    DWORD start = GetTickCount();
-    DWORD limit = static_cast<DWORD>(timeoutMs);
-    for (DWORD elapsed = 0; elapsed <= limit; elapsed = GetTickCount() - start) {
-        int byte = -1;
-        if (!readWithin(limit - elapsed, &byte) || byte < 0) return -1;
-        if (!takeFlowByte(byte)) return byte;
-    }
-    return -1;
+// One byte at a time: a read returns as soon as a byte is there.
+int serialRead(unsigned char* buffer, int size, int timeoutMs) {
+    int byte = -1;
+    if (size < 1 || !readWithin(timeoutMs < 0 ? longestWaitMs : static_cast<DWORD>(timeoutMs), &byte))
+        return -1;
+    if (byte < 0) return 0;
+    buffer[0] = static_cast<unsigned char>(byte);
+    return 1;
+}
+
+int serialInputWaiting() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (hungUp || !ClearCommError(port, &errors, &status)) return 0;
+    return static_cast<int>(status.cbInQue);
 }
 
 // WriteFile ends with part of the block left when the write time-out passes
-// while the controller holds the flow; the rest goes out once it releases.
-bool serialWrite(const unsigned char* bytes, int length) {
-    DWORD done = 0;
-    DWORD total = static_cast<DWORD>(length);
-    while (done < total) {
-        if (!awaitRelease()) return false;
-        DWORD written = 0;
-        if (!WriteFile(port, bytes + done, total - done, &written, nullptr)) return deviceFailed();
-        done += written;
+// while the controller holds the flow; the caller writes the rest.
+int serialWriteSome(const unsigned char* bytes, int length) {
+    DWORD written = 0;
+    if (!WriteFile(port, bytes, static_cast<DWORD>(length), &written, nullptr)) {
+        deviceFailed();
+        return -1;
     }
-    return true;
+    return static_cast<int>(written);
 }
 
 int serialOutputQueue() {
@@ -245,13 +196,7 @@ bool serialWriteBack() {
 void serialClose() {
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
     port = INVALID_HANDLE_VALUE;
-    outputHeld = false;
     hungUp = false;
-    received.clear();
-}
-
-bool serialIsOpen() {
-    return port != INVALID_HANDLE_VALUE;
 }
 
 bool serialHungUp() {

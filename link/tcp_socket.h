@@ -5,10 +5,6 @@
 
 #include <cstdint>
 
-// Starts the socket library: 0, or its start-up error code.
-int socketLibraryStart();
-void socketLibraryStop();
-
 // First IPv4 address of a host name or dotted address, in network order.
 bool resolveIPv4(const char* host, uint32_t* address);
 bool localHostName(char* name, int size);
@@ -20,9 +16,9 @@ bool tcpListen(int backlog);
 // dotted form.
 bool tcpAccept(char* peerAddress, int size, int* peerPort);
 bool tcpSetReceiveTimeout(int milliseconds);
-// One byte 0..255, or -1 (time-out, error, or the peer closed the connection).
-int tcpReceiveByte();
+// What has come, at most size bytes: the count, or -1 (time-out, error, or
+// the peer closed the connection, which tcpPeerClosed then tells).
+int tcpReceive(unsigned char* buffer, int size);
 bool tcpPeerClosed();
 int tcpSend(const unsigned char* bytes, int length);   // bytes sent, -1 on error
 void tcpClose();
-bool tcpIsOpen();

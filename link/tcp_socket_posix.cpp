@@ -11,24 +11,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-static constexpr int receiveChunkSize = 4096;
-
 static int listenFd = -1;
 static int connectionFd = -1;
 static bool peerClosed = false;
-// Received and not yet handed out: one recv serves many one-byte reads.
-static unsigned char receiveBuffer[receiveChunkSize];
-static int receiveStart = 0;
-static int receiveEnd = 0;
-
-int socketLibraryStart()
-{
-    return 0;   // BSD sockets need no start-up
-}
-
-void socketLibraryStop()
-{
-}
 
 bool resolveIPv4(const char* host, uint32_t* address)
 {
@@ -73,7 +58,6 @@ static void startConnection(int fd)
 {
     connectionFd = fd;
     peerClosed = false;
-    receiveStart = receiveEnd = 0;
 }
 
 bool tcpConnect(uint32_t address, int port)
@@ -153,20 +137,14 @@ static bool connectionLost(int error)
     return error == ECONNRESET || error == EPIPE || error == ENOTCONN;
 }
 
-int tcpReceiveByte()
+int tcpReceive(unsigned char* buffer, int size)
 {
-    if (receiveStart < receiveEnd)
-        return receiveBuffer[receiveStart++];
     if (connectionFd < 0 || peerClosed)
         return -1;
-    ssize_t count = recv(connectionFd, receiveBuffer, sizeof receiveBuffer, 0);
+    ssize_t count = recv(connectionFd, buffer, std::size_t(size), 0);
     if (count == 0 || (count < 0 && connectionLost(errno)))
         peerClosed = true;
-    if (count <= 0)
-        return -1;
-    receiveStart = 1;
-    receiveEnd = int(count);
-    return receiveBuffer[0];
+    return count > 0 ? int(count) : -1;
 }
 
 bool tcpPeerClosed()
@@ -200,10 +178,4 @@ void tcpClose()
     closeKeepingErrno(listenFd);
     closeKeepingErrno(connectionFd);
     peerClosed = false;
-    receiveStart = receiveEnd = 0;
-}
-
-bool tcpIsOpen()
-{
-    return connectionFd >= 0;
 }

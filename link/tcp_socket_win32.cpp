@@ -30,7 +30,32 @@ sockaddr_in ipv4Address(uint32_t address, int port) {
     return socketAddress;
 }
 
+struct LibraryStartError {
+    int code;
+    const char* text;
+};
+
+const LibraryStartError libraryStartErrors[] = {
+    {WSASYSNOTREADY, "WSASYSNOTREADY\n"}, {WSAVERNOTSUPPORTED, "WSAVERNOTSUPPORTED\n"},
+    {WSAEINPROGRESS, "WSAEINPROGRESS\n"}, {WSAEPROCLIM, "WSAEPROCLIM\n"},
+    {WSAEFAULT, "WSAEFAULT\n"},
+};
+
+// Windows Sockets start once, before the first call that needs them. A
+// library that does not start is named, and the run tries the link anyway.
+void startLibrary() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    WSADATA details;
+    int code = WSAStartup(socketVersion, &details);
+    for (const LibraryStartError& error : libraryStartErrors)
+        if (error.code == code) std::fputs(error.text, stdout);
+    std::fflush(stdout);   // a server run ends by Ctrl-C, which would lose a buffered line
+}
+
 bool openStreamSocket(SOCKET& handle) {
+    startLibrary();
     closeSocket(handle);
     handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     return handle != INVALID_SOCKET ? true : failedWithSocketError();
@@ -38,16 +63,8 @@ bool openStreamSocket(SOCKET& handle) {
 
 }  // namespace
 
-int socketLibraryStart() {
-    WSADATA details;
-    return WSAStartup(socketVersion, &details);
-}
-
-void socketLibraryStop() {
-    WSACleanup();
-}
-
 bool resolveIPv4(const char* host, uint32_t* address) {
+    startLibrary();
     const hostent* entry = gethostbyname(host);
     if (entry == nullptr) return failedWithSocketError();
     if (entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr) return false;
@@ -56,6 +73,7 @@ bool resolveIPv4(const char* host, uint32_t* address) {
 }
 
 bool localHostName(char* name, int size) {
+    startLibrary();
     return gethostname(name, size) == 0 ? true : failedWithSocketError();
 }
 
@@ -103,10 +121,10 @@ bool tcpSetReceiveTimeout(int milliseconds) {
     return result == 0 ? true : failedWithSocketError();
 }
 
-int tcpReceiveByte() {
-    unsigned char byte = 0;
-    int count = recv(connection, reinterpret_cast<char*>(&byte), 1, 0);
-    if (count == 1) return byte;
+int tcpReceive(unsigned char* buffer, int size) {
+    if (connection == INVALID_SOCKET || peerClosed) return -1;
+    int count = recv(connection, reinterpret_cast<char*>(buffer), size, 0);
+    if (count > 0) return count;
     if (count == 0) {
         peerClosed = true;
         return -1;
@@ -131,8 +149,4 @@ void tcpClose() {
     closeSocket(connection);
     closeSocket(listener);
     peerClosed = false;
-}
-
-bool tcpIsOpen() {
-    return connection != INVALID_SOCKET;
 }

@@ -3,12 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "log/console_text.h"
 
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
-static BeforeMessage beforeMessage = nullptr;
+static BeforeMessage beforeMessage;
 
 bool openLog(bool append)
 {
@@ -18,7 +19,7 @@ bool openLog(bool append)
 
 void setBeforeMessage(BeforeMessage hook)
 {
-    beforeMessage = hook;
+    beforeMessage = std::move(hook);
 }
 
 void closeLog()

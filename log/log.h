@@ -1,6 +1,8 @@
 // Console and log output shared by every part of the program.
 #pragma once
 
+#include <functional>
+
 #define ZEK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
 // Opens ZEKLOG.TXT, appending or anew. false when it cannot be opened.
@@ -9,7 +11,7 @@ void closeLog();
 
 // Called before each console line, so that a line about the transfer never
 // runs ahead of the bytes it reports: the link puts its gathered output out.
-using BeforeMessage = void (*)();
+using BeforeMessage = std::function<void()>;
 void setBeforeMessage(BeforeMessage hook);
 
 // Writes the message to standard error, then the same text to the log.

@@ -1,95 +1,97 @@
-#include "protocol_a/client_receive.h"
-
 #include <cstdint>
 #include <cstdio>
 
-#include "log/log.h"
-#include "app/run_end.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/clock.h"
 #include "link/file_status.h"
-#include "link/progress.h"
 #include "link/text_file.h"
+#include "log/log.h"
 #include "protocol_a/handshake.h"
-#include "protocol_a/records.h"
+#include "protocol_a/protocol_a.h"
 
 namespace {
 
 const char* const defaultReceiveName = "ZEK99GET.DAT";
 constexpr int32_t bytesPerKilobyte = 1000;
 
-void listReceiveNames()
+// State that lasts the whole run: the retry counter spans every file.
+struct ReceiveRun {
+    RecordLine& records;
+    ProgressMeter& meter;
+    int badRecords = 0;
+    bool failed = false;   // a file did not come whole
+};
+
+// The names to receive into: those of the command line, else the default.
+const char* const* listReceiveNames(const char* const* names)
 {
-    const char** names = runSettings.fileNames;
+    static const char* const defaultNames[] = {defaultReceiveName, nullptr};
     if (!names[0]) {
-        names[0] = defaultReceiveName;
-        names[1] = nullptr;
         echoLog("\nNO_FILE_NAME MODE SET FILENAME %s\n", defaultReceiveName);
-        return;
+        return defaultNames;
     }
     for (int i = 0; names[i]; ++i)
         echoLog("FILE%d=%s ", i, names[i]);
     echoLog("\n");
+    return names;
 }
 
 // false once the file has been given up after too many bad records.
-bool bearBadRecord(int* badRecords)
+bool bearBadRecord(ReceiveRun& run)
 {
     echoLog("GET BAD DATA RESET COM\n");
     sleepMs(retryPauseMs);
-    sendRecord(RTY);
+    run.records.send(RTY);
     echoLog("RTY>");
-    return ++*badRecords <= maxBadRecords;
+    return ++run.badRecords <= maxBadRecords;
 }
 
 // false when the payload could not be stored (a full disk, say): the file is
 // then given up rather than reported as received.
-bool storeData(std::FILE* file, const ReceivedRecord& record)
+bool storeData(ReceiveRun& run, std::FILE* file, const ReceivedRecord& record)
 {
-    if (runSettings.monitor)
+    if (run.records.monitor())
         std::fputs("DAT<", stderr);
     std::size_t length = static_cast<std::size_t>(record.payloadLength);
     if (writeTextBytes(file, record.payload, length) != length || std::fflush(file) != 0)
         return false;
-    sendRecord(GTD);
-    if (runSettings.monitor)
+    run.records.send(GTD);
+    if (run.records.monitor())
         std::fputs("GTD>", stderr);
-    showKilobyteProgress(record.payloadLength);
+    run.meter.showKilobytes(record.payloadLength);
     return true;
 }
 
 // Stores DAT payloads until the controller ends the file or it is given up.
 // true when the file came whole, up to its EOD.
-bool receiveInto(const char* name, std::FILE* file, int* badRecords)
+bool receiveInto(ReceiveRun& run, const char* name, std::FILE* file)
 {
     for (;;) {
         ReceivedRecord record;
-        receiveRecord(&record);
-        if (record.status != recordGood || record.type == UNKNOWN) {
-            if (!bearBadRecord(badRecords))
+        run.records.receive(record);
+        if (record.status != RecordStatus::Good || record.type == UNKNOWN) {
+            if (!bearBadRecord(run))
                 return false;
             continue;
         }
-        *badRecords = 0;
-        decodePayload(record.payload, record.payloadLength);
+        run.badRecords = 0;
+        run.records.decodePayload(record.payload, record.payloadLength);
         switch (record.type) {
         case DAT:
-            if (storeData(file, record))
+            if (storeData(run, file, record))
                 break;
             echoLog("Can't Write Recv File %s\n", name);
-            sendRecord(RST);
+            run.records.send(RST);
             return false;
         case EOD: {
             echoLog("\nGET FILE END EOD<SYN>");
-            sendRecord(SYN);
+            run.records.send(SYN);
             ReceivedRecord disregarded;
-            receiveRecord(&disregarded);
+            run.records.receive(disregarded);
             return true;
         }
         case SYN:
             echoLog("GET SYN<SYN>");
-            sendRecord(SYN);
+            run.records.send(SYN);
             return false;
         default:
             echoLog("GET UNK<SYN>");
@@ -99,51 +101,51 @@ bool receiveInto(const char* name, std::FILE* file, int* badRecords)
 }
 
 // Asks for the file and stores it. false when the link is lost.
-bool requestFile(const char* name, std::FILE* file, int* badRecords)
+bool requestFile(ReceiveRun& run, const char* name, std::FILE* file)
 {
-    if (!clientHandshake())
+    if (!clientHandshake(run.records))
         return false;
-    sendRecord(GTD, name);
+    run.records.send(GTD, name);
     echoLog("FILE NAME %s GTD>\n", name);
-    if (!receiveInto(name, file, badRecords))
-        noteTransferFailed();
-    return !reportLostLink();
+    if (!receiveInto(run, name, file))
+        run.failed = true;
+    return !run.records.link().reportLost();
 }
 
 // false when the run stops there: the file cannot be created, or the link
 // is lost (what came so far stays in the file).
-bool receiveFile(const char* name, int* badRecords)
+bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
 {
-    echoLog(runSettings.fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n"
-                                  : " zek ---> *kirpa (get data) OKUMA_MODE\n");
+    echoLog(fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n"
+                      : " zek ---> *kirpa (get data) OKUMA_MODE\n");
     std::FILE* file = openTextWriter(name);
     if (!file) {
         echoLog(" cant open write file %s\n", name);
-        noteTransferFailed();
+        run.failed = true;
         return false;
     }
     echoLog(" open write file %s %s\n", name, timeStamp());
-    resetFileProgress();
-    bool linkStands = requestFile(name, file, badRecords);
+    run.meter.resetFile();
+    bool linkStands = requestFile(run, name, file);
     if (!linkStands)
-        noteTransferFailed();
+        run.failed = true;
     std::fclose(file);
-    int32_t size = 0;
-    fileSize(name, &size);
+    int32_t size = fileSize(name);
     echoLog(" close file %s %ldByte %s\n", name, long(size), timeStamp());
     return linkStands;
 }
 
 }  // namespace
 
-void protocolAReceive()
+TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
-    resetProgress();
-    listReceiveNames();
-    int badRecords = 0;
-    for (int i = 0; runSettings.fileNames[i]; ++i)
-        if (!receiveFile(runSettings.fileNames[i], &badRecords))
-            return;
-    echoLog("TOTAL RECV FILE %ldKB\n", long(runSettings.bytesSent / bytesPerKilobyte));
-    sendRecord(SYN);
+    meter.reset();
+    const char* const* names = listReceiveNames(settings.fileNames);
+    ReceiveRun run{records, meter};
+    for (int i = 0; names[i]; ++i)
+        if (!receiveFile(run, names[i], settings.fanucMode))
+            return TransferOutcome::Failed;
+    echoLog("TOTAL RECV FILE %ldKB\n", long(meter.bytesSent() / bytesPerKilobyte));
+    records.send(SYN);
+    return run.failed ? TransferOutcome::Failed : TransferOutcome::Completed;
 }

@@ -1,25 +1,23 @@
-#include "protocol_a/client_send.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
-#include "log/log.h"
-#include "app/run_end.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/clock.h"
 #include "link/file_status.h"
-#include "link/progress.h"
 #include "link/text_file.h"
+#include "log/log.h"
 #include "protocol_a/handshake.h"
-#include "protocol_a/records.h"
+#include "protocol_a/protocol_a.h"
 
 namespace {
 
 // State that lasts the whole run: the retry counter spans every file.
 struct SendRun {
+    RecordLine& records;
+    ProgressMeter& meter;
+    const ProtocolASettings& settings;
     int badRecords = 0;
+    bool failed = false;           // a file was not sent whole
     char piece[recordSize] = {};   // the last piece read, for a repeat
 };
 
@@ -33,27 +31,27 @@ void printBanner()
 bool sendNextPiece(TextReader& reader, SendRun& run)
 {
     std::size_t wanted = static_cast<std::size_t>(
-        std::clamp<int32_t>(runSettings.dataBlockSize, 1, maxPayloadLength));
+        std::clamp<int32_t>(run.settings.dataBlockSize, 1, maxPayloadLength));
     std::size_t count = readTextBlock(reader, run.piece, wanted);
     run.piece[count] = '\0';
     if (count == 0)
         return false;
-    sendRecord(DAT, run.piece);
-    if (runSettings.monitor) {
+    run.records.send(DAT, run.piece);
+    if (run.records.monitor()) {
         std::fputs(run.piece, stdout);
         std::fputs("GTD<DAT>", stderr);
     }
-    advanceProgress(static_cast<int32_t>(count));
+    run.meter.advance(static_cast<int32_t>(count));
     return true;
 }
 
-void endFile(const char* name)
+void endFile(RecordLine& records, const char* name)
 {
-    sendRecord(EOD);
+    records.send(EOD);
     echoLog("GTD< END OF DATA EOD>\n");
     echoLog(" close file %s\n", name);
     ReceivedRecord disregarded;
-    receiveRecord(&disregarded);
+    records.receive(disregarded);
 }
 
 // false once the file has been given up after too many bad records.
@@ -61,7 +59,7 @@ bool bearBadRecord(const char* name, SendRun& run)
 {
     echoLog("BAD DATA RTY>file %s\n", name);
     sleepMs(retryPauseMs);
-    sendRecord(RTY);
+    run.records.send(RTY);
     return ++run.badRecords <= maxBadRecords;
 }
 
@@ -71,8 +69,8 @@ bool transferFile(TextReader& reader, const char* name, SendRun& run)
 {
     for (;;) {
         ReceivedRecord record;
-        receiveRecord(&record);
-        if (record.status != recordGood || record.type == UNKNOWN) {
+        run.records.receive(record);
+        if (record.status != RecordStatus::Good || record.type == UNKNOWN) {
             if (!bearBadRecord(name, run))
                 return false;
             continue;
@@ -81,16 +79,16 @@ bool transferFile(TextReader& reader, const char* name, SendRun& run)
         switch (record.type) {
         case GTD:
             if (!sendNextPiece(reader, run)) {
-                endFile(name);
+                endFile(run.records, name);
                 return true;
             }
             break;
         case RTY:
-            sendRecord(DAT, run.piece);
+            run.records.send(DAT, run.piece);
             echoLog("DATA RE-SEND DAT>file %s\n", name);
             break;
         default:
-            sendRecord(SYN);
+            run.records.send(SYN);
             echoLog("SYN>close file %s %s\n", name, timeStamp());
             return false;
         }
@@ -100,15 +98,15 @@ bool transferFile(TextReader& reader, const char* name, SendRun& run)
 // Announces the file and sends it. false when the link is lost.
 bool offerFile(TextReader& reader, const char* name, SendRun& run)
 {
-    if (!clientHandshake())
+    if (!clientHandshake(run.records))
         return false;
     // A repeat asked for before the first piece must not carry the previous file's data.
     run.piece[0] = '\0';
-    sendRecord(RTD, name);
+    run.records.send(RTD, name);
     std::fprintf(stderr, "RTD>file %s\n", name);
     if (!transferFile(reader, name, run))
-        noteTransferFailed();
-    return !reportLostLink();
+        run.failed = true;
+    return !run.records.link().reportLost();
 }
 
 // false when the run must stop: the file cannot be read or is empty, or the
@@ -119,41 +117,40 @@ bool sendFile(const char* name, SendRun& run)
     TextReader reader;
     if (!openTextReader(reader, name)) {
         echoLog(" cant open read file %s\n", name);
-        noteTransferFailed();
+        run.failed = true;
         return false;
     }
-    int32_t size = 0;
-    fileSize(name, &size);
+    int32_t size = fileSize(name);
     echoLog(" open send file %s %ldByte %s\n", name, long(size), timeStamp());
     if (size == 0) {
         closeTextReader(reader);
-        noteTransferFailed();
+        run.failed = true;
         return false;
     }
-    runSettings.progressTotal = size;
-    resetFileProgress();
+    run.meter.setTotal(size);
+    run.meter.resetFile();
     bool linkStands = offerFile(reader, name, run);
     if (!linkStands)
-        noteTransferFailed();
+        run.failed = true;
     closeTextReader(reader);
     return linkStands;
 }
 
 }  // namespace
 
-void protocolASend()
+TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
-    resetProgress();
-    if (!runSettings.fileNames[0]) {
+    meter.reset();
+    if (!settings.fileNames[0]) {
         printBanner();
         echoLog(" cant open read file %s\n", "");
-        noteTransferFailed();
-        return;
+        return TransferOutcome::Failed;
     }
-    SendRun run;
-    for (int i = 0; runSettings.fileNames[i]; ++i)
-        if (!sendFile(runSettings.fileNames[i], run))
-            return;
-    echoLog(" SEND FILE TOTAL %ldByte\n", long(runSettings.bytesSent));
-    sendRecord(SYN);
+    SendRun run{records, meter, settings};
+    for (int i = 0; settings.fileNames[i]; ++i)
+        if (!sendFile(settings.fileNames[i], run))
+            return TransferOutcome::Failed;
+    echoLog(" SEND FILE TOTAL %ldByte\n", long(meter.bytesSent()));
+    records.send(SYN);
+    return run.failed ? TransferOutcome::Failed : TransferOutcome::Completed;
 }

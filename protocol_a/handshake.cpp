@@ -1,34 +1,32 @@
 #include "protocol_a/handshake.h"
 
-#include "link/channel.h"
 #include "link/clock.h"
-#include "protocol_a/records.h"
 
 namespace {
 
 // The checksum is not looked at: only the type of the answer counts.
-bool answeredInKind(int code)
+bool answeredInKind(RecordLine& records, int code)
 {
-    sendRecord(code);
+    records.send(code);
     ReceivedRecord answer;
-    receiveRecord(&answer);
+    records.receive(answer);
     return answer.type == code;
 }
 
 }  // namespace
 
-bool clientHandshake()
+bool clientHandshake(RecordLine& records)
 {
     // A lost link answers at once and for ever: without this check the
     // handshake would spin.
-    while (!reportLostLink()) {
-        if (!answeredInKind(SYN) || !answeredInKind(SYN))
+    while (!records.link().reportLost()) {
+        if (!answeredInKind(records, SYN) || !answeredInKind(records, SYN))
             continue;
-        if (answeredInKind(RDY))
+        if (answeredInKind(records, RDY))
             return true;
         sleepMs(retryPauseMs);
         ReceivedRecord disregarded;
-        receiveRecord(&disregarded);
+        records.receive(disregarded);
     }
     return false;
 }

@@ -1,6 +1,8 @@
 // The opening of a client run: the PC asks, the controller answers in kind.
 #pragma once
 
+#include "protocol_a/records.h"
+
 // SYN, SYN, RDY, each answered with the same type; repeated until it
 // succeeds. false, after saying so, when the link is lost first.
-bool clientHandshake();
+bool clientHandshake(RecordLine& records);

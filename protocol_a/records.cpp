@@ -4,12 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/clock.h"
 #include "tape/tape_code.h"
-
-char satPayload[satPayloadSize];
 
 namespace {
 
@@ -79,7 +75,7 @@ int copyText(unsigned char* payload, const char* text)
 }
 
 // The peer's SAT text with the parameter block laid over positions 4 to 39.
-int copySatText(unsigned char* payload)
+int copySatText(const char* satPayload, unsigned char* payload)
 {
     int length = static_cast<int>(std::strlen(satPayload));
     for (int i = 0; i < length; ++i) {
@@ -90,11 +86,11 @@ int copySatText(unsigned char* payload)
     return length;
 }
 
-int payloadFor(int code, const char* text, unsigned char* payload)
+int payloadFor(int code, const char* text, unsigned char* payload, const RecordFormat& format)
 {
     switch (code) {
     case GTD:
-        return runSettings.fanucMode ? 0 : copyText(payload, text);
+        return format.fanucMode ? 0 : copyText(payload, text);
     case DAT:
     case RTD:
         return copyText(payload, text);
@@ -103,43 +99,10 @@ int payloadFor(int code, const char* text, unsigned char* payload)
         return 1;
     case SAT:
     case SET:
-        return copySatText(payload);
+        return copySatText(format.satPayload, payload);
     default:
         return 0;
     }
-}
-
-// A silent link and a closed one cost the same time, so no caller spins.
-int readFirstByte()
-{
-    auto start = std::chrono::steady_clock::now();
-    int value = readByte(recordWaitMs);
-    if (value != noByte)
-        return value;
-    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
-    long rest = recordWaitMs - static_cast<long>(waited.count());
-    if (rest > 0)
-        sleepMs(static_cast<int>(rest));
-    return noByte;
-}
-
-// Reads from offset 1 until ETX or the buffer is full. false when a byte did
-// not come in time or no ETX came at all: the record is then a bad one.
-bool readRecordRest(unsigned char* record)
-{
-    for (int offset = 1; offset < recordSize; ++offset) {
-        int value = readByte(recordByteWaitMs);
-        if (value == noByte) {
-            if (offset >= payloadOffset)
-                record[offset] = etx;
-            return false;
-        }
-        record[offset] = static_cast<unsigned char>(value);
-        if (record[offset] == etx)
-            return true;
-    }
-    return false;
 }
 
 int extractPayload(const unsigned char* record, char* payload)
@@ -153,12 +116,7 @@ int extractPayload(const unsigned char* record, char* payload)
 
 }  // namespace
 
-void storeSatPayload(const char* text)
-{
-    std::snprintf(satPayload, sizeof satPayload, "%s", text);
-}
-
-int recordChecksum(unsigned char* record)
+bool recordChecksum(unsigned char* record)
 {
     unsigned sum = 0;
     for (int offset = lettersOffset; offset < recordSize; ++offset) {
@@ -171,71 +129,27 @@ int recordChecksum(unsigned char* record)
     bool matched = record[0] == digits[0] && record[1] == digits[1];
     record[0] = static_cast<unsigned char>(digits[0]);
     record[1] = static_cast<unsigned char>(digits[1]);
-    return matched ? 0 : -1;
+    return matched;
 }
 
-int decodeRecord(unsigned char* record, bool complete, int* status, char* payload,
-                 int* payloadLength, int* type)
+void decodeRecord(unsigned char* record, bool complete, ReceivedRecord& decoded)
 {
     unsigned char* letters = record + lettersOffset;
-    *type = typeOfLetters(letters);
-    if (*type == UNKNOWN)
+    decoded.type = typeOfLetters(letters);
+    if (decoded.type == UNKNOWN)
         std::memset(letters, '-', letterCount);
-    *payloadLength = carriesPayload(*type) ? extractPayload(record, payload) : 0;
-    payload[*payloadLength] = '\0';
-    int checksum = recordChecksum(record);
-    *status = complete ? checksum : recordBad;
-    return *status;
+    decoded.payloadLength = carriesPayload(decoded.type) ? extractPayload(record, decoded.payload) : 0;
+    decoded.payload[decoded.payloadLength] = '\0';
+    bool checksumMatched = recordChecksum(record);
+    decoded.status = complete && checksumMatched ? RecordStatus::Good : RecordStatus::Bad;
 }
 
-int receiveRecord(int* status, char* payload, int* payloadLength, int* type)
-{
-    int first = readFirstByte();
-    if ((first & 0xFF) == unreadByte) {
-        *type = UNKNOWN;
-        *status = recordMissing;
-        return *status;
-    }
-    unsigned char record[recordSize];
-    std::memset(record + 1, unreadByte, letterCount + 1);
-    record[payloadOffset] = etx;
-    record[0] = static_cast<unsigned char>(first);
-    bool complete = readRecordRest(record);
-    decodeRecord(record, complete, status, payload, payloadLength, type);
-    if (runSettings.monitor)
-        std::fprintf(stderr, "%c%c%c<", record[2], record[3], record[4]);
-    return *status;
-}
-
-int receiveRecord(ReceivedRecord* record)
-{
-    return receiveRecord(&record->status, record->payload, &record->payloadLength, &record->type);
-}
-
-void decodePayload(char* payload, int length)
-{
-    for (int i = 0; i < length; ++i) {
-        payload[i] = static_cast<char>(isoDecode(static_cast<unsigned char>(payload[i])));
-        if (runSettings.monitor)
-            std::fputc(payload[i], stdout);
-    }
-}
-
-int buildRecord(int code, const char* text, unsigned char* record)
+int buildRecord(int code, const char* text, unsigned char* record, const RecordFormat& format)
 {
     if (!lettersOf(code))
         code = RTY;
-    int payloadLength = payloadFor(code, text, record + payloadOffset);
+    int payloadLength = payloadFor(code, text, record + payloadOffset, format);
     return frameRecord(record, lettersOf(code), payloadLength);
-}
-
-int sendRecord(int code, const char* text)
-{
-    if (!lettersOf(code))
-        std::fputs("SEND COM NOT DEFINE\n", stdout);
-    unsigned char record[recordSize];
-    int length = buildRecord(code, text, record);
-    return writeBytes(record, length);
 }
 
 int buildDataRecord(const char* data, int length, unsigned char* record, int* lineCount)
@@ -254,14 +168,88 @@ int buildDataRecord(const char* data, int length, unsigned char* record, int* li
     return frameRecord(record, lettersOf(DAT), length);
 }
 
-void sendDataRecord(const char* data, int length, int* status, int* lineCount)
+void RecordLine::storeSatPayload(const char* text)
 {
-    if (runSettings.monitor) {
+    std::snprintf(satPayload_, sizeof satPayload_, "%s", text);
+}
+
+// A silent link and a closed one cost the same time, so no caller spins.
+int RecordLine::readFirstByte()
+{
+    auto start = std::chrono::steady_clock::now();
+    int value = link_.readByte(recordWaitMs);
+    if (value != noByte)
+        return value;
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    long rest = recordWaitMs - static_cast<long>(waited.count());
+    if (rest > 0)
+        sleepMs(static_cast<int>(rest));
+    return noByte;
+}
+
+// Reads from offset 1 until ETX or the buffer is full. false when a byte did
+// not come in time or no ETX came at all: the record is then a bad one.
+bool RecordLine::readRest(unsigned char* record)
+{
+    for (int offset = 1; offset < recordSize; ++offset) {
+        int value = link_.readByte(recordByteWaitMs);
+        if (value == noByte) {
+            if (offset >= payloadOffset)
+                record[offset] = etx;
+            return false;
+        }
+        record[offset] = static_cast<unsigned char>(value);
+        if (record[offset] == etx)
+            return true;
+    }
+    return false;
+}
+
+void RecordLine::receive(ReceivedRecord& record)
+{
+    int first = readFirstByte();
+    if (first == noByte || first == unreadByte) {
+        record.type = UNKNOWN;
+        record.status = RecordStatus::Missing;
+        return;
+    }
+    unsigned char raw[recordSize];
+    std::memset(raw + 1, unreadByte, letterCount + 1);
+    raw[payloadOffset] = etx;
+    raw[0] = static_cast<unsigned char>(first);
+    bool complete = readRest(raw);
+    decodeRecord(raw, complete, record);
+    if (settings_.monitor)
+        std::fprintf(stderr, "%c%c%c<", raw[2], raw[3], raw[4]);
+}
+
+void RecordLine::decodePayload(char* payload, int length) const
+{
+    for (int i = 0; i < length; ++i) {
+        payload[i] = static_cast<char>(isoDecode(static_cast<unsigned char>(payload[i])));
+        if (settings_.monitor)
+            std::fputc(payload[i], stdout);
+    }
+}
+
+bool RecordLine::send(int code, const char* text)
+{
+    if (!lettersOf(code))
+        std::fputs("SEND COM NOT DEFINE\n", stdout);
+    unsigned char record[recordSize];
+    int length = buildRecord(code, text, record, RecordFormat{settings_.fanucMode, satPayload_});
+    return link_.write(record, length);
+}
+
+bool RecordLine::sendData(const char* data, int length, int* lineCount)
+{
+    if (settings_.monitor) {
         std::fputs("DAT>", stderr);
         for (int i = 0; i < length && i < maxPayloadLength; ++i)
             std::fputc(data[i], stdout);
     }
     unsigned char record[recordSize];
     int recordLength = buildDataRecord(data, length, record, lineCount);
-    *status = writeBytes(record, recordLength);
+    return link_.write(record, recordLength);
 }

@@ -1,6 +1,8 @@
 // Protocol A records: checksum, type letters, optional payload, ETX.
 #pragma once
 
+#include "link/link.h"
+
 // Record types by their numeric codes, as the "fst=%d" log lines show them.
 enum RecordType {
     SYN = 0, RDY = 1, RST = 2, ALM = 3, AAL = 4, SAT = 5, GTD = 6, RTY = 7,
@@ -8,10 +10,12 @@ enum RecordType {
     UNKNOWN = 99,
 };
 
-// receiveRecord's status values.
-constexpr int recordGood = 0;
-constexpr int recordBad = -1;
-constexpr int recordMissing = 99;
+// What came of receiving a record.
+enum class RecordStatus {
+    Good,
+    Bad,       // checksum, unknown letters, or cut short
+    Missing,   // nothing came
+};
 
 constexpr int recordSize = 4096;
 // Checksum (2), letters (3) and ETX (1) leave this much room for a payload.
@@ -31,56 +35,77 @@ constexpr int maxBadRecords = 10;
 // The controller parameters that SAT and SET carry between the peer's own text.
 constexpr const char* parameterBlockText = "000007D00032000A003C0014000000000005";
 
-extern char satPayload[satPayloadSize];
+// One received record.
+struct ReceivedRecord {
+    RecordStatus status = RecordStatus::Missing;
+    int type = UNKNOWN;
+    int payloadLength = 0;
+    char payload[recordSize] = {};
+};
 
-// Keeps the payload of a received SAT for the SET answers; a longer text
-// keeps its first satPayloadSize - 1 characters.
-void storeSatPayload(const char* text);
+// What a built record depends on besides its type and text.
+struct RecordFormat {
+    bool fanucMode = false;        // -F: a GTD carries no name
+    const char* satPayload = "";   // the controller's last SAT text, for SAT and SET
+};
 
 // Checks bytes 0 and 1 against the checksum of the record, then stamps it.
-// 0 when they matched, -1 otherwise.
-int recordChecksum(unsigned char* record);
-
-// Receives one record. status: 0 good, -1 bad (checksum, unknown letters, or
-// cut short), 99 nothing came. payload (recordSize bytes) gets the
-// zero-terminated payload. Returns status.
-int receiveRecord(int* status, char* payload, int* payloadLength, int* type);
+// true when they matched.
+bool recordChecksum(unsigned char* record);
 
 // Decodes a record as the reader left it in its buffer (recordSize bytes:
 // bytes 1 to 4 preset to 0xFF and byte 5 to ETX, then every byte read, ending
 // at the ETX; a byte that did not come is stored as ETX from offset 5 on).
 // complete is false when the reading stopped without an ETX. Unknown letters
 // are overwritten with hyphens and bytes 0 and 1 are stamped with the checksum.
-// Returns status, 0 or -1.
-int decodeRecord(unsigned char* record, bool complete, int* status, char* payload,
-                 int* payloadLength, int* type);
-
-// One received record, for callers that keep it together.
-struct ReceivedRecord {
-    int status = recordMissing;
-    int type = UNKNOWN;
-    int payloadLength = 0;
-    char payload[recordSize] = {};
-};
-int receiveRecord(ReceivedRecord* record);
-
-// Clears the parity bit of received data in place; under the monitor option
-// the cleared bytes are echoed on standard output.
-void decodePayload(char* payload, int length);
+void decodeRecord(unsigned char* record, bool complete, ReceivedRecord& decoded);
 
 // Builds the record for code into record (recordSize bytes), with text as
 // the payload where the type has one; a code without letters builds RTY.
 // Returns its length.
-int buildRecord(int code, const char* text, unsigned char* record);
+int buildRecord(int code, const char* text, unsigned char* record, const RecordFormat& format);
 
-// Builds and writes a record; text is the payload where the type has one.
-// 0 when written, -1 when the Channel refused it.
-int sendRecord(int code, const char* text = nullptr);
-
-// A DAT record of length data bytes in ISO even parity. status 0 or -1;
-// lineCount gets the number of line feeds among the data bytes.
-void sendDataRecord(const char* data, int length, int* status, int* lineCount);
-
-// The DAT record of sendDataRecord, built into record (recordSize bytes).
-// Returns its length.
+// The DAT record of length data bytes in ISO even parity, built into record
+// (recordSize bytes). lineCount gets the number of line feeds among the data
+// bytes. Returns its length.
 int buildDataRecord(const char* data, int length, unsigned char* record, int* lineCount);
+
+struct RecordSettings {
+    bool monitor = false;     // -o: records and data are shown as they pass
+    bool fanucMode = false;
+};
+
+// The records of a run on its link, and the SAT text they answer with.
+class RecordLine {
+public:
+    RecordLine(Link& link, const RecordSettings& settings) : link_(link), settings_(settings) {}
+
+    Link& link() { return link_; }
+    bool monitor() const { return settings_.monitor; }
+
+    // Keeps the payload of a received SAT for the SET answers; a longer text
+    // keeps its first satPayloadSize - 1 characters.
+    void storeSatPayload(const char* text);
+
+    // Builds and writes a record; text is the payload where the type has one.
+    // false when the link refused it.
+    bool send(int code, const char* text = nullptr);
+
+    // A DAT record of length data bytes in ISO even parity. lineCount gets
+    // the number of line feeds among the data bytes.
+    bool sendData(const char* data, int length, int* lineCount);
+
+    void receive(ReceivedRecord& record);
+
+    // Clears the parity bit of received data in place; under the monitor
+    // option the cleared bytes are echoed on standard output.
+    void decodePayload(char* payload, int length) const;
+
+private:
+    int readFirstByte();
+    bool readRest(unsigned char* record);
+
+    Link& link_;
+    RecordSettings settings_;
+    char satPayload_[satPayloadSize] = {};
+};

@@ -1,18 +1,13 @@
-#include "protocol_a/server.h"
-
 #include <cstdio>
 #include <cstring>
 
-#include "log/log.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/clock.h"
-#include "link/progress.h"
 #include "link/text_file.h"
+#include "log/log.h"
+#include "protocol_a/data_block_sink.h"
 #include "protocol_a/file_name_check.h"
-#include "protocol_a/records.h"
+#include "protocol_a/protocol_a.h"
 #include "sender/plain_send.h"
-#include "sender/subprogram_send.h"
 
 namespace {
 
@@ -20,32 +15,48 @@ const char* const fallbackName = "ZEKTMP.TXT";
 constexpr int reopenPauseMs = 200;
 constexpr int controllerWaitMs = 5000;   // what a WAT asks for
 
+struct Server {
+    RecordLine& records;
+    ProgressMeter& meter;
+    const ProtocolASettings& settings;
+    bool noLink = false;   // the link could not be opened anew
+};
+
+// What the server answers a request with, or that the run must end.
+struct Answer {
+    int code;
+    bool endsRun;
+};
+
 // Clears what the line still holds and opens it anew. A TCP connection is
 // kept while the controller holds it: an idle controller is no noisy line.
-void restartLink(int pauseMs)
+bool restartLink(Link& link, int pauseMs)
 {
-    purgeInput();
+    link.purgeInput();
     sleepMs(pauseMs);
-    renewLink();
+    return link.renew();
 }
 
-void receiveGoodRecord(ReceivedRecord* record)
+bool receiveGoodRecord(Server& server, ReceivedRecord& record)
 {
-    receiveRecord(record);
-    while (record->status != recordGood) {
-        sendRecord(SYN);
+    server.records.receive(record);
+    while (record.status != RecordStatus::Good) {
+        server.records.send(SYN);
         echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
-        restartLink(reopenPauseMs);
-        receiveRecord(record);
+        if (!restartLink(server.records.link(), reopenPauseMs))
+            return false;
+        server.records.receive(record);
     }
+    return true;
 }
 
 // The name a request carries, else the command line's first, else the fallback.
-const char* requestedName(const char* payload)
+const char* requestedName(const Server& server, const char* payload)
 {
     if (payload[0] != '\0')
         return payload;
-    return runSettings.fileNames[0] ? runSettings.fileNames[0] : fallbackName;
+    const char* first = server.settings.fileNames[0];
+    return first ? first : fallbackName;
 }
 
 bool refuseOutsideName(const char* name)
@@ -56,139 +67,143 @@ bool refuseOutsideName(const char* name)
     return true;
 }
 
-int sendProgram(const char* payload)
+Answer sendProgram(Server& server, const char* payload)
 {
-    const char* name = requestedName(payload);
+    const char* name = requestedName(server, payload);
     if (refuseOutsideName(name))
-        return -1;
-    runSettings.bytesSent = 0;
-    int result = 0;
-    if (runSettings.subProgramCall) {
-        echoLog("SEND(A) SUB MODE START %s %s\n", name, timeStamp());
-        result = subProgramSend(name, true, InlineCall, 1, nullptr);
-        echoLog("SEND(A) SUB MODE END %s %ldByte %ld%% %s\n", name, long(runSettings.bytesSent),
-                long(runSettings.percentSent), timeStamp());
-    } else {
-        echoLog("SEND(A) NO_SUB MODE START %s %s\n", name, timeStamp());
-        result = plainSend(name);
-        echoLog("SEND(A) NO_SUB MODE END %s %ldByte %ld%% %s\n", name, long(runSettings.bytesSent),
-                long(runSettings.percentSent), timeStamp());
-    }
-    return result;
+        return {RST, false};
+    server.meter.resetBytes();
+    DataBlockSink sink(server.records, server.meter);
+    const char* mode = server.settings.expandCalls ? "SUB" : "NO_SUB";
+    echoLog("SEND(A) %s MODE START %s %s\n", mode, name, timeStamp());
+    bool sent = server.settings.expandCalls ? ProgramSender(sink, server.meter, server.settings.send).send(name)
+                                            : plainSend(name, sink, server.meter);
+    if (sink.runMustEnd())
+        return {RST, true};
+    echoLog("SEND(A) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(server.meter.bytesSent()),
+            long(server.meter.percentSent()), timeStamp());
+    return {sent ? EOD : RST, false};
 }
 
-int receiveAnnouncedFile(char* payload)
-{
-    char* blank = std::strchr(payload, ' ');
-    if (blank)
-        *blank = '\0';
-    const char* name = requestedName(payload);
-    if (refuseOutsideName(name))
-        return -1;
-    return serverReceiveFile(name);
-}
-
-int answerTo(ReceivedRecord& record)
-{
-    switch (record.type) {
-    case RDY:
-        return RDY;
-    case RST:
-        return ARS;
-    case ALM:
-        return AAL;
-    case SAT:
-        storeSatPayload(record.payload);
-        return SET;
-    case GTD:
-        return sendProgram(record.payload) == 0 ? EOD : RST;
-    case RTD:
-        return receiveAnnouncedFile(record.payload) == 0 ? SET : RST;
-    default:
-        return SYN;
-    }
-}
-
-void retryRead()
+bool retryRead(Server& server)
 {
     sleepMs(retryPauseMs);
-    sendRecord(RTY);
+    server.records.send(RTY);
     echoLog("READ RETRY %s\n", timeStamp());
-    restartLink(retryPauseMs);
+    server.noLink = !restartLink(server.records.link(), retryPauseMs);
+    return !server.noLink;
 }
 
 // false after a short write, which has been reported. Each payload is flushed
 // so a full disk shows here, before the controller is told the file arrived.
-bool storeData(std::FILE* file, ReceivedRecord& record, const char* name)
+bool storeData(Server& server, std::FILE* file, ReceivedRecord& record, const char* name)
 {
-    decodePayload(record.payload, record.payloadLength);
+    server.records.decodePayload(record.payload, record.payloadLength);
     std::size_t length = static_cast<std::size_t>(record.payloadLength);
     if (writeTextBytes(file, record.payload, length) < length || std::fflush(file) != 0) {
         echoLog("Can't Write Recv File %s\n", name);
         return false;
     }
-    showKilobyteProgress(record.payloadLength);
-    sendRecord(GTD);
+    server.meter.showKilobytes(record.payloadLength);
+    server.records.send(GTD);
     return true;
 }
 
 // Receives DAT records into the open file until the controller ends it.
-int receiveData(std::FILE* file, const char* name)
+bool receiveData(Server& server, std::FILE* file, const char* name)
 {
     for (;;) {
         ReceivedRecord record;
-        receiveRecord(&record);
-        if (record.status != recordGood && reportLostLink())
-            return -1;
-        if (record.status != recordGood) {
-            retryRead();
+        server.records.receive(record);
+        if (record.status != RecordStatus::Good && server.records.link().reportLost())
+            return false;
+        if (record.status != RecordStatus::Good) {
+            if (!retryRead(server))
+                return false;
             continue;
         }
         switch (record.type) {
         case WAT:
             echoLog(" READ WAT SLEEP %s\n", timeStamp());
             sleepMs(controllerWaitMs);
-            sendRecord(GTD);
+            server.records.send(GTD);
             break;
         case DAT:
-            if (!storeData(file, record, name))
-                return -1;
+            if (!storeData(server, file, record, name))
+                return false;
             break;
         case EOD:
-            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(runSettings.bytesSent), timeStamp());
-            return 0;
+            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+            return true;
         default:
-            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(runSettings.bytesSent),
-                    timeStamp());
-            return -1;
+            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+            return false;
         }
     }
 }
 
-}  // namespace
-
-void protocolAServer()
-{
-    echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
-    for (;;) {
-        ReceivedRecord record;
-        receiveGoodRecord(&record);
-        sendRecord(answerTo(record));
-    }
-}
-
-int serverReceiveFile(const char* name)
+// Receives a file the controller announced. true on EOD.
+bool receiveFile(Server& server, const char* name)
 {
     echoLog("RECV(A) START %s %s\n", name, timeStamp());
     std::FILE* file = openTextWriter(name);
     if (!file) {
         echoLog("Can't Open Write File %s\n", name);
-        return -1;
+        return false;
     }
-    runSettings.bytesSent = 0;
-    resetFileProgress();
-    sendRecord(GTD);
-    int result = receiveData(file, name);
+    server.meter.resetBytes();
+    server.meter.resetFile();
+    server.records.send(GTD);
+    bool received = receiveData(server, file, name);
     std::fclose(file);
-    return result;
+    return received;
+}
+
+bool receiveAnnouncedFile(Server& server, char* payload)
+{
+    char* blank = std::strchr(payload, ' ');
+    if (blank)
+        *blank = '\0';
+    const char* name = requestedName(server, payload);
+    return !refuseOutsideName(name) && receiveFile(server, name);
+}
+
+Answer answerTo(Server& server, ReceivedRecord& record)
+{
+    switch (record.type) {
+    case RDY:
+        return {RDY, false};
+    case RST:
+        return {ARS, false};
+    case ALM:
+        return {AAL, false};
+    case SAT:
+        server.records.storeSatPayload(record.payload);
+        return {SET, false};
+    case GTD:
+        return sendProgram(server, record.payload);
+    case RTD:
+        return {receiveAnnouncedFile(server, record.payload) ? SET : RST, false};
+    default:
+        return {SYN, false};
+    }
+}
+
+}  // namespace
+
+TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
+{
+    echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
+    Server server{records, meter, settings};
+    for (;;) {
+        ReceivedRecord record;
+        if (!receiveGoodRecord(server, record))
+            return TransferOutcome::NoLink;
+        Answer answer = answerTo(server, record);
+        if (server.noLink)
+            return TransferOutcome::NoLink;
+        if (answer.endsRun)
+            return TransferOutcome::Abandoned;
+        records.send(answer.code);
+    }
 }

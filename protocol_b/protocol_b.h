@@ -1,11 +1,26 @@
 // Protocol B: the plain tape stream.
 #pragma once
 
-using ReceiveOperation = int (*)(const char* fileName);
+#include "link/link.h"
+#include "protocol_b/transfer_outcome.h"
+#include "sender/block_sender.h"
+#include "sender/progress_meter.h"
+#include "sender/subprogram_send.h"
 
-// One send or receive, or the server cycle of -s (never returns then).
-void runProtocolB(ReceiveOperation receive);
+// What a Protocol B run does: one send or receive, or the server cycle.
+enum class TransferMode { Send = 0, Receive = 1, Serve = 99 };
 
-// Stores one tape from the controller. 0 when the receive ran to its end,
-// -1 when the file cannot be created or its start code cannot be stored.
-int receiveProtocolB(const char* fileName);
+struct ProtocolBSettings {
+    const char* fileName = nullptr;   // the first name of the command line
+    TransferMode mode = TransferMode::Send;
+    bool server = false;        // -s: wait for the controller's request, again and again
+    bool expandCalls = true;    // sub-program calls are expanded on a send
+    bool tapeFeed = false;      // -t: DC2 and leader before, trailer and DC4 after
+    bool noStopCode = false;    // -p: a receive ends only with the link
+    TapeSettings tape;
+    SendSettings send;
+};
+
+// One send or receive, or the server cycle of -s, which ends only when the
+// link cannot be opened anew.
+TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSettings& settings);

@@ -1,37 +1,32 @@
-#include "protocol_b/protocol_b.h"
-
 #include <cstdio>
 
-#include "log/log.h"
-#include "app/run_end.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
-#include "link/progress.h"
 #include "link/text_file.h"
-#include "protocol_b/start_code.h"
-#include "tape/tape_code.h"
+#include "log/log.h"
+#include "protocol_b/tape_session.h"
 
 namespace {
 
 constexpr int receiveTimeoutMs = 1000;
+constexpr int tapeFeedCode = 0xFF;   // ISO DEL: blank tape, no data
 
-// Waits for the start code when the tape's code is still open. false when
-// the link failed first.
-bool awaitStartCode()
+// Waits for the start code when the tape's code is still open. None when
+// the line failed first.
+StartCode awaitStartCode(TapeSession& session)
 {
-    while (runSettings.codeMode == IsoDefault) {
-        takeStartCode(readByte(receiveTimeoutMs));
-        if (checkLine() != 0)
-            return false;
+    while (session.code == TapeCode::IsoDefault) {
+        if (takeStartCode(session, session.link.readByte(receiveTimeoutMs)) == StartCode::NoLink)
+            return StartCode::NoLink;
+        if (!session.link.lineUsable())
+            return StartCode::None;
     }
-    return true;
+    return StartCode::Taken;
 }
 
 // The start code is stored as "%" whatever code it came in.
-bool storeStartCode(std::FILE* file)
+bool storeStartCode(TapeSession& session, std::FILE* file)
 {
-    showKilobyteProgress(1);
-    if (runSettings.monitor)
+    session.meter.showKilobytes(1);
+    if (session.settings.tape.monitor)
         std::fputc(asciiPercent, stdout);
     return writeTextByte(file, asciiPercent);
 }
@@ -39,52 +34,53 @@ bool storeStartCode(std::FILE* file)
 // The next byte of the tape, or noByte when the link failed first. A quiet
 // line is a moment to put what came so far into the file, so that an
 // operator who ends a -p receive with Ctrl-C loses nothing.
-int nextTapeByte(std::FILE* file)
+int nextTapeByte(Link& link, std::FILE* file)
 {
     for (;;) {
-        int lineByte = readByte(receiveTimeoutMs);
-        // Nothing came, or a 0xFF (ISO DEL, tape feed): no data either way.
-        if ((lineByte & 0xFF) != 0xFF)
+        int lineByte = link.readByte(receiveTimeoutMs);
+        if (lineByte != noByte && lineByte != tapeFeedCode)
             return lineByte;
         std::fflush(file);
-        if (checkLine() != 0)
+        if (!link.lineUsable())
             return noByte;
     }
 }
 
 // A tape without stop code (-p) ends only when the link does: that is its
 // end, not a failure.
-void endWithoutStopCode()
+void endWithoutStopCode(TapeSession& session)
 {
-    if (!runSettings.noStopCode)
-        noteTransferFailed();
+    if (!session.settings.noStopCode)
+        session.failed = true;
 }
 
 // Stores the tape up to its stop code, a link failure or a failed write.
-void storeTapeData(std::FILE* file, const char* fileName)
+void storeTapeData(TapeSession& session, std::FILE* file, const char* fileName)
 {
+    const bool monitor = session.settings.tape.monitor;
+    const bool noStopCode = session.settings.noStopCode;
     for (;;) {
-        int lineByte = nextTapeByte(file);
+        int lineByte = nextTapeByte(session.link, file);
         if (lineByte == noByte) {
-            endWithoutStopCode();
+            endWithoutStopCode(session);
             return;
         }
-        auto byte = decodeLineByte(runSettings.codeMode, static_cast<unsigned char>(lineByte));
-        if (runSettings.monitor)
+        auto byte = decodeLineByte(session.code, static_cast<unsigned char>(lineByte));
+        if (monitor)
             std::fputc(byte, stdout);
-        bool stopped = !runSettings.noStopCode && byte == asciiPercent;
+        bool stopped = !noStopCode && byte == asciiPercent;
         if (stopped)
             echoLog("\nSTOP CODE DEFINE\n");
-        showKilobyteProgress(1);
+        session.meter.showKilobytes(1);
         if (!writeTextByte(file, byte)) {
             echoLog("file write2 error:%s\n", fileName);
-            noteTransferFailed();
+            session.failed = true;
             return;
         }
         if (stopped)
             return;
-        if (checkLine() != 0) {
-            endWithoutStopCode();
+        if (!session.link.lineUsable()) {
+            endWithoutStopCode(session);
             return;
         }
     }
@@ -92,41 +88,47 @@ void storeTapeData(std::FILE* file, const char* fileName)
 
 // Buffered bytes that cannot reach the disk at the close are a failed write
 // too; the end line must not pass them off as stored.
-int endReceive(std::FILE* file, const char* fileName)
+void endReceive(TapeSession& session, std::FILE* file, const char* fileName)
 {
     if (std::fclose(file) != 0) {
         echoLog("file write2 error:%s\n", fileName);
-        noteTransferFailed();
+        session.failed = true;
     }
-    echoLog("RECV(B) END %s %ldByte %s\n", fileName, long(runSettings.bytesSent), timeStamp());
-    return 0;
+    echoLog("RECV(B) END %s %ldByte %s\n", fileName, long(session.meter.bytesSent()), timeStamp());
 }
 
 }  // namespace
 
-int receiveProtocolB(const char* fileName)
+bool receiveProtocolB(TapeSession& session, const char* fileName)
 {
-    resetProgress();
+    session.meter.reset();
     std::FILE* file = openTextWriter(fileName);
     if (file == nullptr) {
         echoLog("Write file open error : %s\n", fileName);
-        noteTransferFailed();
-        return -1;
+        session.failed = true;
+        return true;
     }
     echoLog("RECV(B) START %s %s\n", fileName, timeStamp());
-    if (!runSettings.noStopCode) {
-        if (!awaitStartCode()) {
-            noteTransferFailed();
-            return endReceive(file, fileName);
+    if (!session.settings.noStopCode) {
+        StartCode start = awaitStartCode(session);
+        if (start == StartCode::NoLink) {
+            std::fclose(file);
+            return false;
         }
-        if (!storeStartCode(file)) {
+        if (start == StartCode::None) {
+            session.failed = true;
+            endReceive(session, file, fileName);
+            return true;
+        }
+        if (!storeStartCode(session, file)) {
             echoLogText("file write1 error \x81\x46");
             echoLog("%s\n", fileName);
             std::fclose(file);
-            noteTransferFailed();
-            return -1;
+            session.failed = true;
+            return true;
         }
     }
-    storeTapeData(file, fileName);
-    return endReceive(file, fileName);
+    storeTapeData(session, file, fileName);
+    endReceive(session, file, fileName);
+    return true;
 }

@@ -1,13 +1,8 @@
-#include "protocol_b/protocol_b.h"
-
 #include <cstring>
 
-#include "log/log.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
 #include "link/clock.h"
-#include "protocol_b/send_protocol_b.h"
-#include "protocol_b/server_wait.h"
+#include "log/log.h"
+#include "protocol_b/tape_session.h"
 
 namespace {
 
@@ -16,12 +11,9 @@ constexpr const char* defaultTransferName = "ZEKTMP.TXT";
 constexpr int cycleEndPauseMs = 1000;   // lets the controller settle before the next request
 
 // The one file of the run: every send reads it, every receive replaces it.
-char transferName[maxTransferName + 1];
-
 // false when the name given cannot be held; the run then moves nothing.
-bool chooseTransferName()
+bool chooseTransferName(const char* given, char* transferName)
 {
-    const char* given = runSettings.fileNames[0];
     if (given == nullptr) {
         std::strcpy(transferName, defaultTransferName);
         echoLog("** PROT(B) NEED FILE NAME = %s **\n", transferName);
@@ -36,31 +28,45 @@ bool chooseTransferName()
     return true;
 }
 
-void returnToWaiting()
+bool returnToWaiting(TapeSession& session)
 {
-    runSettings.receiveMode = TransferServe;
-    runSettings.startWait = 0;
-    runSettings.flowMode = FlowHardware;
-    openChannel();
+    session.mode = TransferMode::Serve;
+    LinkConfig config = session.link.config();
+    config.sending = false;
+    config.flow = FlowMode::Hardware;
+    return session.link.reopen(config);
+}
+
+// One request of the controller, or the one transfer of a plain run.
+bool runCycle(TapeSession& session, const char* transferName)
+{
+    if (session.mode == TransferMode::Serve && !awaitServerRequest(session, transferName))
+        return false;
+    if (session.mode == TransferMode::Receive) {
+        if (!receiveProtocolB(session, transferName))
+            return false;
+    } else {
+        sendProtocolB(session, transferName);
+    }
+    session.link.drain();
+    sleepMs(cycleEndPauseMs);
+    return true;
 }
 
 }  // namespace
 
-void runProtocolB(ReceiveOperation receive)
+TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSettings& settings)
 {
-    if (!chooseTransferName())
-        return;
+    char transferName[maxTransferName + 1];
+    if (!chooseTransferName(settings.fileName, transferName))
+        return TransferOutcome::Completed;
+    TapeSession session{link, meter, settings, settings.mode, settings.tape.code};
     for (;;) {
-        if (runSettings.receiveMode == TransferServe)
-            awaitServerRequest(transferName);
-        if (runSettings.receiveMode == TransferReceive)
-            receive(transferName);
-        else
-            sendProtocolB(transferName);
-        drainOutput();
-        sleepMs(cycleEndPauseMs);
-        if (!runSettings.serverB)
-            return;
-        returnToWaiting();
+        if (!runCycle(session, transferName))
+            return TransferOutcome::NoLink;
+        if (!settings.server)
+            return session.failed ? TransferOutcome::Failed : TransferOutcome::Completed;
+        if (!returnToWaiting(session))
+            return TransferOutcome::NoLink;
     }
 }

@@ -1,73 +1,72 @@
-#include "protocol_b/send_protocol_b.h"
-
 #include "log/log.h"
-#include "app/run_end.h"
-#include "app/run_settings.h"
-#include "link/block_sender.h"
-#include "link/channel.h"
+#include "protocol_b/tape_session.h"
 #include "sender/plain_send.h"
-#include "sender/subprogram_send.h"
-#include "tape/tape_code.h"
+#include "sender/tape_sink.h"
 
 namespace {
 
 constexpr int feedLength = 400;   // blank tape before and after the program
 constexpr char feedCharacter = ' ';
 
-bool sendCode(char code)
+bool sendCode(BlockSender& blocks, char code)
 {
-    return sendBlock(&code, 1) == 0;
+    return blocks.send(&code, 1);
 }
 
 // One block per character, so that the line check runs between them.
-bool sendFeed()
+bool sendFeed(BlockSender& blocks)
 {
     for (int i = 0; i < feedLength; ++i)
-        if (!sendCode(feedCharacter))
+        if (!sendCode(blocks, feedCharacter))
             return false;
     return true;
 }
 
-bool sendLeader()
+bool sendLeader(BlockSender& blocks)
 {
-    return sendCode(static_cast<char>(dc2)) && sendFeed();
+    return sendCode(blocks, static_cast<char>(dc2)) && sendFeed(blocks);
 }
 
-bool sendTrailer()
+bool sendTrailer(BlockSender& blocks)
 {
-    if (!sendFeed())
+    if (!sendFeed(blocks))
         return false;
-    sendCode(static_cast<char>(dc4));
+    sendCode(blocks, static_cast<char>(dc4));
     return true;
 }
 
 // The sender or the line check has named the reason, unless the line went
 // away under a write.
-void endFailedSend()
+void endFailedSend(TapeSession& session)
 {
-    reportLostLink();
-    noteTransferFailed();
+    session.link.reportLost();
+    session.failed = true;
 }
 
 }  // namespace
 
-void sendProtocolB(const char* name)
+void sendProtocolB(TapeSession& session, const char* name)
 {
-    if (runSettings.tapeFeed && !sendLeader()) {
-        endFailedSend();
+    const ProtocolBSettings& settings = session.settings;
+    TapeSettings tape = settings.tape;
+    tape.code = session.code;
+    BlockSender blocks(session.link, session.meter, tape);
+    if (settings.tapeFeed && !sendLeader(blocks)) {
+        endFailedSend(session);
         return;
     }
-    runSettings.bytesSent = 0;
-    bool expandCalls = runSettings.subProgramCall == 1;
-    const char* mode = expandCalls ? "SUB" : "NO_SUB";
+    session.meter.resetBytes();
+    const char* mode = settings.expandCalls ? "SUB" : "NO_SUB";
     echoLog("SEND(B) %s MODE START %s %s\n", mode, name, timeStamp());
-    int result = expandCalls ? subProgramSend(name, true, InlineCall, 1, nullptr) : plainSend(name);
-    if (result != 0) {
-        endFailedSend();
+    TapeSink sink(blocks);
+    bool sent = settings.expandCalls ? ProgramSender(sink, session.meter, settings.send).send(name)
+                                     : plainSend(name, sink, session.meter);
+    if (!sent) {
+        endFailedSend(session);
         return;
     }
-    echoLog("SEND(B) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(runSettings.bytesSent),
-            long(runSettings.percentSent), timeStamp());
-    if (runSettings.tapeFeed && !sendTrailer())
-        endFailedSend();
+    echoLog("SEND(B) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(session.meter.bytesSent()),
+            long(session.meter.percentSent()), timeStamp());
+    if (settings.tapeFeed && !sendTrailer(blocks))
+        endFailedSend(session);
 }

@@ -1,10 +1,6 @@
-#include "protocol_b/server_wait.h"
-
+// The waiting state of the Protocol B server.
 #include "log/log.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
-#include "protocol_b/start_code.h"
-#include "tape/tape_code.h"
+#include "protocol_b/tape_session.h"
 
 namespace {
 
@@ -16,43 +12,51 @@ void reportWaiting(const char* transferName)
 }
 
 // The controller asks for a tape: punch out at once, stopping on the NC DC3.
-void becomeSender()
+bool becomeSender(TapeSession& session)
 {
     echoLog("D1 CODE DEFINE \n");
-    runSettings.receiveMode = TransferSend;
-    runSettings.startWait = 1;
-    runSettings.flowMode = FlowNcNoWait;
-    openChannel();
-    resumeOutput();
+    session.mode = TransferMode::Send;
+    LinkConfig config = session.link.config();
+    config.sending = true;
+    config.flow = FlowMode::NcNoWait;
+    if (!session.link.reopen(config))
+        return false;
+    session.link.resumeOutput();
+    return true;
 }
 
 // A lost link yields no byte, at once and for ever; waiting on it would
 // spin. Opening anew takes the controller's next connection, or waits for
 // the serial device to come back.
-void replaceLostLink(const char* transferName)
+bool replaceLostLink(Link& link, const char* transferName)
 {
-    if (!reportLostLink())
-        return;
-    openChannel();
+    if (!link.reportLost())
+        return true;
+    if (!link.reopen(link.config()))
+        return false;
     reportWaiting(transferName);
+    return true;
 }
 
 }  // namespace
 
-void awaitServerRequest(const char* transferName)
+bool awaitServerRequest(TapeSession& session, const char* transferName)
 {
     reportWaiting(transferName);
     for (;;) {
-        int lineByte = readByte(waitTimeoutMs);
-        if (takeStartCode(lineByte)) {
-            runSettings.receiveMode = TransferReceive;
-            return;
+        int lineByte = session.link.readByte(waitTimeoutMs);
+        switch (takeStartCode(session, lineByte)) {
+        case StartCode::Taken:
+            session.mode = TransferMode::Receive;
+            return true;
+        case StartCode::NoLink:
+            return false;
+        case StartCode::None:
+            break;
         }
-        if (lineByte == dc1) {
-            becomeSender();
-            return;
-        }
-        if (lineByte == noByte)
-            replaceLostLink(transferName);
+        if (lineByte == dc1)
+            return becomeSender(session);
+        if (lineByte == noByte && !replaceLostLink(session.link, transferName))
+            return false;
     }
 }

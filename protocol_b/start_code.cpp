@@ -1,36 +1,34 @@
-#include "protocol_b/start_code.h"
-
+// The start code "%" that opens a tape, in the code the tape is punched in.
 #include "log/log.h"
-#include "app/run_settings.h"
-#include "link/channel.h"
-#include "tape/tape_code.h"
+#include "protocol_b/tape_session.h"
 
 namespace {
 
-struct StartCode {
-    signed char lineByte;   // as readByte delivers it: 0xA5 arrives as -91
+struct StartCodeEntry {
+    unsigned char lineByte;
     TapeCode code;
     const char* report;
 };
 
-constexpr StartCode startCodes[] = {
-    {static_cast<signed char>(isoPercent), Iso, "ISO CODE DEFINE \n"},
-    {static_cast<signed char>(eiaPercent), Eia, "EIA CODE DEFINE \n"},
-    {static_cast<signed char>(asciiPercent), Ascii, "ASCII CODE DEFINE \n"},
+constexpr StartCodeEntry startCodes[] = {
+    {isoPercent, TapeCode::Iso, "ISO CODE DEFINE \n"},
+    {eiaPercent, TapeCode::Eia, "EIA CODE DEFINE \n"},
+    {asciiPercent, TapeCode::Ascii, "ASCII CODE DEFINE \n"},
 };
 
 // An EIA tape carries 0x13 as the digit 3, so the flow must stop on 0x93.
-void useNcFlowForEia()
+bool useNcFlowForEia(Link& link)
 {
-    if (runSettings.flowMode != FlowDc3)
-        return;
-    runSettings.flowMode = FlowNcDc3;
-    openChannel();
+    if (link.config().flow != FlowMode::Dc3)
+        return true;
+    LinkConfig config = link.config();
+    config.flow = FlowMode::NcDc3;
+    return link.reopen(config);
 }
 
-const StartCode* findStartCode(int lineByte)
+const StartCodeEntry* findStartCode(int lineByte)
 {
-    for (const StartCode& start : startCodes)
+    for (const StartCodeEntry& start : startCodes)
         if (lineByte == start.lineByte)
             return &start;
     return nullptr;
@@ -40,18 +38,18 @@ const StartCode* findStartCode(int lineByte)
 
 TapeCode startCodeOf(int lineByte)
 {
-    const StartCode* start = findStartCode(lineByte);
-    return start ? start->code : IsoDefault;
+    const StartCodeEntry* start = findStartCode(lineByte);
+    return start ? start->code : TapeCode::IsoDefault;
 }
 
-bool takeStartCode(int lineByte)
+StartCode takeStartCode(TapeSession& session, int lineByte)
 {
-    const StartCode* start = findStartCode(lineByte);
+    const StartCodeEntry* start = findStartCode(lineByte);
     if (!start)
-        return false;
+        return StartCode::None;
     echoLog("%s", start->report);
-    runSettings.codeMode = start->code;
-    if (start->code == Eia)
-        useNcFlowForEia();
-    return true;
+    session.code = start->code;
+    if (start->code == TapeCode::Eia && !useNcFlowForEia(session.link))
+        return StartCode::NoLink;
+    return StartCode::Taken;
 }

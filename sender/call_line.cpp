@@ -37,7 +37,7 @@ bool findCallLine(char* line, CallLine* call)
     if (!marker)
         return false;
     bool blockCall = marker[1] == '&' || marker[1] == 'C';
-    call->kind = blockCall ? BlockCall : InlineCall;
+    call->kind = blockCall ? CallKind::Block : CallKind::Inline;
     std::size_t nameOffset = blockCall ? 3 : 2;
     char* name = marker + std::min(nameOffset, std::strlen(marker));
     call->name = name;

@@ -6,7 +6,7 @@
 #include "sender/subprogram_send.h"
 
 struct CallLine {
-    CallKind kind = InlineCall;
+    CallKind kind = CallKind::Inline;
     const char* name = nullptr;   // points into the line; nameLength characters
     std::size_t nameLength = 0;
     char* macroSpec = nullptr;    // the text after the name's separator, or nullptr

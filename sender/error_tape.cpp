@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "sender/text_delivery.h"
+#include "sender/text_sink.h"
 
-void sendErrorTape(const char* problem, const char* name)
+void sendErrorTape(TextSink& sink, const char* problem, const char* name)
 {
     int length = std::snprintf(nullptr, 0, "(ZEK_ERROR %s %s)\n%%\n", name, problem);
     if (length < 0)
         return;
     std::vector<char> text(static_cast<std::size_t>(length) + 1);
     std::snprintf(text.data(), text.size(), "(ZEK_ERROR %s %s)\n%%\n", name, problem);
-    deliverErrorTape(text.data());
+    sink.errorTape(text.data());
 }

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/run_settings.h"
 
 namespace {
 
@@ -24,9 +23,9 @@ FilterResult inlineEndCodes(const char* line)
     return endCode ? FilterResult::Drop : FilterResult::Send;
 }
 
-FilterResult labelEndCodes(char* line)
+FilterResult labelEndCodes(char* line, bool lLabelMode)
 {
-    if (!std::strchr(line, 'M') || std::strchr(line, '(') || !runSettings.lLabelMode)
+    if (!std::strchr(line, 'M') || std::strchr(line, '(') || !lLabelMode)
         return FilterResult::NextFilter;
     if (!firstCodeIs(line, 'M', "99") && !firstCodeIs(line, 'M', "30"))
         return FilterResult::NextFilter;
@@ -43,17 +42,17 @@ FilterResult inlineG68(const char* line)
 
 }  // namespace
 
-bool passesLineFilters(char* line, bool isTop, CallKind kind)
+bool passesLineFilters(char* line, bool isTop, CallKind kind, const SendSettings& settings)
 {
-    bool inlineCalled = !isTop && kind == InlineCall;
+    bool inlineCalled = !isTop && kind == CallKind::Inline;
     FilterResult result = FilterResult::NextFilter;
     if (inlineCalled)
         result = inlineEndCodes(line);
     if (result == FilterResult::NextFilter && !isTop)
-        result = labelEndCodes(line);
+        result = labelEndCodes(line, settings.lLabelMode);
     if (result == FilterResult::NextFilter && inlineCalled)
         result = inlineG68(line);
     if (result != FilterResult::NextFilter)
         return result == FilterResult::Send;
-    return !(runSettings.skipLLines && std::strchr(line, 'L'));
+    return !(settings.skipLLines && std::strchr(line, 'L'));
 }

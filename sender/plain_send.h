@@ -1,5 +1,8 @@
 // Sends a program file unchanged.
 #pragma once
 
-// 0 when the whole file was sent, -1 when it cannot be opened or delivered.
-int plainSend(const char* name);
+#include "sender/progress_meter.h"
+#include "sender/text_sink.h"
+
+// true when the whole file was sent; false when it cannot be opened or delivered.
+bool plainSend(const char* name, TextSink& sink, ProgressMeter& meter);

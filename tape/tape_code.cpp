@@ -112,15 +112,16 @@ unsigned char eiaDecode(unsigned char b)
     return eiaDecodeTable[b];
 }
 
-unsigned char decodeLineByte(int codeMode, unsigned char b)
+unsigned char decodeLineByte(TapeCode code, unsigned char b)
 {
-    switch (codeMode) {
-    case IsoDefault:
-    case Iso:
+    switch (code) {
+    case TapeCode::IsoDefault:
+    case TapeCode::Iso:
         return isoDecode(b);
-    case Eia:
+    case TapeCode::Eia:
         return eiaDecode(b);
-    default:
-        return b;
+    case TapeCode::Ascii:
+        break;
     }
+    return b;
 }

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-// Values of runSettings.codeMode.
-enum TapeCode : int16_t {
+// The code of a tape on the line.
+enum class TapeCode : int16_t {
     IsoDefault = 0,   // ISO; on a Protocol B receive the code is taken from the start code
     Ascii = 1,
     Iso = 2,
@@ -28,6 +28,5 @@ unsigned char isoDecode(unsigned char b);   // bit 7 cleared
 unsigned char eiaEncode(unsigned char c);
 unsigned char eiaDecode(unsigned char b);
 
-// A byte received in the tape code codeMode, as ASCII. A value that names no
-// code leaves the byte as it came.
-unsigned char decodeLineByte(int codeMode, unsigned char b);
+// A byte received in the tape code, as ASCII (ASCII tapes as they came).
+unsigned char decodeLineByte(TapeCode code, unsigned char b);

@@ -9,27 +9,25 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/run_settings.h"
 
 namespace {
 
 using Outcome = CommandLineOutcome;
 
 // The settings by short names, so that a table row can list what it expects.
-std::string setting(const std::string& name)
+std::string setting(const RunSettings& s, const std::string& name)
 {
-    const RunSettings& s = runSettings;
     std::string names;
     for (int i = 0; i < s.fileCount; ++i)
         names += (i ? " " : "") + std::string(s.fileNames[i]);
     const std::map<std::string, std::string> values = {
         {"wait", std::to_string(s.startWait)},        {"baud", std::to_string(s.baudRate)},
-        {"flow", std::to_string(s.flowMode)},         {"comment", std::to_string(s.commentMode)},
+        {"flow", std::to_string(int(s.flowMode))},         {"comment", std::to_string(s.commentMode)},
         {"block", std::to_string(s.dataBlockSize)},   {"sub", std::to_string(s.subProgramCall)},
-        {"append", std::to_string(s.logAppend)},      {"recv", std::to_string(s.receiveMode)},
+        {"append", std::to_string(s.logAppend)},      {"recv", std::to_string(int(s.receiveMode))},
         {"files", std::to_string(s.fileCount)},       {"lLabel", std::to_string(s.lLabelMode)},
         {"feed", std::to_string(s.tapeFeed)},         {"skipL", std::to_string(s.skipLLines)},
-        {"code", std::to_string(s.codeMode)},         {"crlf", std::to_string(s.crlf)},
+        {"code", std::to_string(int(s.codeMode))},         {"crlf", std::to_string(s.crlf)},
         {"monitor", std::to_string(s.monitor)},       {"noStop", std::to_string(s.noStopCode)},
         {"serverA", std::to_string(s.serverA)},       {"serverB", std::to_string(s.serverB)},
         {"protA", std::to_string(s.protocolA)},       {"fanuc", std::to_string(s.fanucMode)},
@@ -42,13 +40,13 @@ std::string setting(const std::string& name)
 }
 
 // Checks "name=value, name=value": the settings that the row is about.
-void expectSettings(const std::string& expected)
+void expectSettings(const RunSettings& settings, const std::string& expected)
 {
     std::istringstream pairs(expected);
     for (std::string pair; std::getline(pairs, pair, ',');) {
         pair.erase(0, pair.find_first_not_of(' '));
         size_t equals = pair.find('=');
-        EXPECT_EQ(setting(pair.substr(0, equals)), pair.substr(equals + 1)) << pair;
+        EXPECT_EQ(setting(settings, pair.substr(0, equals)), pair.substr(equals + 1)) << pair;
     }
 }
 
@@ -60,8 +58,6 @@ struct Row {
 
 class CommandLine : public testing::Test {
 protected:
-    void SetUp() override { runSettings = RunSettings{}; }
-
     // The arguments after the program name; they stay alive for the test,
     // since fileNames points into them.
     char** argv(const std::vector<std::string>& arguments)
@@ -77,14 +73,15 @@ protected:
 
     Outcome read(const std::vector<std::string>& arguments)
     {
-        return readCommandLine(int(arguments.size()) + 1, argv(arguments));
+        settings_ = RunSettings{};
+        return readCommandLine(int(arguments.size()) + 1, argv(arguments), settings_);
     }
 
-    int32_t logAppendAfter(const std::vector<std::string>& arguments)
+    bool logAppendAfter(const std::vector<std::string>& arguments)
     {
-        runSettings = RunSettings{};
-        applyLogOption(int(arguments.size()) + 1, argv(arguments));
-        return runSettings.logAppend;
+        settings_ = RunSettings{};
+        applyLogOption(int(arguments.size()) + 1, argv(arguments), settings_);
+        return settings_.logAppend;
     }
 
     void expectRows(const std::vector<Row>& rows)
@@ -94,11 +91,12 @@ protected:
             for (const std::string& arg : row.args)
                 line += " " + arg.substr(0, 40);
             SCOPED_TRACE("zek" + line);
-            runSettings = RunSettings{};
             EXPECT_EQ(read(row.args), row.outcome);
-            expectSettings(row.settings);
+            expectSettings(settings_, row.settings);
         }
     }
+
+    RunSettings settings_;
 
 private:
     std::deque<std::string> texts_;
@@ -193,14 +191,13 @@ TEST_F(CommandLine, ValuesUpToTheirCapacityAndNotBeyond)
     const std::string channel = "\\" + std::string(maxChannelName - 1, 'n');
     const std::string command(maxExecCommand, 'x');
     ASSERT_EQ(read(names), Outcome::Accepted);
-    EXPECT_EQ(runSettings.fileCount, maxFileNames);
-    EXPECT_STREQ(runSettings.fileNames[maxFileNames - 1], names.back().c_str());
-    EXPECT_EQ(runSettings.fileNames[maxFileNames], nullptr);
+    EXPECT_EQ(settings_.fileCount, maxFileNames);
+    EXPECT_STREQ(settings_.fileNames[maxFileNames - 1], names.back().c_str());
+    EXPECT_EQ(settings_.fileNames[maxFileNames], nullptr);
     names.push_back("ONE.MORE");
-    runSettings = RunSettings{};
     EXPECT_EQ(read(names), Outcome::Refused);
-    EXPECT_EQ(runSettings.fileCount, maxFileNames);
-    EXPECT_EQ(runSettings.fileNames[maxFileNames], nullptr);
+    EXPECT_EQ(settings_.fileCount, maxFileNames);
+    EXPECT_EQ(settings_.fileNames[maxFileNames], nullptr);
 
     expectRows({
         {{"-c" + channel}, Outcome::Accepted, "chan=" + channel},
@@ -214,11 +211,11 @@ TEST_F(CommandLine, LogOptionFollowsTheGrammarAndChangesNothingElse)
 {
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{"-l"}, {"-b9600lo"}, {"A.NC", "-L"}})
-        EXPECT_EQ(logAppendAfter(arguments), 0) << arguments.back();
+        EXPECT_FALSE(logAppendAfter(arguments)) << arguments.back();
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"-c\\logl.nc"}, {"-cPC1:l"}, {"-xls"}, {"l"}, {"-h", "-l"}, {"-j", "-l"}, {}})
-        EXPECT_EQ(logAppendAfter(arguments), 1) << (arguments.empty() ? "" : arguments[0]);
+        EXPECT_TRUE(logAppendAfter(arguments)) << (arguments.empty() ? "" : arguments[0]);
 
     logAppendAfter({"-xrun", "-c\\out.nc", "-b9600", "-l", "A.NC"});
-    expectSettings("append=0, exec=, chan=1, baud=4800, files=0");
+    expectSettings(settings_, "append=0, exec=, chan=1, baud=4800, files=0");
 }

@@ -4,17 +4,16 @@
 
 #include <string>
 
-#include "app/run_settings.h"
-#include "protocol_a/data_block.h"
+#include "protocol_a/data_block_sink.h"
 #include "protocol_a/file_name_check.h"
 #include "protocol_a/records.h"
 
 namespace {
 
-std::string built(int code, const char* text = "")
+std::string built(int code, const char* text = "", const RecordFormat& format = {})
 {
     unsigned char record[recordSize];
-    int length = buildRecord(code, text, record);
+    int length = buildRecord(code, text, record, format);
     return std::string(reinterpret_cast<char*>(record), size_t(length));
 }
 
@@ -32,8 +31,6 @@ std::string withChecksumOf(const std::string& body)
 
 TEST(Records, GoOutByteForByte)
 {
-    runSettings = RunSettings{};
-    storeSatPayload("");
     const std::string tooLong(recordSize + 100, 'N');
     const std::pair<std::string, std::string> records[] = {
         {built(SYN), "FDSYN\x03"},
@@ -51,8 +48,7 @@ TEST(Records, GoOutByteForByte)
     };
     for (const auto& [wire, expected] : records)
         EXPECT_EQ(wire, expected);
-    runSettings.fanucMode = 1;   // GTD then carries no name
-    EXPECT_EQ(built(GTD, "O1"), "E2GTD\x03");
+    EXPECT_EQ(built(GTD, "O1", {true, ""}), "E2GTD\x03");   // FANUC: GTD carries no name
 
     unsigned char record[recordSize];
     int lineCount = -1;
@@ -71,35 +67,33 @@ TEST(Records, SetAndSatLayTheParameterBlockOverTheStoredSatText)
         {"ABCDEFGHIJ", "ABCD000007"},
         {std::string(40, 'x'), "xxxx" + block},
         {std::string(44, 'y'), "yyyy" + block + "yyyy"},
-        {std::string(300, 'q'), "qqqq" + block + std::string(satPayloadSize - 1 - 40, 'q')},
     };
     for (const auto& [stored, payload] : cases) {
-        storeSatPayload(stored.c_str());
-        EXPECT_EQ(built(SET), withChecksumOf("SET" + payload + "\x03")) << stored;
-        EXPECT_EQ(built(SAT), withChecksumOf("SAT" + payload + "\x03")) << stored;
+        const RecordFormat format{false, stored.c_str()};
+        EXPECT_EQ(built(SET, "", format), withChecksumOf("SET" + payload + "\x03")) << stored;
+        EXPECT_EQ(built(SAT, "", format), withChecksumOf("SAT" + payload + "\x03")) << stored;
     }
 }
 
 TEST(Records, ChecksumAcceptsUpperCaseOnlyAndStampsEveryRecord)
 {
     unsigned char good[recordSize] = {'F', 'D', 'S', 'Y', 'N', etx};
-    EXPECT_EQ(recordChecksum(good), 0);
+    EXPECT_TRUE(recordChecksum(good));
     unsigned char lower[recordSize] = {'f', 'd', 'S', 'Y', 'N', etx};
-    EXPECT_EQ(recordChecksum(lower), -1);
+    EXPECT_FALSE(recordChecksum(lower));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(lower), 2), "FD");
     std::string noEtx(recordSize, 'A');
-    EXPECT_EQ(recordChecksum(reinterpret_cast<unsigned char*>(noEtx.data())), -1);
+    EXPECT_FALSE(recordChecksum(reinterpret_cast<unsigned char*>(noEtx.data())));
 }
 
 TEST(Records, DataBlockRefusesTextThatWouldNotFitOneRecord)
 {
-    clearDataBlock();
+    DataBlock block;
     std::string line(1000, 'G');
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(appendDataBlock(line.c_str()), 0);
-    EXPECT_EQ(appendDataBlock(line.c_str()), -1);
-    EXPECT_EQ(std::string(dataBlock), std::string(4000, 'G'));
-    clearDataBlock();
+        EXPECT_TRUE(block.append(line.c_str()));
+    EXPECT_FALSE(block.append(line.c_str()));
+    EXPECT_EQ(std::string(block.text()), std::string(4000, 'G'));
 }
 
 TEST(ControllerFileNames, StayInsideTheWorkingDirectory)

@@ -1,11 +1,6 @@
-#include "link/block_sender.h"
+#include "sender/block_sender.h"
 
 #include <cstdio>
-
-#include "app/run_settings.h"
-#include "link/channel.h"
-#include "link/progress.h"
-#include "tape/tape_code.h"
 
 namespace {
 
@@ -17,25 +12,29 @@ int countLineFeeds(const char* text, int length)
     return lineFeeds;
 }
 
+}  // namespace
+
 // With -f a line ends in space, CR, LF on the tape; EIA has no CR to add.
-bool addsCarriageReturns()
+bool BlockSender::addsCarriageReturns() const
 {
-    return runSettings.crlf && runSettings.codeMode != Eia;
+    return settings_.crlf && settings_.code != TapeCode::Eia;
 }
 
-unsigned char lineCode(unsigned char c)
+unsigned char BlockSender::lineCode(unsigned char c) const
 {
-    switch (runSettings.codeMode) {
-    case Eia:
+    switch (settings_.code) {
+    case TapeCode::Eia:
         return eiaEncode(c);
-    case Ascii:
+    case TapeCode::Ascii:
         return c;
-    default:
-        return isoEncode(c);
+    case TapeCode::IsoDefault:
+    case TapeCode::Iso:
+        break;
     }
+    return isoEncode(c);
 }
 
-void convertBlock(const char* text, int length, unsigned char* out)
+void BlockSender::convert(const char* text, int length, unsigned char* out) const
 {
     int size = 0;
     for (int i = 0; i < length; ++i) {
@@ -48,24 +47,22 @@ void convertBlock(const char* text, int length, unsigned char* out)
     }
 }
 
-}  // namespace
-
-int sendBlock(const char* text, int length)
+bool BlockSender::send(const char* text, int length)
 {
     int lineFeeds = countLineFeeds(text, length);
     int size = length + (addsCarriageReturns() ? 2 * lineFeeds : 0);
-    if (length < 0 || size > sendBufferSize)
-        return -1;
+    if (length < 0 || size > bufferSize)
+        return false;
     // One look at the line per block, before it: a break code that comes
     // while a block goes out stops the next one.
-    if (checkLine() != 0)
-        return -1;
-    unsigned char buffer[sendBufferSize];
-    convertBlock(text, length, buffer);
-    if (runSettings.monitor)
+    if (!link_.lineUsable())
+        return false;
+    unsigned char buffer[bufferSize];
+    convert(text, length, buffer);
+    if (settings_.monitor)
         std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
-    if (writeBytes(buffer, size) != 0)
-        return -1;
-    advanceProgress(length + lineFeeds);
-    return 0;
+    if (!link_.write(buffer, size))
+        return false;
+    meter_.advance(length + lineFeeds);
+    return true;
 }

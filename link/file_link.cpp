@@ -1,0 +1,67 @@
+#include "link/file_link.h"
+
+#include <cstring>
+
+#include "log/log.h"
+
+FileLink::FileLink(const LinkConfig& config)
+    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+{
+}
+
+// A file that cannot be created leaves a link that takes nothing: the run
+// goes on, and every transfer that writes to it fails.
+bool FileLink::open(bool)
+{
+    const char* fileName = config_.channelName.c_str() + 1;   // after the backslash of "-c\name"
+    if (std::strlen(fileName) > std::size_t(maxLinkNameLength)) {
+        echoLog("Write file name too long (max %d) : %s\n", maxLinkNameLength, fileName);
+        return true;
+    }
+    echoLog("%s FILE %s OPEN \n", versionTag, fileName);
+    file_ = std::fopen(fileName, "w+b");
+    if (!file_)
+        echoLog("Write file open error : %s\n", fileName);
+    return true;
+}
+
+void FileLink::release()
+{
+    flush();
+    gathered_.reset();
+    if (file_)
+        std::fclose(file_);
+    file_ = nullptr;
+}
+
+int FileLink::readByte(int)
+{
+    flush();
+    return noByte;
+}
+
+bool FileLink::writeNow(const unsigned char* bytes, int length)
+{
+    if (!file_)
+        return false;
+    std::size_t count = static_cast<std::size_t>(length);
+    return std::fwrite(bytes, 1, count, file_) == count && std::fflush(file_) == 0;
+}
+
+// The -w/-W waits pace every write; without them the blocks are gathered.
+bool FileLink::write(const unsigned char* bytes, int length)
+{
+    if (file_ && !config_.charWait)
+        return gathered_.gather(bytes, length);
+    return writePaced(bytes, length);
+}
+
+bool FileLink::flush()
+{
+    return gathered_.flush();
+}
+
+void FileLink::close()
+{
+    release();
+}

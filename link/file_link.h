@@ -1,0 +1,27 @@
+// The output file of "-c\name": it receives exactly the bytes a port would
+// carry, gathered into large writes unless -w/-W pace them.
+#pragma once
+
+#include <cstdio>
+
+#include "link/gathered_output.h"
+#include "link/link.h"
+
+class FileLink : public Link {
+public:
+    explicit FileLink(const LinkConfig& config);
+
+    int readByte(int timeoutMs) override;
+    bool write(const unsigned char* bytes, int length) override;
+    bool flush() override;
+    void close() override;
+
+protected:
+    bool open(bool afterLoss) override;
+    void release() override;
+    bool writeNow(const unsigned char* bytes, int length) override;
+
+private:
+    std::FILE* file_ = nullptr;
+    GatheredOutput gathered_;
+};

@@ -1,0 +1,118 @@
+#include "link/link.h"
+
+#include <cstring>
+
+#include "link/clock.h"
+#include "link/file_link.h"
+#include "link/serial_link.h"
+#include "link/tcp_link.h"
+#include "log/log.h"
+
+namespace {
+
+constexpr long lineSpeeds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr int drainPollMs = 1;
+
+bool isLineSpeed(long speed)
+{
+    for (long known : lineSpeeds)
+        if (speed == known)
+            return true;
+    return false;
+}
+
+// Replaces a speed index by its speed. false on a speed no port takes.
+bool settleLineSpeed(LinkConfig& config)
+{
+    long& speed = config.baudRate;
+    const long indexCount = sizeof lineSpeeds / sizeof lineSpeeds[0];
+    if (speed >= 1 && speed <= indexCount)
+        speed = lineSpeeds[speed - 1];
+    if (speed == 0 || isLineSpeed(speed))
+        return true;
+    echoLog(" %ldbps CAN NOT SET SPEED.\n", speed);
+    return false;
+}
+
+// The kind of link a channel name stands for.
+std::unique_ptr<Link> makeLink(const LinkConfig& config)
+{
+    const char* name = config.channelName.c_str();
+    if (std::strchr(name, '\\'))
+        return std::make_unique<FileLink>(config);
+    if (name[0] == '/')
+        return std::make_unique<SerialLink>(config, name);
+    if (std::strcmp(name, "0") == 0)
+        return std::make_unique<SerialLink>(config, "COM1");
+    if (std::strchr(name, ':'))
+        return std::make_unique<TcpLink>(config);
+    return std::make_unique<SerialLink>(config, std::string("COM") + name);
+}
+
+}  // namespace
+
+std::unique_ptr<Link> openLink(const LinkConfig& config)
+{
+    LinkConfig settled = config;
+    if (!settleLineSpeed(settled))
+        return nullptr;
+    std::unique_ptr<Link> link = makeLink(settled);
+    if (!link->open(false))
+        return nullptr;
+    return link;
+}
+
+bool Link::reopen(const LinkConfig& config)
+{
+    LinkConfig settled = config;
+    if (!settleLineSpeed(settled))
+        return false;
+    bool afterLoss = controllerGone();
+    release();
+    lossReported_ = false;
+    config_ = settled;
+    return open(afterLoss);
+}
+
+// A controller may hold the flow for minutes: poll gently so the PC stays usable.
+void Link::drain()
+{
+    flush();
+    while (queueCount() > 0)
+        sleepMs(drainPollMs);
+}
+
+bool Link::reportLost()
+{
+    if (!controllerGone())
+        return false;
+    if (!lossReported_)
+        echoLog("%s", lossReport());
+    lossReported_ = true;
+    return true;
+}
+
+bool Link::lineUsable()
+{
+    return !reportLost() && portUsable();
+}
+
+bool Link::writePaced(const unsigned char* bytes, int length)
+{
+    if (config_.charWait && !config_.charWaitAfterBlock) {
+        for (int i = 0; i < length; ++i) {
+            if (!writeNow(bytes + i, 1))
+                return false;
+            drain();
+            sleepMs(config_.charWaitMs);
+        }
+        return true;
+    }
+    if (!writeNow(bytes, length))
+        return false;
+    if (config_.charWaitAfterBlock) {
+        drain();
+        sleepMs(config_.charWaitMs);
+    }
+    return true;
+}

@@ -1,0 +1,36 @@
+// A TCP connection: as the client of a controller's server ("host:port"), or
+// as the one-connection server that the controller calls (-s, -S).
+#pragma once
+
+#include "link/gathered_output.h"
+#include "link/link.h"
+
+class TcpLink : public Link {
+public:
+    explicit TcpLink(const LinkConfig& config);
+
+    int readByte(int timeoutMs) override;
+    bool write(const unsigned char* bytes, int length) override;
+    bool flush() override;
+    bool renew() override;
+    void close() override;
+
+protected:
+    bool open(bool afterLoss) override;
+    void release() override;
+    bool controllerGone() override;
+    const char* lossReport() const override { return "\n CONNECTION CLOSED !!\n"; }
+    bool writeNow(const unsigned char* bytes, int length) override;
+
+private:
+    bool openClient(const char* host, const char* port);
+    bool openServer(const char* port);
+    bool fillReceived();
+
+    GatheredOutput gathered_;
+    // Received and not yet handed out: one receive serves many one-byte reads.
+    static constexpr int receiveSize = 4096;
+    unsigned char received_[receiveSize] = {};
+    int receivedStart_ = 0;
+    int receivedEnd_ = 0;
+};

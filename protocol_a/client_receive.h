@@ -1,4 +1,0 @@
-// Protocol A client receive (-R, -RF).
-#pragma once
-
-void protocolAReceive();

@@ -1,4 +1,0 @@
-// Protocol A client send (-g, -G).
-#pragma once
-
-void protocolASend();

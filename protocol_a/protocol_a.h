@@ -1,0 +1,24 @@
+// Protocol A: records with checksums, as a client that sends (-g, -G) or
+// receives (-R, -RF), or as the server the controller asks (-S).
+#pragma once
+
+#include <cstdint>
+
+#include "protocol_a/records.h"
+#include "protocol_b/transfer_outcome.h"
+#include "sender/progress_meter.h"
+#include "sender/subprogram_send.h"
+
+struct ProtocolASettings {
+    const char* const* fileNames = nullptr;   // the command line's names, null-ended
+    int32_t dataBlockSize = 1000;             // bytes of a DAT record on a client send
+    bool expandCalls = true;                  // the server expands sub-program calls
+    bool fanucMode = false;                   // -RF: the FANUC variant of the dialogue
+    SendSettings send;
+};
+
+TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);
+TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);
+// Answers the controller until the run is ended from outside; returns only
+// when a transfer has to stop the run.
+TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);

@@ -1,0 +1,39 @@
+// The state of a Protocol B run, handed from step to step: the server
+// switches between waiting, receiving and sending, and a start code chooses
+// the tape code for what follows.
+#pragma once
+
+#include "protocol_b/protocol_b.h"
+
+struct TapeSession {
+    Link& link;
+    ProgressMeter& meter;
+    const ProtocolBSettings& settings;
+    TransferMode mode;
+    TapeCode code;
+    bool failed = false;   // a transfer failed or was stopped
+};
+
+// What a byte from the line came to while a start code was awaited.
+enum class StartCode { None, Taken, NoLink };
+
+// When the byte is "%" in ISO, EIA or ASCII: reports the code, makes it the
+// session's and returns Taken. An EIA tape under DC3 0x13 flow switches the
+// link to the NC DC3 0x93, opening it anew; NoLink when that fails.
+StartCode takeStartCode(TapeSession& session, int lineByte);
+
+// The code whose "%" the byte is; IsoDefault when it is no start code.
+TapeCode startCodeOf(int lineByte);
+
+// Waits for the controller's first code: a start code makes the session
+// receive, DC1 makes it send, opening the link anew as the sending side.
+// false when the link could not be opened anew.
+bool awaitServerRequest(TapeSession& session, const char* transferName);
+
+// Stores one tape from the controller. false when the link could not be
+// opened anew; every other failure is noted in the session.
+bool receiveProtocolB(TapeSession& session, const char* fileName);
+
+// Sends the file, framed by DC2, leader, trailer and DC4 under -t. The
+// senders report their own failures; a failed send gets no end line.
+void sendProtocolB(TapeSession& session, const char* name);
