@@ -9,6 +9,13 @@
 #include "app/usage.h"
 #include "log/log.h"
 
+using namespace zek::log;
+using namespace zek::link;
+using namespace zek::protocol_b;
+using namespace zek::tape;
+
+namespace zek::app {
+
 namespace {
 
 // How far an option letter reaches into the rest of its argument.
@@ -281,3 +288,5 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     std::fputs(bannerText, stderr);
     return true;
 }
+
+}  // namespace zek::app

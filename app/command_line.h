@@ -3,6 +3,8 @@
 
 #include "app/run_settings.h"
 
+namespace zek::app {
+
 // What reading the command line came to.
 enum class CommandLineOutcome {
     Accepted,        // the settings filled; the run goes on
@@ -23,3 +25,5 @@ CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings)
 // readCommandLine, then the banner. Shows a usage text (and ends the run
 // with status 1); false for a refused command line.
 bool parseCommandLine(int argc, char** argv, RunSettings& settings);
+
+}  // namespace zek::app

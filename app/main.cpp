@@ -15,6 +15,13 @@
 #include "protocol_b/protocol_b.h"
 #include "sender/macro_file.h"
 
+using namespace zek::app;
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::protocol_a;
+using namespace zek::protocol_b;
+using namespace zek::sender;
+
 static void openLogOrEnd(bool append)
 {
     if (openLog(append))

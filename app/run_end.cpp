@@ -5,6 +5,12 @@
 
 #include "log/log.h"
 
+using namespace zek::log;
+using namespace zek::link;
+using namespace zek::protocol_b;
+
+namespace zek::app {
+
 namespace {
 
 constexpr int exitCompleted = 0;
@@ -32,3 +38,5 @@ void endRun(Link& link, TransferOutcome outcome)
     std::fflush(stdout);
     std::exit(outcome == TransferOutcome::Completed ? exitCompleted : exitTransferFailed);
 }
+
+}  // namespace zek::app

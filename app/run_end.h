@@ -5,6 +5,8 @@
 #include "link/link.h"
 #include "protocol_b/transfer_outcome.h"
 
+namespace zek::app {
+
 // A start-up failure (refused command line, speed, port, host): the log is
 // closed and the run ends with status 1.
 [[noreturn]] void endStartUp();
@@ -14,4 +16,6 @@
 // releases the link and exits: status 0 when every transfer completed, 2
 // when one failed or was stopped. A link that could not be opened anew ends
 // as a start-up failure.
-[[noreturn]] void endRun(Link& link, TransferOutcome outcome);
+[[noreturn]] void endRun(link::Link& link, protocol_b::TransferOutcome outcome);
+
+}  // namespace zek::app

@@ -1,5 +1,12 @@
 #include "app/run_settings.h"
 
+using namespace zek::link;
+using namespace zek::protocol_a;
+using namespace zek::protocol_b;
+using namespace zek::sender;
+
+namespace zek::app {
+
 LinkConfig linkConfig(const RunSettings& settings)
 {
     LinkConfig config;
@@ -48,3 +55,5 @@ ProtocolBSettings protocolBSettings(const RunSettings& settings)
     protocol.send = sendSettings(settings);
     return protocol;
 }
+
+}  // namespace zek::app

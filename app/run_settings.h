@@ -9,6 +9,8 @@
 #include "protocol_b/protocol_b.h"
 #include "tape/tape_code.h"
 
+namespace zek::app {
+
 constexpr int maxFileNames = 127;     // plus the null entry that ends the list
 constexpr int maxChannelName = 127;
 constexpr int maxExecCommand = 1023;
@@ -18,18 +20,18 @@ constexpr const char* bannerText = "zek Windows for NC Vr7.06\n";
 struct RunSettings {
     bool startWait = true;
     int32_t baudRate = 4800;
-    FlowMode flowMode = FlowMode::Hardware;
+    link::FlowMode flowMode = link::FlowMode::Hardware;
     int16_t commentMode = 1;
     int32_t dataBlockSize = 1000;
     bool subProgramCall = true;
     bool logAppend = true;
-    TransferMode receiveMode = TransferMode::Send;
+    protocol_b::TransferMode receiveMode = protocol_b::TransferMode::Send;
     int32_t fileCount = 0;
     const char* fileNames[maxFileNames + 1] = {};
     bool lLabelMode = false;
     bool tapeFeed = false;
     bool skipLLines = false;
-    TapeCode codeMode = TapeCode::IsoDefault;
+    tape::TapeCode codeMode = tape::TapeCode::IsoDefault;
     bool crlf = false;
     bool monitor = false;
     bool noStopCode = false;
@@ -44,7 +46,9 @@ struct RunSettings {
     char execCommand[maxExecCommand + 1] = "";
 };
 
-LinkConfig linkConfig(const RunSettings& settings);
-RecordSettings recordSettings(const RunSettings& settings);
-ProtocolASettings protocolASettings(const RunSettings& settings);
-ProtocolBSettings protocolBSettings(const RunSettings& settings);
+link::LinkConfig linkConfig(const RunSettings& settings);
+protocol_a::RecordSettings recordSettings(const RunSettings& settings);
+protocol_a::ProtocolASettings protocolASettings(const RunSettings& settings);
+protocol_b::ProtocolBSettings protocolBSettings(const RunSettings& settings);
+
+}  // namespace zek::app

@@ -6,6 +6,10 @@
 #include "log/console_text.h"
 #include "log/log.h"
 
+using namespace zek::log;
+
+namespace zek::app {
+
 // Shift-JIS (code page 932) bytes, one literal per line of the text, shown
 // in the console's own form. The last line has no line feed: the operator's
 // Return follows it.
@@ -92,3 +96,5 @@ void printUsageEnglish()
     waitForReturn();
     std::exit(1);
 }
+
+}  // namespace zek::app

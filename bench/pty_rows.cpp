@@ -12,6 +12,8 @@
 #include "measure_support.h"
 #include "tape/tape_code.h"
 
+using namespace zek::tape;
+
 namespace {
 
 constexpr int feedLength = 400;   // -t: blank tape before and after the program

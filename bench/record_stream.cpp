@@ -10,6 +10,9 @@
 #include "protocol_a/records.h"
 #include "tape/tape_code.h"
 
+using namespace zek::protocol_a;
+using namespace zek::tape;
+
 namespace {
 
 constexpr std::size_t checksumLength = 2;

@@ -12,6 +12,8 @@
 #include "record_stream.h"
 #include "tape/tape_code.h"
 
+using namespace zek::tape;
+
 namespace {
 
 constexpr int connectTimeoutMs = 10000;

@@ -6,6 +6,8 @@
 #include "measure_support.h"
 #include "tape/tape_code.h"
 
+using namespace zek::tape;
+
 namespace {
 
 // What zek stores from an ISO tape: "%", the data up to and including the

@@ -17,6 +17,8 @@
 #include "sender/macro_table.h"
 #include "sender/subprogram_send.h"
 
+using namespace zek::sender;
+
 namespace {
 
 std::string macroFileText;

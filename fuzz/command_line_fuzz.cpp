@@ -9,6 +9,10 @@
 #include "app/command_line.h"
 #include "fuzz_check.h"
 
+using namespace zek::app;
+using namespace zek::link;
+using namespace zek::tape;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     std::vector<std::string> arguments{"zek", ""};

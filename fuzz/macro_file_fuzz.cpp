@@ -14,6 +14,8 @@
 #include "sender/macro_file.h"
 #include "sender/macro_table.h"
 
+using namespace zek::sender;
+
 namespace {
 
 // The names that lines of the file could define: "@" up to the first ":".

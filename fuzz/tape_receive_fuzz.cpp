@@ -8,6 +8,9 @@
 #include "protocol_b/tape_session.h"
 #include "tape/tape_code.h"
 
+using namespace zek::protocol_b;
+using namespace zek::tape;
+
 namespace {
 
 TapeCode startCode(uint8_t byte) { return startCodeOf(byte); }

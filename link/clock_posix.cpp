@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <ctime>
 
+namespace zek::link {
+
 void sleepMs(int milliseconds)
 {
     if (milliseconds <= 0)
@@ -14,3 +16,5 @@ void sleepMs(int milliseconds)
     while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
     }
 }
+
+}  // namespace zek::link

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace zek::link {
+
 // True when console bytes are to be UTF-8 rather than Shift-JIS: the
 // character set of the user's locale on POSIX systems; never on Windows,
 // where only a redirected stream takes bytes of such texts.
@@ -13,3 +15,5 @@ bool consoleTakesUtf8();
 // what the stream holds. false, with nothing written, when the stream goes
 // to a file or a pipe, or the system has no console windows (POSIX).
 bool writeConsoleWindow(std::FILE* stream, const std::u16string& text);
+
+}  // namespace zek::link

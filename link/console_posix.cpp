@@ -4,6 +4,8 @@
 #include <langinfo.h>
 #include <strings.h>
 
+namespace zek::link {
+
 // The locale is asked for its character set alone: LC_CTYPE goes back to
 // what it was, so that no character test on received bytes or file names
 // changes and numbers and times keep their C form.
@@ -27,3 +29,5 @@ bool writeConsoleWindow(std::FILE*, const std::u16string&)
 {
     return false;
 }
+
+}  // namespace zek::link

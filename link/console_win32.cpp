@@ -3,6 +3,8 @@
 #include <io.h>
 #include <windows.h>
 
+namespace zek::link {
+
 bool consoleTakesUtf8()
 {
     return false;
@@ -20,3 +22,5 @@ bool writeConsoleWindow(std::FILE* stream, const std::u16string& text)
     return WriteConsoleW(console, reinterpret_cast<const wchar_t*>(text.data()),
                          DWORD(text.size()), &written, nullptr) != 0;
 }
+
+}  // namespace zek::link

@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
+namespace zek::link {
+
 void reportFailure(const char* text)
 {
     std::perror(text);
 }
+
+}  // namespace zek::link

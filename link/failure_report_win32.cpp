@@ -8,6 +8,8 @@
 
 #include "link/last_error_win32.h"
 
+namespace zek::link {
+
 // The C runtime names only the classic errno values; a socket error such as a
 // refused connection would read "Unknown error". Windows' own text for the
 // failed call says what happened.
@@ -29,3 +31,5 @@ void reportFailure(const char* text)
     }
     std::fprintf(stderr, "%s: %s\n", text, reason);
 }
+
+}  // namespace zek::link

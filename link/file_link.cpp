@@ -4,6 +4,10 @@
 
 #include "log/log.h"
 
+using namespace zek::log;
+
+namespace zek::link {
+
 FileLink::FileLink(const LinkConfig& config)
     : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
 {
@@ -65,3 +69,5 @@ void FileLink::close()
 {
     release();
 }
+
+}  // namespace zek::link

@@ -7,6 +7,8 @@
 #include "link/gathered_output.h"
 #include "link/link.h"
 
+namespace zek::link {
+
 class FileLink : public Link {
 public:
     explicit FileLink(const LinkConfig& config);
@@ -25,3 +27,5 @@ private:
     std::FILE* file_ = nullptr;
     GatheredOutput gathered_;
 };
+
+}  // namespace zek::link

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zek::link {
+
 int32_t fileSize(const char* path)
 {
     std::FILE* file = std::fopen(path, "rb");
@@ -16,3 +18,5 @@ int32_t fileSize(const char* path)
     std::fclose(file);
     return size;
 }
+
+}  // namespace zek::link

@@ -2,7 +2,12 @@
 
 #include <chrono>
 
+#include "link/link.h"
 #include "tape/tape_code.h"
+
+using namespace zek::tape;
+
+namespace zek::link {
 
 namespace {
 
@@ -80,7 +85,7 @@ int FlowGate::readByte(int timeoutMs)
     while (received_.empty()) {
         long remaining = deadline - nowMs();
         if (readFromDevice(int(remaining < 0 ? 0 : remaining)) <= 0)
-            return -1;
+            return noByte;
     }
     unsigned char byte = received_.front();
     received_.pop_front();
@@ -114,3 +119,5 @@ bool FlowGate::openTransmitter()
     }
     return true;
 }
+
+}  // namespace zek::link

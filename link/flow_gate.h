@@ -13,13 +13,15 @@
 
 #include "link/serial_port.h"
 
+namespace zek::link {
+
 class FlowGate {
 public:
     void start(const SerialConfig& config);   // a freshly configured port
     void hold();     // nothing goes out until the peer's DC1
     void resume();   // go on as if DC1 had come
 
-    // One byte 0..255, or -1 when none came within timeoutMs.
+    // One byte 0..255, or noByte when none came within timeoutMs.
     int readByte(int timeoutMs);
 
     // Waits while the peer holds the transmitter, then lets the driver carry
@@ -39,3 +41,5 @@ private:
     bool driverFlowOn_ = false;
     std::deque<unsigned char> received_;
 };
+
+}  // namespace zek::link

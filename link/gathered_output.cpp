@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace zek::link {
+
 namespace {
 
 // Large enough that a system call carries many lines, small enough that the
@@ -48,3 +50,5 @@ void GatheredOutput::reset()
     held_.clear();
     writeFailed_ = false;
 }
+
+}  // namespace zek::link

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+namespace zek::link {
+
 class GatheredOutput {
 public:
     // Writes bytes to the link itself; false when the write failed.
@@ -31,3 +33,5 @@ private:
     std::vector<unsigned char> held_;
     bool writeFailed_ = false;
 };
+
+}  // namespace zek::link

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+namespace zek::link {
+
 namespace {
 
 struct ErrorPair {
@@ -91,3 +93,5 @@ bool lastFailureFromWindows(unsigned long* windowsError) {
     *windowsError = recordedError;
     return true;
 }
+
+}  // namespace zek::link

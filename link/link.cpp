@@ -8,6 +8,10 @@
 #include "link/tcp_link.h"
 #include "log/log.h"
 
+using namespace zek::log;
+
+namespace zek::link {
+
 namespace {
 
 constexpr long lineSpeeds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -116,3 +120,5 @@ bool Link::writePaced(const unsigned char* bytes, int length)
     }
     return true;
 }
+
+}  // namespace zek::link

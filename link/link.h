@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace zek::link {
+
 // readByte's result when nothing came in time.
 constexpr int noByte = -1;
 
@@ -103,3 +105,5 @@ private:
 // Opens the link that config.channelName names. nullptr, said on the
 // console, when the speed is none a port takes or no link could be opened.
 std::unique_ptr<Link> openLink(const LinkConfig& config);
+
+}  // namespace zek::link

@@ -8,6 +8,11 @@
 #include "log/log.h"
 #include "tape/tape_code.h"
 
+using namespace zek::log;
+using namespace zek::tape;
+
+namespace zek::link {
+
 namespace {
 
 constexpr int deviceRetryMs = 1000;
@@ -192,3 +197,5 @@ void SerialLink::close()
     }
     release();
 }
+
+}  // namespace zek::link

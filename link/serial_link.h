@@ -7,6 +7,8 @@
 #include "link/flow_gate.h"
 #include "link/link.h"
 
+namespace zek::link {
+
 class SerialLink : public Link {
 public:
     SerialLink(const LinkConfig& config, std::string portName);
@@ -38,3 +40,5 @@ private:
     bool isOpen_ = false;
     bool openedBefore_ = false;   // a server waits for a device it has had open
 };
+
+}  // namespace zek::link

@@ -4,6 +4,8 @@
 // reason in errno, for perror-style reports.
 #pragma once
 
+namespace zek::link {
+
 struct SerialConfig {
     long speed = 0;               // bit/s; 0 keeps the device's speed
     bool ctsFlow = false;         // output held while CTS is off
@@ -41,3 +43,5 @@ void serialClose();
 // true once the device has hung up, failed or gone away since it was opened:
 // reads then give no byte at once, writes fail, and nothing is left to drain.
 bool serialHungUp();
+
+}  // namespace zek::link

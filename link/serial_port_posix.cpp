@@ -17,6 +17,7 @@
 
 #include "link/failure_report.h"
 
+namespace zek::link {
 
 static constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
 
@@ -233,3 +234,5 @@ bool serialHungUp()
 {
     return hungUp;
 }
+
+}  // namespace zek::link

@@ -12,6 +12,8 @@
 #include "link/failure_report.h"
 #include "link/last_error_win32.h"
 
+namespace zek::link {
+
 namespace {
 
 // "\\.\" lets COM10 and above open; it does no harm below.
@@ -202,3 +204,5 @@ void serialClose() {
 bool serialHungUp() {
     return hungUp;
 }
+
+}  // namespace zek::link

@@ -10,6 +10,10 @@
 #include "link/tcp_socket.h"
 #include "log/log.h"
 
+using namespace zek::log;
+
+namespace zek::link {
+
 namespace {
 
 constexpr int connectRetryMs = 1000;
@@ -181,3 +185,5 @@ void TcpLink::close()
     sleepMs(settleBeforeCloseMs);
     release();
 }
+
+}  // namespace zek::link

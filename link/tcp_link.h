@@ -5,6 +5,8 @@
 #include "link/gathered_output.h"
 #include "link/link.h"
 
+namespace zek::link {
+
 class TcpLink : public Link {
 public:
     explicit TcpLink(const LinkConfig& config);
@@ -34,3 +36,5 @@ private:
     int receivedStart_ = 0;
     int receivedEnd_ = 0;
 };
+
+}  // namespace zek::link

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace zek::link {
+
 // First IPv4 address of a host name or dotted address, in network order.
 bool resolveIPv4(const char* host, uint32_t* address);
 bool localHostName(char* name, int size);
@@ -22,3 +24,5 @@ int tcpReceive(unsigned char* buffer, int size);
 bool tcpPeerClosed();
 int tcpSend(const unsigned char* bytes, int length);   // bytes sent, -1 on error
 void tcpClose();
+
+}  // namespace zek::link

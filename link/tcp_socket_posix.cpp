@@ -11,6 +11,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+namespace zek::link {
+
 static int listenFd = -1;
 static int connectionFd = -1;
 static bool peerClosed = false;
@@ -179,3 +181,5 @@ void tcpClose()
     closeKeepingErrno(connectionFd);
     peerClosed = false;
 }
+
+}  // namespace zek::link

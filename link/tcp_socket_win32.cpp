@@ -9,6 +9,8 @@
 
 #include "link/last_error_win32.h"
 
+namespace zek::link {
+
 namespace {
 
 constexpr WORD socketVersion = MAKEWORD(2, 0);
@@ -150,3 +152,5 @@ void tcpClose() {
     closeSocket(listener);
     peerClosed = false;
 }
+
+}  // namespace zek::link

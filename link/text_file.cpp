@@ -1,5 +1,7 @@
 #include "link/text_file.h"
 
+namespace zek::link {
+
 namespace {
 
 constexpr int endOfText = 0x1A;   // the old end-of-file mark; nothing after it counts
@@ -100,3 +102,5 @@ std::size_t writeTextBytes(std::FILE* file, const char* bytes, std::size_t count
         ++stored;
     return stored;
 }
+
+}  // namespace zek::link

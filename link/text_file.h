@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+namespace zek::link {
+
 struct TextReader {
     std::FILE* file = nullptr;
     bool ended = false;   // a 0x1A was met
@@ -25,3 +27,5 @@ std::FILE* openTextWriter(const char* path);
 bool writeTextByte(std::FILE* file, unsigned char byte);
 // Writes count bytes through writeTextByte; returns how many were stored.
 std::size_t writeTextBytes(std::FILE* file, const char* bytes, std::size_t count);
+
+}  // namespace zek::link

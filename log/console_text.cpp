@@ -2,6 +2,8 @@
 
 #include "log/shift_jis_text.h"
 
+namespace zek::log {
+
 static ConsoleSystem installedConsole;
 
 void setConsoleSystem(const ConsoleSystem& console)
@@ -19,3 +21,5 @@ void writeConsoleText(std::FILE* stream, const char* text)
     else
         std::fputs(text, stream);
 }
+
+}  // namespace zek::log

@@ -7,6 +7,8 @@
 
 #include "log/console_text.h"
 
+namespace zek::log {
+
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
 static BeforeMessage beforeMessage;
@@ -77,3 +79,5 @@ const char* timeStamp()
                   long(local.tm_sec));
     return text;
 }
+
+}  // namespace zek::log

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+namespace zek::log {
+
 #define ZEK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
 // Opens ZEKLOG.TXT, appending or anew. false when it cannot be opened.
@@ -28,3 +30,5 @@ void logOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 
 // The local time as HH:MM:SS in one buffer shared by every caller; use it at once.
 const char* timeStamp();
+
+}  // namespace zek::log

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+namespace zek::log {
+
 namespace {
 
 struct CharacterPair {
@@ -88,3 +90,5 @@ std::string utf8FromUnicode(const std::u16string& text)
     }
     return utf8;
 }
+
+}  // namespace zek::log

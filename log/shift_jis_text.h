@@ -5,9 +5,13 @@
 
 #include <string>
 
+namespace zek::log {
+
 // The text as UTF-16. ASCII bytes stay as they are; a byte pair the table
 // does not hold becomes U+FFFD.
 std::u16string unicodeFromShiftJis(const char* text);
 
 // UTF-16 text without surrogates (all the table holds) as UTF-8 bytes.
 std::string utf8FromUnicode(const std::u16string& text);
+
+}  // namespace zek::log

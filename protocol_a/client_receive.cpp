@@ -8,6 +8,13 @@
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
 
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::protocol_b;
+using namespace zek::sender;
+
+namespace zek::protocol_a {
+
 namespace {
 
 const char* const defaultReceiveName = "ZEK99GET.DAT";
@@ -149,3 +156,5 @@ TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, cons
     records.send(SYN);
     return run.failed ? TransferOutcome::Failed : TransferOutcome::Completed;
 }
+
+}  // namespace zek::protocol_a

@@ -9,6 +9,13 @@
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
 
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::protocol_b;
+using namespace zek::sender;
+
+namespace zek::protocol_a {
+
 namespace {
 
 // State that lasts the whole run: the retry counter spans every file.
@@ -154,3 +161,5 @@ TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const P
     records.send(SYN);
     return run.failed ? TransferOutcome::Failed : TransferOutcome::Completed;
 }
+
+}  // namespace zek::protocol_a

@@ -6,6 +6,11 @@
 #include "link/clock.h"
 #include "log/log.h"
 
+using namespace zek::link;
+using namespace zek::log;
+
+namespace zek::protocol_a {
+
 namespace {
 
 // A block is sent once its length plus the last line's length plus this
@@ -200,3 +205,5 @@ bool DataBlockSink::piece(const char* text, std::size_t)
     block_.clear();
     return block_.append(text) && send();
 }
+
+}  // namespace zek::protocol_a

@@ -8,6 +8,8 @@
 #include "sender/progress_meter.h"
 #include "sender/text_sink.h"
 
+namespace zek::protocol_a {
+
 // The text gathered for one DAT record.
 class DataBlock {
 public:
@@ -23,9 +25,9 @@ private:
     int length_ = 0;
 };
 
-class DataBlockSink : public TextSink {
+class DataBlockSink : public sender::TextSink {
 public:
-    DataBlockSink(RecordLine& records, ProgressMeter& meter) : records_(records), meter_(meter) {}
+    DataBlockSink(RecordLine& records, sender::ProgressMeter& meter) : records_(records), meter_(meter) {}
 
     void startProgram() override { block_.clear(); }
     void errorTape(const char* text) override;
@@ -72,7 +74,9 @@ private:
     static const StopAnswer setExchangeStops[4];
 
     RecordLine& records_;
-    ProgressMeter& meter_;
+    sender::ProgressMeter& meter_;
     DataBlock block_;
     bool runMustEnd_ = false;
 };
+
+}  // namespace zek::protocol_a

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+namespace zek::protocol_a {
+
 namespace {
 
 bool isSeparator(char c)
@@ -37,3 +39,5 @@ bool isNameInsideWorkDir(const char* name)
 {
     return !hasDriveOrRoot(name) && !hasParentComponent(name);
 }
+
+}  // namespace zek::protocol_a

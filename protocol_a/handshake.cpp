@@ -2,6 +2,10 @@
 
 #include "link/clock.h"
 
+using namespace zek::link;
+
+namespace zek::protocol_a {
+
 namespace {
 
 // The checksum is not looked at: only the type of the answer counts.
@@ -30,3 +34,5 @@ bool clientHandshake(RecordLine& records)
     }
     return false;
 }
+
+}  // namespace zek::protocol_a

@@ -9,16 +9,20 @@
 #include "sender/progress_meter.h"
 #include "sender/subprogram_send.h"
 
+namespace zek::protocol_a {
+
 struct ProtocolASettings {
     const char* const* fileNames = nullptr;   // the command line's names, null-ended
     int32_t dataBlockSize = 1000;             // bytes of a DAT record on a client send
     bool expandCalls = true;                  // the server expands sub-program calls
     bool fanucMode = false;                   // -RF: the FANUC variant of the dialogue
-    SendSettings send;
+    sender::SendSettings send;
 };
 
-TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);
-TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolASend(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolAReceive(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
 // Answers the controller until the run is ended from outside; returns only
 // when a transfer has to stop the run.
-TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolAServer(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
+
+}  // namespace zek::protocol_a

@@ -7,6 +7,11 @@
 #include "link/clock.h"
 #include "tape/tape_code.h"
 
+using namespace zek::link;
+using namespace zek::tape;
+
+namespace zek::protocol_a {
+
 namespace {
 
 constexpr int lettersOffset = 2;
@@ -253,3 +258,5 @@ bool RecordLine::sendData(const char* data, int length, int* lineCount)
     int recordLength = buildDataRecord(data, length, record, lineCount);
     return link_.write(record, recordLength);
 }
+
+}  // namespace zek::protocol_a

@@ -3,6 +3,8 @@
 
 #include "link/link.h"
 
+namespace zek::protocol_a {
+
 // Record types by their numeric codes, as the "fst=%d" log lines show them.
 enum RecordType {
     SYN = 0, RDY = 1, RST = 2, ALM = 3, AAL = 4, SAT = 5, GTD = 6, RTY = 7,
@@ -78,9 +80,9 @@ struct RecordSettings {
 // The records of a run on its link, and the SAT text they answer with.
 class RecordLine {
 public:
-    RecordLine(Link& link, const RecordSettings& settings) : link_(link), settings_(settings) {}
+    RecordLine(link::Link& link, const RecordSettings& settings) : link_(link), settings_(settings) {}
 
-    Link& link() { return link_; }
+    link::Link& link() { return link_; }
     bool monitor() const { return settings_.monitor; }
 
     // Keeps the payload of a received SAT for the SET answers; a longer text
@@ -105,7 +107,9 @@ private:
     int readFirstByte();
     bool readRest(unsigned char* record);
 
-    Link& link_;
+    link::Link& link_;
     RecordSettings settings_;
     char satPayload_[satPayloadSize] = {};
 };
+
+}  // namespace zek::protocol_a

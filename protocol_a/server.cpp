@@ -9,6 +9,13 @@
 #include "protocol_a/protocol_a.h"
 #include "sender/plain_send.h"
 
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::sender;
+using namespace zek::protocol_b;
+
+namespace zek::protocol_a {
+
 namespace {
 
 const char* const fallbackName = "ZEKTMP.TXT";
@@ -207,3 +214,5 @@ TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const
         records.send(answer.code);
     }
 }
+
+}  // namespace zek::protocol_a

@@ -7,6 +7,8 @@
 #include "sender/progress_meter.h"
 #include "sender/subprogram_send.h"
 
+namespace zek::protocol_b {
+
 // What a Protocol B run does: one send or receive, or the server cycle.
 enum class TransferMode { Send = 0, Receive = 1, Serve = 99 };
 
@@ -17,10 +19,12 @@ struct ProtocolBSettings {
     bool expandCalls = true;    // sub-program calls are expanded on a send
     bool tapeFeed = false;      // -t: DC2 and leader before, trailer and DC4 after
     bool noStopCode = false;    // -p: a receive ends only with the link
-    TapeSettings tape;
-    SendSettings send;
+    sender::TapeSettings tape;
+    sender::SendSettings send;
 };
 
 // One send or receive, or the server cycle of -s, which ends only when the
 // link cannot be opened anew.
-TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSettings& settings);
+TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
+
+}  // namespace zek::protocol_b

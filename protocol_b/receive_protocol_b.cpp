@@ -4,6 +4,12 @@
 #include "log/log.h"
 #include "protocol_b/tape_session.h"
 
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::tape;
+
+namespace zek::protocol_b {
+
 namespace {
 
 constexpr int receiveTimeoutMs = 1000;
@@ -132,3 +138,5 @@ bool receiveProtocolB(TapeSession& session, const char* fileName)
     endReceive(session, file, fileName);
     return true;
 }
+
+}  // namespace zek::protocol_b

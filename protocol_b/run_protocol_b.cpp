@@ -4,6 +4,12 @@
 #include "log/log.h"
 #include "protocol_b/tape_session.h"
 
+using namespace zek::link;
+using namespace zek::log;
+using namespace zek::sender;
+
+namespace zek::protocol_b {
+
 namespace {
 
 constexpr int maxTransferName = 127;
@@ -70,3 +76,5 @@ TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSe
             return TransferOutcome::NoLink;
     }
 }
+
+}  // namespace zek::protocol_b

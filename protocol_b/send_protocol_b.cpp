@@ -3,6 +3,12 @@
 #include "sender/plain_send.h"
 #include "sender/tape_sink.h"
 
+using namespace zek::log;
+using namespace zek::sender;
+using namespace zek::tape;
+
+namespace zek::protocol_b {
+
 namespace {
 
 constexpr int feedLength = 400;   // blank tape before and after the program
@@ -70,3 +76,5 @@ void sendProtocolB(TapeSession& session, const char* name)
     if (settings.tapeFeed && !sendTrailer(blocks))
         endFailedSend(session);
 }
+
+}  // namespace zek::protocol_b

@@ -2,6 +2,12 @@
 #include "log/log.h"
 #include "protocol_b/tape_session.h"
 
+using namespace zek::log;
+using namespace zek::link;
+using namespace zek::tape;
+
+namespace zek::protocol_b {
+
 namespace {
 
 constexpr int waitTimeoutMs = 1000;
@@ -60,3 +66,5 @@ bool awaitServerRequest(TapeSession& session, const char* transferName)
             return false;
     }
 }
+
+}  // namespace zek::protocol_b

@@ -2,6 +2,12 @@
 #include "log/log.h"
 #include "protocol_b/tape_session.h"
 
+using namespace zek::log;
+using namespace zek::link;
+using namespace zek::tape;
+
+namespace zek::protocol_b {
+
 namespace {
 
 struct StartCodeEntry {
@@ -53,3 +59,5 @@ StartCode takeStartCode(TapeSession& session, int lineByte)
         return StartCode::NoLink;
     return StartCode::Taken;
 }
+
+}  // namespace zek::protocol_b

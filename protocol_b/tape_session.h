@@ -5,12 +5,14 @@
 
 #include "protocol_b/protocol_b.h"
 
+namespace zek::protocol_b {
+
 struct TapeSession {
-    Link& link;
-    ProgressMeter& meter;
+    link::Link& link;
+    sender::ProgressMeter& meter;
     const ProtocolBSettings& settings;
     TransferMode mode;
-    TapeCode code;
+    tape::TapeCode code;
     bool failed = false;   // a transfer failed or was stopped
 };
 
@@ -23,7 +25,7 @@ enum class StartCode { None, Taken, NoLink };
 StartCode takeStartCode(TapeSession& session, int lineByte);
 
 // The code whose "%" the byte is; IsoDefault when it is no start code.
-TapeCode startCodeOf(int lineByte);
+tape::TapeCode startCodeOf(int lineByte);
 
 // Waits for the controller's first code: a start code makes the session
 // receive, DC1 makes it send, opening the link anew as the sending side.
@@ -37,3 +39,5 @@ bool receiveProtocolB(TapeSession& session, const char* fileName);
 // Sends the file, framed by DC2, leader, trailer and DC4 under -t. The
 // senders report their own failures; a failed send gets no end line.
 void sendProtocolB(TapeSession& session, const char* name);
+
+}  // namespace zek::protocol_b

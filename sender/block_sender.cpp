@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+using namespace zek::tape;
+
+namespace zek::sender {
+
 namespace {
 
 int countLineFeeds(const char* text, int length)
@@ -66,3 +70,5 @@ bool BlockSender::send(const char* text, int length)
     meter_.advance(length + lineFeeds);
     return true;
 }
+
+}  // namespace zek::sender

@@ -5,9 +5,11 @@
 #include "sender/progress_meter.h"
 #include "tape/tape_code.h"
 
+namespace zek::sender {
+
 // How program text becomes tape.
 struct TapeSettings {
-    TapeCode code = TapeCode::IsoDefault;
+    tape::TapeCode code = tape::TapeCode::IsoDefault;
     bool crlf = false;      // -f: a line ends in blank, CR, LF
     bool monitor = false;   // the text is echoed on standard output
 };
@@ -17,7 +19,7 @@ public:
     // The length plus twice the line feeds of one block stay within this.
     static constexpr int bufferSize = 2048;
 
-    BlockSender(Link& link, ProgressMeter& meter, const TapeSettings& settings)
+    BlockSender(link::Link& link, ProgressMeter& meter, const TapeSettings& settings)
         : link_(link), meter_(meter), settings_(settings)
     {
     }
@@ -36,7 +38,9 @@ private:
     unsigned char lineCode(unsigned char c) const;
     void convert(const char* text, int length, unsigned char* out) const;
 
-    Link& link_;
+    link::Link& link_;
     ProgressMeter& meter_;
     TapeSettings settings_;
 };
+
+}  // namespace zek::sender

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zek::sender {
+
 namespace {
 
 constexpr const char* commentCallStarts[] = {"(C ", "(C,", "(CC ", "(CC,"};
@@ -45,3 +47,5 @@ bool findCallLine(char* line, CallLine* call)
     call->macroSpec = findMacroSpec(name);
     return true;
 }
+
+}  // namespace zek::sender

@@ -5,6 +5,8 @@
 
 #include "sender/subprogram_send.h"
 
+namespace zek::sender {
+
 struct CallLine {
     CallKind kind = CallKind::Inline;
     const char* name = nullptr;   // points into the line; nameLength characters
@@ -14,3 +16,5 @@ struct CallLine {
 
 // true when the line is a call line, with what it calls in *call.
 bool findCallLine(char* line, CallLine* call);
+
+}  // namespace zek::sender

@@ -7,6 +7,10 @@
 #include "sender/macro_file.h"
 #include "sender/macro_table.h"
 
+using namespace zek::log;
+
+namespace zek::sender {
+
 namespace {
 
 constexpr int ruleTextCapacity = 255;
@@ -137,3 +141,5 @@ bool loadMacroSpec(char* spec, RuleList* rules, int* repeatCount)
         return false;
     return splitRules(ruleText.text, rules);
 }
+
+}  // namespace zek::sender

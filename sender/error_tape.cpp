@@ -5,6 +5,8 @@
 
 #include "sender/text_sink.h"
 
+namespace zek::sender {
+
 void sendErrorTape(TextSink& sink, const char* problem, const char* name)
 {
     int length = std::snprintf(nullptr, 0, "(ZEK_ERROR %s %s)\n%%\n", name, problem);
@@ -14,3 +16,5 @@ void sendErrorTape(TextSink& sink, const char* problem, const char* name)
     std::snprintf(text.data(), text.size(), "(ZEK_ERROR %s %s)\n%%\n", name, problem);
     sink.errorTape(text.data());
 }
+
+}  // namespace zek::sender

@@ -3,6 +3,8 @@
 
 #include "sender/text_sink.h"
 
+namespace zek::sender {
+
 // What went wrong, as the comment of the tape names it.
 constexpr const char* notFoundProblem = "IS NOT FOUND!! ";
 constexpr const char* errorCloseProblem = "ERROR-CLOSE!! ";
@@ -11,3 +13,5 @@ constexpr const char* loopProblem = "ERR-LOOP!!";
 
 // Delivers the comment naming the file and the problem, then the line "%".
 void sendErrorTape(TextSink& sink, const char* problem, const char* name);
+
+}  // namespace zek::sender

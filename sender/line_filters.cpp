@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+namespace zek::sender {
 
 namespace {
 
@@ -56,3 +57,5 @@ bool passesLineFilters(char* line, bool isTop, CallKind kind, const SendSettings
         return result == FilterResult::Send;
     return !(settings.skipLLines && std::strchr(line, 'L'));
 }
+
+}  // namespace zek::sender

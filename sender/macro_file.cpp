@@ -6,6 +6,10 @@
 #include "link/text_file.h"
 #include "sender/macro_table.h"
 
+using namespace zek::link;
+
+namespace zek::sender {
+
 // Code page 932 bytes: line 2 ends in an ideographic space, line 3 says in
 // Japanese that macros do not work without this file.
 static const char* const defaultMacroLines[] = {
@@ -52,3 +56,5 @@ void ensureMacroFile()
     if (!written)
         std::fputs("Can Not Open MACFILE !!\n", stderr);
 }
+
+}  // namespace zek::sender

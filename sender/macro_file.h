@@ -1,6 +1,8 @@
 // The macro file ZEKMAC.TXT and the substitution rules of a call line.
 #pragma once
 
+namespace zek::sender {
+
 constexpr int maxRules = 32;          // rules an invocation keeps
 constexpr int maxRuleTextLength = 63; // FROM or TO
 
@@ -26,3 +28,5 @@ bool loadMacroSpec(char* spec, RuleList* rules, int* repeatCount);
 // Applies one rule to a line, in place. The buffer must have room for the
 // line to grow by the length of TO plus one blank.
 void applyMacroRule(char* line, const char* from, const char* to);
+
+}  // namespace zek::sender

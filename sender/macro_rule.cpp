@@ -2,6 +2,8 @@
 
 #include "sender/macro_file.h"
 
+namespace zek::sender {
+
 namespace {
 
 // With a "*" in FROM the rule takes the whole word: up to the next address
@@ -58,3 +60,5 @@ void applyMacroRule(char* line, const char* from, const char* to)
     replaceWord(match, takesWholeWord ? wholeWordLength(match) : patternLength, to);
     makeLengthEven(line);
 }
+
+}  // namespace zek::sender

@@ -5,6 +5,11 @@
 #include "log/log.h"
 #include "link/text_file.h"
 
+using namespace zek::link;
+using namespace zek::log;
+
+namespace zek::sender {
+
 namespace {
 
 struct MacroEntry {
@@ -76,3 +81,5 @@ void forgetMacroTable()
     macroCount = 0;
     macroTableLoaded = false;
 }
+
+}  // namespace zek::sender

@@ -1,6 +1,8 @@
 // The entries of ZEKMAC.TXT, read on first use and kept for the rest of the run.
 #pragma once
 
+namespace zek::sender {
+
 constexpr const char* macroFileName = "ZEKMAC.TXT";
 constexpr int maxMacroEntries = 64;
 constexpr int maxMacroNameLength = 15;   // "@" included
@@ -16,3 +18,5 @@ const char* findMacroBody(const char* item);
 
 // Drops the table, so that the next load reads the file anew.
 void forgetMacroTable();
+
+}  // namespace zek::sender

@@ -4,6 +4,11 @@
 #include "log/log.h"
 #include "sender/error_tape.h"
 
+using namespace zek::link;
+using namespace zek::log;
+
+namespace zek::sender {
+
 namespace {
 
 constexpr std::size_t pieceLength = 512;
@@ -38,3 +43,5 @@ bool plainSend(const char* name, TextSink& sink, ProgressMeter& meter)
     closeTextReader(reader);
     return sent;
 }
+
+}  // namespace zek::sender

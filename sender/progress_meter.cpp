@@ -4,6 +4,10 @@
 
 #include "link/file_status.h"
 
+using namespace zek::link;
+
+namespace zek::sender {
+
 namespace {
 
 constexpr int32_t stepsPerMark = 10;     // a value is printed every ten percent or kilobytes
@@ -97,3 +101,5 @@ void ProgressMeter::resumeFile(const FileState& kept)
     percentSent_ = kept.percent;
     marks_ = kept.marks;
 }
+
+}  // namespace zek::sender

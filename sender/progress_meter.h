@@ -7,9 +7,11 @@
 
 #include "link/link.h"
 
+namespace zek::sender {
+
 class ProgressMeter {
 public:
-    ProgressMeter(Link& link, bool monitor) : link_(link), monitor_(monitor) {}
+    ProgressMeter(link::Link& link, bool monitor) : link_(link), monitor_(monitor) {}
 
     // Makes the file's size the total and restarts the per-file counters; an
     // empty file gets a nominal total and restarts nothing. Returns the size.
@@ -39,7 +41,7 @@ public:
 private:
     void showStep() const;
 
-    Link& link_;
+    link::Link& link_;
     bool monitor_;
     int32_t total_ = 0;
     int32_t fileBytes_ = 0;
@@ -47,3 +49,5 @@ private:
     int32_t percentSent_ = 0;   // or kilobytes, while receiving
     int32_t marks_ = 0;
 };
+
+}  // namespace zek::sender

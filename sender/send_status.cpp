@@ -4,6 +4,10 @@
 
 #include "log/log.h"
 
+using namespace zek::log;
+
+namespace zek::sender {
+
 void printStatus(const char* word, const char* name)
 {
     echoLog("%s%s %s\n", word, name, timeStamp());
@@ -21,3 +25,5 @@ void printClosing(const char* word, const char* name)
     std::fprintf(stderr, "\r%s%s %s\n", word, name, time);
     logOnly("%s%s %s\n", word, name, time);
 }
+
+}  // namespace zek::sender

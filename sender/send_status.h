@@ -1,6 +1,8 @@
 // The lines that report each program file the sender opens and closes.
 #pragma once
 
+namespace zek::sender {
+
 // Status words: each is followed directly by the file name.
 constexpr const char* noFileWord = " NOFILE ";
 constexpr const char* notAsciiWord = " ASC_ERR ";
@@ -18,3 +20,5 @@ void printStatus(const char* word, const char* name);
 void printRefusal(const char* word, const char* name);
 // As printStatus, but the console copy starts over the progress marks.
 void printClosing(const char* word, const char* name);
+
+}  // namespace zek::sender

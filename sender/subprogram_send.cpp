@@ -11,6 +11,11 @@
 #include "sender/line_filters.h"
 #include "sender/send_status.h"
 
+using namespace zek::link;
+using namespace zek::log;
+
+namespace zek::sender {
+
 namespace {
 
 constexpr std::size_t checkedLeadLength = 16;
@@ -263,3 +268,5 @@ bool ProgramSender::send(const char* name)
 {
     return sendFile(name, true, CallKind::Inline, 1, nullptr);
 }
+
+}  // namespace zek::sender

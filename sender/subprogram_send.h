@@ -8,6 +8,8 @@
 #include "sender/progress_meter.h"
 #include "sender/text_sink.h"
 
+namespace zek::sender {
+
 // A program line is read in pieces of at most lineReadSize - 1 characters. Its
 // buffer has room for every rule of a call to lengthen it by TO and a blank.
 constexpr std::size_t lineReadSize = 1024;
@@ -59,3 +61,5 @@ private:
     char topProgramName_[maxProgramNameLength + 1] = {};
     int nestingDepth_ = 0;   // sub-program levels below the top-level program
 };
+
+}  // namespace zek::sender

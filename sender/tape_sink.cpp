@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zek::sender {
+
 namespace {
 
 // In the block sender's buffer a line feed may take two more places, for the
@@ -54,3 +56,5 @@ bool TapeSink::piece(const char* text, std::size_t length)
 {
     return send(text, length);
 }
+
+}  // namespace zek::sender

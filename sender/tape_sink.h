@@ -4,6 +4,8 @@
 #include "sender/block_sender.h"
 #include "sender/text_sink.h"
 
+namespace zek::sender {
+
 class TapeSink : public TextSink {
 public:
     explicit TapeSink(BlockSender& blocks) : blocks_(blocks) {}
@@ -20,3 +22,5 @@ private:
 
     BlockSender& blocks_;
 };
+
+}  // namespace zek::sender

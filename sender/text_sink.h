@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace zek::sender {
+
 class TextSink {
 public:
     virtual ~TextSink() = default;
@@ -31,3 +33,5 @@ public:
     // it. false when a write failed.
     virtual bool flush() = 0;
 };
+
+}  // namespace zek::sender

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace zek::tape {
+
 namespace {
 
 constexpr unsigned char eiaSpace = 0x10;
@@ -125,3 +127,5 @@ unsigned char decodeLineByte(TapeCode code, unsigned char b)
     }
     return b;
 }
+
+}  // namespace zek::tape

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zek::tape {
+
 // The code of a tape on the line.
 enum class TapeCode : int16_t {
     IsoDefault = 0,   // ISO; on a Protocol B receive the code is taken from the start code
@@ -30,3 +32,5 @@ unsigned char eiaDecode(unsigned char b);
 
 // A byte received in the tape code, as ASCII (ASCII tapes as they came).
 unsigned char decodeLineByte(TapeCode code, unsigned char b);
+
+}  // namespace zek::tape

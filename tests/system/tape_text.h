@@ -14,7 +14,7 @@ inline std::string isoTape(const std::string& text)
 {
     std::string tape;
     for (unsigned char c : text)
-        tape += char(isoEncode(c));
+        tape += char(zek::tape::isoEncode(c));
     return tape;
 }
 
@@ -22,7 +22,7 @@ inline std::string eiaTape(const std::string& text)
 {
     std::string tape;
     for (unsigned char c : text)
-        tape += char(eiaEncode(c));
+        tape += char(zek::tape::eiaEncode(c));
     return tape;
 }
 

@@ -10,6 +10,8 @@
 
 #include "app/command_line.h"
 
+using namespace zek::app;
+
 namespace {
 
 using Outcome = CommandLineOutcome;

@@ -10,6 +10,8 @@
 #include "common/temp_dir.h"
 #include "sender/macro_table.h"
 
+using namespace zek::sender;
+
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 

@@ -8,6 +8,8 @@
 #include "protocol_a/file_name_check.h"
 #include "protocol_a/records.h"
 
+using namespace zek::protocol_a;
+
 namespace {
 
 std::string built(int code, const char* text = "", const RecordFormat& format = {})

@@ -4,6 +4,8 @@
 
 #include "log/shift_jis_text.h"
 
+using namespace zek::log;
+
 namespace {
 
 TEST(ShiftJisText, TextsKeepTheirCharactersInUtf8)

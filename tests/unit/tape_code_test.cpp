@@ -7,6 +7,8 @@
 
 #include "tape/tape_code.h"
 
+using namespace zek::tape;
+
 namespace {
 
 int oneBits(unsigned value) { return int(std::bitset<8>(value).count()); }
