@@ -20,19 +20,19 @@ namespace {
 
 // How far an option letter reaches into the rest of its argument.
 enum class ValueKind {
-    None,           // the next letter follows at once
-    Number,         // decimal digits, then the next letter
-    Text,           // the rest of the argument
-    Channel,        // the rest when it names a file, host or device, else a number
-    EnglishUsage,   // -h: the scan ends here
+    None,          // the next letter follows at once
+    Number,        // decimal digits, then the next letter
+    Text,          // the rest of the argument
+    Channel,       // the rest when it names a file, host or device, else a number
+    EnglishUsage,  // -h: the scan ends here
 };
 
 struct Option {
     char letter;
     ValueKind value;
     void (*apply)(RunSettings& settings, const char* value);
-    int maxLength = 0;                 // longest text value the settings can hold
-    const char* valueName = nullptr;   // that value in the refusal message
+    int maxLength = 0;                // longest text value the settings can hold
+    const char* valueName = nullptr;  // that value in the refusal message
 };
 
 enum class OptionScope { Every, LogOnly };
@@ -82,7 +82,8 @@ static void applyChannel(RunSettings& settings, const char* value)
 {
     char* name = settings.channelName;
     if (!channelIsText(value)) {
-        std::snprintf(name, sizeof settings.channelName, "%lu", static_cast<unsigned long>(numberValue(value)));
+        std::snprintf(name, sizeof settings.channelName, "%lu",
+                      static_cast<unsigned long>(numberValue(value)));
         return;
     }
     std::snprintf(name, sizeof settings.channelName, "%s", value);
@@ -123,7 +124,8 @@ static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const cha
 // option; every other letter is looked up in lower case.
 static const Option options[] = {
     {'a', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Ascii; }},
-    {'b', ValueKind::Number, [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
+    {'b', ValueKind::Number,
+     [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
     {'c', ValueKind::Channel, applyChannel, maxChannelName, "CHANNEL NAME"},
     {'d', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::Dc3); }},
     {'D', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::NcDc3); }},
@@ -134,7 +136,8 @@ static const Option options[] = {
     {'G', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 4000); }},
     {'h', ValueKind::EnglishUsage, nullptr},
     {'i', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Iso; }},
-    {'k', ValueKind::Number, [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
+    {'k', ValueKind::Number,
+     [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
     {'l', ValueKind::None, [](RunSettings& s, const char*) { s.logAppend = false; }},
     {'m', ValueKind::None, [](RunSettings& s, const char*) { s.lLabelMode = true; }},
     {'M', ValueKind::None, [](RunSettings& s, const char*) { s.skipLLines = true; }},
@@ -142,22 +145,26 @@ static const Option options[] = {
     {'o', ValueKind::None, [](RunSettings& s, const char*) { s.monitor = true; }},
     {'p', ValueKind::None, [](RunSettings& s, const char*) { s.noStopCode = true; }},
     {'q', ValueKind::None, [](RunSettings& s, const char*) { s.flowMode = FlowMode::NcNoWait; }},
-    {'r', ValueKind::None, [](RunSettings& s, const char*) {
+    {'r', ValueKind::None,
+     [](RunSettings& s, const char*) {
          s.receiveMode = TransferMode::Receive;
          s.startWait = false;
      }},
-    {'R', ValueKind::None, [](RunSettings& s, const char*) {
+    {'R', ValueKind::None,
+     [](RunSettings& s, const char*) {
          s.protocolA = true;
          s.receiveMode = TransferMode::Receive;
          s.startWait = false;
      }},
-    {'s', ValueKind::None, [](RunSettings& s, const char*) {
+    {'s', ValueKind::None,
+     [](RunSettings& s, const char*) {
          s.flowMode = FlowMode::Hardware;
          s.serverB = true;
          s.startWait = false;
          s.receiveMode = TransferMode::Serve;
      }},
-    {'S', ValueKind::None, [](RunSettings& s, const char*) {
+    {'S', ValueKind::None,
+     [](RunSettings& s, const char*) {
          s.flowMode = FlowMode::Hardware;
          s.serverA = true;
          s.receiveMode = TransferMode::Serve;
@@ -201,7 +208,8 @@ static const char* valueEnd(const Option& option, const char* value)
     return end;
 }
 
-static CommandLineOutcome applyOption(RunSettings& settings, const Option& option, const char* value)
+static CommandLineOutcome applyOption(RunSettings& settings, const Option& option,
+                                      const char* value)
 {
     if (takesRestOfArgument(option, value) && std::strlen(value) > size_t(option.maxLength)) {
         echoLog("%s TOO LONG (MAX %d)\n", option.valueName, option.maxLength);
@@ -211,7 +219,8 @@ static CommandLineOutcome applyOption(RunSettings& settings, const Option& optio
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters, OptionScope scope)
+static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters,
+                                            OptionScope scope)
 {
     const char* next = letters;
     while (*next) {
@@ -241,7 +250,8 @@ static CommandLineOutcome addFileName(RunSettings& settings, const char* name)
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv, OptionScope scope)
+static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv,
+                                        OptionScope scope)
 {
     if (argc < 2)
         return CommandLineOutcome::JapaneseUsage;

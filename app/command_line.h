@@ -7,10 +7,10 @@ namespace zek::app {
 
 // What reading the command line came to.
 enum class CommandLineOutcome {
-    Accepted,        // the settings filled; the run goes on
-    JapaneseUsage,   // no argument, or a letter that selects no option
-    EnglishUsage,    // -h
-    Refused,         // more than the settings can hold; the reason is written
+    Accepted,       // the settings filled; the run goes on
+    JapaneseUsage,  // no argument, or a letter that selects no option
+    EnglishUsage,   // -h
+    Refused,        // more than the settings can hold; the reason is written
 };
 
 // Applies the option -l alone. The log's mode must be known before the log

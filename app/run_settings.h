@@ -11,7 +11,7 @@
 
 namespace zek::app {
 
-constexpr int maxFileNames = 127;     // plus the null entry that ends the list
+constexpr int maxFileNames = 127;  // plus the null entry that ends the list
 constexpr int maxChannelName = 127;
 constexpr int maxExecCommand = 1023;
 

@@ -3,7 +3,7 @@
 
 namespace zek::app {
 
-[[noreturn]] void printUsage();          // Japanese
-[[noreturn]] void printUsageEnglish();   // option -h
+[[noreturn]] void printUsage();         // Japanese
+[[noreturn]] void printUsageEnglish();  // option -h
 
 }  // namespace zek::app

@@ -14,7 +14,7 @@ constexpr int watchIntervalUs = 1000;
 constexpr int readChunk = 1 << 16;
 constexpr int launcherReportFd = 3;
 constexpr int interruptGraceMs = 3000;
-constexpr int interruptedStatus = 128 + SIGINT;   // as the launcher reports it
+constexpr int interruptedStatus = 128 + SIGINT;  // as the launcher reports it
 constexpr const char* errFileName = "bench-stderr.txt";
 
 [[noreturn]] void execInChild(const std::vector<std::string>& argv, const std::string& dir,
@@ -23,8 +23,8 @@ constexpr const char* errFileName = "bench-stderr.txt";
     if (chdir(dir.c_str()) != 0)
         _exit(127);
     int in = open("/dev/null", O_RDONLY);
-    int out = open(outPath.empty() ? "/dev/null" : outPath.c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out =
+        open(outPath.empty() ? "/dev/null" : outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0)
         _exit(127);
     dup2(in, 0);
@@ -51,8 +51,8 @@ void readLauncherReport(ChildProcess& child, ChildUsage& usage)
 {
     char line[128] = {};
     ssize_t count = read(child.reportFd, line, sizeof line - 1);
-    if (count <= 0 || std::sscanf(line, "%d %lf %ld", &usage.exitStatus, &usage.cpuSeconds,
-                                  &usage.maxRssKb) != 3)
+    if (count <= 0 ||
+        std::sscanf(line, "%d %lf %ld", &usage.exitStatus, &usage.cpuSeconds, &usage.maxRssKb) != 3)
         usage.exitStatus = -1;
 }
 
@@ -67,8 +67,8 @@ bool waitWithin(pid_t pid, int timeoutMs, int* status)
 
 }  // namespace
 
-bool startChild(ChildProcess& child, const std::vector<std::string>& argv,
-                const std::string& dir, const std::string& outPath)
+bool startChild(ChildProcess& child, const std::vector<std::string>& argv, const std::string& dir,
+                const std::string& outPath)
 {
     // Emptied here, before the child runs, so that no watcher can find the
     // text of an earlier run in it.
@@ -136,7 +136,7 @@ ChildUsage finishChild(ChildProcess& child, int timeoutMs)
     usage.ended = waitWithin(child.pid, timeoutMs, &status);
     usage.endTime = Clock::now();
     if (!usage.ended) {
-        kill(child.pid, SIGINT);   // the launcher passes it on to the program
+        kill(child.pid, SIGINT);  // the launcher passes it on to the program
         if (!waitWithin(child.pid, interruptGraceMs, &status)) {
             kill(child.pid, SIGKILL);
             waitpid(child.pid, &status, 0);

@@ -9,11 +9,11 @@
 #include "child_process.h"
 
 struct ControllerRun {
-    bool completed = false;    // the dialogue reached its end
-    long dataRecords = 0;      // DAT records moved, either way
-    std::size_t dataBytes = 0; // their payload bytes
-    long badRecords = 0;       // records whose checksum did not match
-    Clock::time_point end;     // EOD received, or the SYN that answers our EOD
+    bool completed = false;     // the dialogue reached its end
+    long dataRecords = 0;       // DAT records moved, either way
+    std::size_t dataBytes = 0;  // their payload bytes
+    long badRecords = 0;        // records whose checksum did not match
+    Clock::time_point end;      // EOD received, or the SYN that answers our EOD
 };
 
 constexpr int controllerPieceSize = 1000;

@@ -20,7 +20,7 @@ void closeSocket(int fd);
 struct StreamReceived {
     std::size_t bytes = 0;
     Clock::time_point lastByte;
-    bool closed = false;       // false: timeoutMs passed first
+    bool closed = false;  // false: timeoutMs passed first
 };
 
 // Reads until the peer closes or timeoutMs passes; keep (may be null)

@@ -20,10 +20,10 @@ namespace {
 constexpr double bytesPerMegabyte = 1e6;
 
 struct BenchOptions {
-    double largeMb = 20;       // Protocol B tape
-    double smallMb = 1;        // the same rows again, to show memory stays flat
-    double recordsMb = 5;      // Protocol A program
-    std::string workDir;       // "" for a fresh directory under /tmp
+    double largeMb = 20;   // Protocol B tape
+    double smallMb = 1;    // the same rows again, to show memory stays flat
+    double recordsMb = 5;  // Protocol A program
+    std::string workDir;   // "" for a fresh directory under /tmp
     bool keep = false;
 };
 
@@ -89,9 +89,17 @@ std::vector<RowReport> namedRows()
     return {
         {"B punch-out to file (`-c\\out.nc`)", "cat of the same tape", {}, {}, false},
         {"B punch-out to TCP (`-c127.0.0.1:P`)", "socket copy of the same tape", {}, {}, false},
-        {"B punch-out to a pty, CTS flow (`-c/dev/pts/N`)", "zek's punch-out to file", {}, {}, false},
+        {"B punch-out to a pty, CTS flow (`-c/dev/pts/N`)",
+         "zek's punch-out to file",
+         {},
+         {},
+         false},
         {"B punch-out to a pty, DC1/DC3 flow (`-d`)", "zek's punch-out to file", {}, {}, false},
-        {"B punch-out to a pty with leader and trailer (`-t`)", "zek's punch-out to file", {}, {}, false},
+        {"B punch-out to a pty with leader and trailer (`-t`)",
+         "zek's punch-out to file",
+         {},
+         {},
+         false},
         {"B receive, server (`-s`)", "socket copy to a file", {}, {}, false},
         {"B receive, client (`-r -i`)", "socket copy to a file", {}, {}, false},
         {"A send (`-g`)", "lockstep records, raw calls", {}, {}, true},

@@ -10,7 +10,7 @@
 
 // Placeholders in an argument list, filled in once the port is known.
 constexpr const char* portArg = "PORT";
-constexpr const char* channelArg = "CHANNEL";   // becomes zek's -c127.0.0.1:PORT
+constexpr const char* channelArg = "CHANNEL";  // becomes zek's -c127.0.0.1:PORT
 
 constexpr int startTimeoutMs = 10000;
 constexpr int transferTimeoutMs = 120000;

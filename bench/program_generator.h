@@ -6,8 +6,8 @@
 #include <string>
 
 struct GeneratedProgram {
-    std::string mainPath;      // MAIN.NC in the directory given
-    long mainBytes = 0;        // size of MAIN.NC
+    std::string mainPath;  // MAIN.NC in the directory given
+    long mainBytes = 0;    // size of MAIN.NC
     long mainLines = 0;
     long callLines = 0;
 };

@@ -16,7 +16,7 @@ using namespace zek::tape;
 
 namespace {
 
-constexpr int feedLength = 400;   // -t: blank tape before and after the program
+constexpr int feedLength = 400;  // -t: blank tape before and after the program
 constexpr std::size_t readChunk = 65536;
 
 // The controller's end of the cable is the master; the slave stays open here
@@ -46,7 +46,8 @@ struct PtyLine {
 
 int millisecondsUntil(Clock::time_point deadline)
 {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? int(left) : 0;
 }
 
@@ -81,8 +82,8 @@ std::string feedTape(char frame, bool leading)
 
 // zek punches MAIN.NC to the pseudo-terminal; with DC1/DC3 flow it starts on
 // the controller's DC1, and the time runs from there.
-Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& options, bool startsOnDc1,
-                        const std::string& expected)
+Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& options,
+                        bool startsOnDc1, const std::string& expected)
 {
     Measure measure;
     PtyLine line;
@@ -98,8 +99,8 @@ Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& opt
         started = started && write(line.master, &dc1, 1) == 1;
     }
     std::string received;
-    Clock::time_point lastByte = started ? readFromLine(line.master, expected.size(), transferTimeoutMs, &received)
-                                         : start;
+    Clock::time_point lastByte =
+        started ? readFromLine(line.master, expected.size(), transferTimeoutMs, &received) : start;
     takeUsage(measure, finishChild(zek, endTimeoutMs));
     measure.seconds = secondsBetween(startsOnDc1 ? start : zek.startTime, lastByte);
     measure.bytes = received.size();

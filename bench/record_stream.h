@@ -6,7 +6,7 @@
 
 struct RecordStream {
     int fd = -1;
-    std::string pending;       // received bytes not yet taken as a record
+    std::string pending;  // received bytes not yet taken as a record
 };
 
 struct BenchRecord {

@@ -72,8 +72,7 @@ int recordsSend(int fd, const char* file)
         return 1;
     std::vector<char> piece(controllerPieceSize);
     std::size_t count;
-    while (answer.letters == "GTD" &&
-           (count = std::fread(piece.data(), 1, piece.size(), in)) > 0) {
+    while (answer.letters == "GTD" && (count = std::fread(piece.data(), 1, piece.size(), in)) > 0) {
         if (!exchange(stream, "DAT", std::string(piece.data(), count), answer))
             return 1;
     }

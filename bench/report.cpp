@@ -65,8 +65,8 @@ void printMachine()
     std::printf("Machine: %u cores (nproc), %s, memory %s, kernel %s %s, compiler %s %s\n\n",
                 std::thread::hardware_concurrency(),
                 firstLineWith("/proc/cpuinfo", "model name").c_str(),
-                firstLineWith("/proc/meminfo", "MemTotal").c_str(), system.sysname,
-                system.release, compilerName(), __VERSION__);
+                firstLineWith("/proc/meminfo", "MemTotal").c_str(), system.sysname, system.release,
+                compilerName(), __VERSION__);
 }
 
 void printSpeedTable(const std::vector<RowReport>& rows)

@@ -10,9 +10,9 @@
 struct RowReport {
     std::string name;
     std::string reference;
-    RowPair small;             // the 1 MB run: memory must not grow from here
-    RowPair large;             // the full-size run: every speed is from this one
-    bool records = false;      // Protocol A: show records per second
+    RowPair small;         // the 1 MB run: memory must not grow from here
+    RowPair large;         // the full-size run: every speed is from this one
+    bool records = false;  // Protocol A: show records per second
 };
 
 void printMachine();

@@ -7,22 +7,22 @@
 
 struct Measure {
     bool ok = false;
-    std::string failure;       // why ok is false
-    double seconds = 0;        // transfer time, fixed end pauses excluded
-    std::size_t bytes = 0;     // bytes moved on the line
+    std::string failure;    // why ok is false
+    double seconds = 0;     // transfer time, fixed end pauses excluded
+    std::size_t bytes = 0;  // bytes moved on the line
     double cpuSeconds = 0;
     long maxRssKb = 0;
-    long records = 0;          // Protocol A DAT records
+    long records = 0;  // Protocol A DAT records
 };
 
-double megabytesOf(const Measure& measure);   // bytes in 10^6
+double megabytesOf(const Measure& measure);  // bytes in 10^6
 
 // One data set: a generated program in its own directory, and the tape that
 // zek punched from it (the converted bytes every other row reuses).
 struct DataSet {
     std::string dir;
-    std::string tape;          // the ISO tape, once the file row has made it
-    Measure filePunchOut;      // that file row's zek side: the pace the link rows are held to
+    std::string tape;      // the ISO tape, once the file row has made it
+    Measure filePunchOut;  // that file row's zek side: the pace the link rows are held to
 };
 
 struct RowPair {
@@ -33,7 +33,7 @@ struct RowPair {
 // The bench program itself, started again for the reference peers.
 void setBenchExecutable(const std::string& path);
 
-RowPair measureSendToFile(DataSet& data);       // also fills data.tape
+RowPair measureSendToFile(DataSet& data);  // also fills data.tape
 RowPair measureSendToTcp(const DataSet& data);
 // Over a pseudo-terminal that reads at once: CTS flow, DC1/DC3 flow (-d)
 // and -t; the reference is zek's own punch-out of the program to a file.

@@ -61,12 +61,12 @@ Measure zekReceiveTape(const DataSet& data, bool asServer)
     int listener = asServer ? -1 : listenLoopback(&port);
     if (asServer)
         port = freeLoopbackPort();
-    std::vector<std::string> args = asServer
-        ? std::vector<std::string>{ZEK_BINARY, "-s", channelArg, "RECV.NC"}
-        : std::vector<std::string>{ZEK_BINARY, "-r", "-i", channelArg, "RECV.NC"};
+    std::vector<std::string> args =
+        asServer ? std::vector<std::string>{ZEK_BINARY, "-s", channelArg, "RECV.NC"}
+                 : std::vector<std::string>{ZEK_BINARY, "-r", "-i", channelArg, "RECV.NC"};
     ChildProcess zek;
     bool started = startChild(zek, withPort(args, port), data.dir);
-    int fd = !started ? -1
+    int fd = !started   ? -1
              : asServer ? connectLoopback(port, startTimeoutMs)
                         : acceptWithin(listener, startTimeoutMs);
     Clock::time_point start = Clock::now(), ended = start;
@@ -77,7 +77,8 @@ Measure zekReceiveTape(const DataSet& data, bool asServer)
     bool finished = sent && waitForErrText(zek, "RECV(B) END", transferTimeoutMs, &ended);
     closeSocket(fd);
     closeSocket(listener);
-    takeUsage(measure, asServer ? interruptChild(zek, endTimeoutMs) : finishChild(zek, endTimeoutMs));
+    takeUsage(measure,
+              asServer ? interruptChild(zek, endTimeoutMs) : finishChild(zek, endTimeoutMs));
     measure.seconds = secondsBetween(start, ended);
     measure.bytes = data.tape.size();
     settle(measure, finished && readWholeFile(data.dir + "/RECV.NC") == storedFromTape(data.tape),
@@ -91,8 +92,9 @@ Measure referenceReceiveTape(const DataSet& data)
     int port = 0;
     int listener = listenLoopback(&port);
     ChildProcess reader;
-    bool started = listener >= 0 &&
-                   startChild(reader, withPort(referencePeer("socket-read", "ref-recv.nc"), port), data.dir);
+    bool started =
+        listener >= 0 &&
+        startChild(reader, withPort(referencePeer("socket-read", "ref-recv.nc"), port), data.dir);
     int fd = started ? acceptWithin(listener, startTimeoutMs) : -1;
     Clock::time_point start = Clock::now();
     bool sent = fd >= 0 && sendAll(fd, data.tape.data(), data.tape.size());
@@ -100,7 +102,8 @@ Measure referenceReceiveTape(const DataSet& data)
     closeSocket(listener);
     Measure measure = timeToExit(reader, start);
     measure.bytes = data.tape.size();
-    settle(measure, sent && readWholeFile(data.dir + "/ref-recv.nc") == data.tape, "stored file differs");
+    settle(measure, sent && readWholeFile(data.dir + "/ref-recv.nc") == data.tape,
+           "stored file differs");
     return measure;
 }
 

@@ -13,7 +13,10 @@ using namespace zek::tape;
 
 namespace {
 
-TapeCode startCode(uint8_t byte) { return startCodeOf(byte); }
+TapeCode startCode(uint8_t byte)
+{
+    return startCodeOf(byte);
+}
 
 void checkStartCode(uint8_t byte)
 {
@@ -55,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
     for (; next < size; ++next) {
         checkStartCode(data[next]);
-        if (data[next] == 0xFF)   // reads as no byte: never stored
+        if (data[next] == 0xFF)  // reads as no byte: never stored
             continue;
         checkStoredByte(codeMode, data[next]);
         if (!noStopCode && decodeLineByte(codeMode, data[next]) == asciiPercent)

@@ -4,8 +4,10 @@
 
 namespace zek::link {
 
-void sleepMs(int milliseconds) {
-    if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+void sleepMs(int milliseconds)
+{
+    if (milliseconds > 0)
+        Sleep(static_cast<DWORD>(milliseconds));
 }
 
 }  // namespace zek::link

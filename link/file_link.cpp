@@ -9,7 +9,8 @@ using namespace zek::log;
 namespace zek::link {
 
 FileLink::FileLink(const LinkConfig& config)
-    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+    : Link(config),
+      gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
 {
 }
 
@@ -17,7 +18,7 @@ FileLink::FileLink(const LinkConfig& config)
 // goes on, and every transfer that writes to it fails.
 bool FileLink::open(bool)
 {
-    const char* fileName = config_.channelName.c_str() + 1;   // after the backslash of "-c\name"
+    const char* fileName = config_.channelName.c_str() + 1;  // after the backslash of "-c\name"
     if (std::strlen(fileName) > std::size_t(maxLinkNameLength)) {
         echoLog("Write file name too long (max %d) : %s\n", maxLinkNameLength, fileName);
         return true;

@@ -12,7 +12,7 @@ namespace zek::link {
 namespace {
 
 constexpr int readChunkSize = 256;
-constexpr int heldWaitMs = -1;   // as long as the platform waits in one read
+constexpr int heldWaitMs = -1;  // as long as the platform waits in one read
 
 long nowMs()
 {

@@ -17,9 +17,9 @@ namespace zek::link {
 
 class FlowGate {
 public:
-    void start(const SerialConfig& config);   // a freshly configured port
-    void hold();     // nothing goes out until the peer's DC1
-    void resume();   // go on as if DC1 had come
+    void start(const SerialConfig& config);  // a freshly configured port
+    void hold();                             // nothing goes out until the peer's DC1
+    void resume();                           // go on as if DC1 had come
 
     // One byte 0..255, or noByte when none came within timeoutMs.
     int readByte(int timeoutMs);
@@ -29,7 +29,7 @@ public:
     bool openTransmitter();
 
     void purgeInput();
-    void stopDriverFlow() { driverFlowOn_ = false; }   // the port's settings are put back
+    void stopDriverFlow() { driverFlowOn_ = false; }  // the port's settings are put back
 
 private:
     int readFromDevice(int timeoutMs);

@@ -41,7 +41,7 @@ bool GatheredOutput::flush()
     out.swap(held_);
     bool written = writeOut(out.data(), static_cast<int>(out.size()));
     out.clear();
-    held_.swap(out);   // keeps the reserved room
+    held_.swap(out);  // keeps the reserved room
     return written;
 }
 

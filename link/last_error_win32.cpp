@@ -1,7 +1,7 @@
 #include "link/last_error_win32.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cerrno>
 
@@ -60,9 +60,11 @@ constexpr ErrorPair errorPairs[] = {
     {WSANO_DATA, ENOENT},
 };
 
-int errnoFor(DWORD windowsError) {
+int errnoFor(DWORD windowsError)
+{
     for (const ErrorPair& pair : errorPairs) {
-        if (pair.windowsError == windowsError) return pair.errnoValue;
+        if (pair.windowsError == windowsError)
+            return pair.errnoValue;
     }
     return EIO;
 }
@@ -70,7 +72,8 @@ int errnoFor(DWORD windowsError) {
 DWORD recordedError = 0;
 int recordedErrno = 0;
 
-bool failedWith(DWORD windowsError) {
+bool failedWith(DWORD windowsError)
+{
     recordedError = windowsError;
     recordedErrno = errnoFor(windowsError);
     errno = recordedErrno;
@@ -79,15 +82,18 @@ bool failedWith(DWORD windowsError) {
 
 }  // namespace
 
-bool failedWithLastError() {
+bool failedWithLastError()
+{
     return failedWith(GetLastError());
 }
 
-bool failedWithSocketError() {
+bool failedWithSocketError()
+{
     return failedWith(static_cast<DWORD>(WSAGetLastError()));
 }
 
-bool lastFailureFromWindows(unsigned long* windowsError) {
+bool lastFailureFromWindows(unsigned long* windowsError)
+{
     if (recordedError == 0 || errno != recordedErrno)
         return false;
     *windowsError = recordedError;

@@ -19,16 +19,16 @@ constexpr int maxLinkNameLength = 63;
 
 // The flow control of a serial port.
 enum class FlowMode {
-    Hardware = 0,   // no software flow; CTS holds a sending port
-    Dc3 = 1,        // DC1/DC3 with DC3 = 0x13
-    NcDc3 = 2,      // DC1/DC3 with the NC DC3 0x93
-    NcNoWait = 3,   // as NcDc3, but the output does not wait for a first DC1
+    Hardware = 0,  // no software flow; CTS holds a sending port
+    Dc3 = 1,       // DC1/DC3 with DC3 = 0x13
+    NcDc3 = 2,     // DC1/DC3 with the NC DC3 0x93
+    NcNoWait = 3,  // as NcDc3, but the output does not wait for a first DC1
 };
 
 struct LinkConfig {
     // An output file "\name", a TCP "host:port", a device path, or a port number.
     std::string channelName = "1";
-    long baudRate = 4800;   // a speed, or its index 1..9 (settled when the link opens)
+    long baudRate = 4800;  // a speed, or its index 1..9 (settled when the link opens)
     FlowMode flow = FlowMode::Hardware;
     bool sending = true;    // a sending port follows the controller's flow and break codes
     bool server = false;    // TCP listens; a lost serial device is waited for
@@ -54,8 +54,8 @@ public:
     // Puts the gathered blocks on the line. false when a write failed.
     virtual bool flush() = 0;
 
-    virtual int queueCount() { return 0; }   // bytes still waiting in the transmit queue
-    void drain();                            // returns when the transmit queue is empty
+    virtual int queueCount() { return 0; }  // bytes still waiting in the transmit queue
+    void drain();                           // returns when the transmit queue is empty
 
     // true while the line is usable; false after a reported stop condition
     // (no modem line, a break code while punching out, a lost link).
@@ -65,8 +65,8 @@ public:
     // a serial device that hung up or was removed. Says so once per opening.
     bool reportLost();
 
-    virtual void purgeInput() {}     // serial port: discard every byte not yet read
-    virtual void resumeOutput() {}   // serial port: go on as if DC1 had been received
+    virtual void purgeInput() {}    // serial port: discard every byte not yet read
+    virtual void resumeOutput() {}  // serial port: go on as if DC1 had been received
 
     // Opens anew with these settings. false, said on the console, when no
     // link could be opened and the run cannot go on.
@@ -84,8 +84,8 @@ public:
 protected:
     explicit Link(const LinkConfig& config) : config_(config) {}
 
-    virtual bool open(bool afterLoss) = 0;   // false when the run cannot go on
-    virtual void release() = 0;              // closes without restoring anything
+    virtual bool open(bool afterLoss) = 0;  // false when the run cannot go on
+    virtual void release() = 0;             // closes without restoring anything
     virtual bool controllerGone() { return false; }
     virtual bool portUsable() { return true; }
     virtual const char* lossReport() const { return "\n LINE LOST !!\n"; }

@@ -16,7 +16,7 @@ namespace zek::link {
 namespace {
 
 constexpr int deviceRetryMs = 1000;
-constexpr int settleBeforeCloseMs = 1000;   // lets the controller take the last bytes
+constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
 // The break watch only looks at what has come: a controller in the middle of
 // a punch-out sends nothing, and the next block must not wait for it.
 constexpr int breakWatchMs = 0;
@@ -101,8 +101,9 @@ bool SerialLink::open(bool afterLoss)
     openedBefore_ = true;
     if (!serialReadSettings())
         reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
-    std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate, config_.charWaitMs);
-    std::fflush(stdout);   // a server run ends by Ctrl-C, which would lose a buffered line
+    std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate,
+                config_.charWaitMs);
+    std::fflush(stdout);  // a server run ends by Ctrl-C, which would lose a buffered line
     SerialConfig serial = serialConfig();
     serialConfigure(serial);
     gate_.start(serial);

@@ -38,7 +38,7 @@ private:
     std::string portName_;
     FlowGate gate_;
     bool isOpen_ = false;
-    bool openedBefore_ = false;   // a server waits for a device it has had open
+    bool openedBefore_ = false;  // a server waits for a device it has had open
 };
 
 }  // namespace zek::link

@@ -27,13 +27,13 @@ struct SpeedCode {
 };
 
 static const SpeedCode speedCodes[] = {
-    {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+    {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},
     {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
 static int portFd = -1;
-static termios portSettings{};   // as read at open, then as configured
-static bool hungUp = false;      // the controller's side has gone
+static termios portSettings{};  // as read at open, then as configured
+static bool hungUp = false;     // the controller's side has gone
 
 // "COMn" is the n-th numbered port, /dev/ttyS(n-1); any other name is a path.
 // nullptr (errno ENOENT) for a "COM" name without a valid number.
@@ -45,7 +45,8 @@ static const char* devicePath(const char* portName, char* numbered, std::size_t 
     char* end = nullptr;
     errno = 0;
     long number = std::strtol(digits, &end, 10);
-    if (*digits < '0' || *digits > '9' || *end != '\0' || errno != 0 || number < 1 || number > INT_MAX) {
+    if (*digits < '0' || *digits > '9' || *end != '\0' || errno != 0 || number < 1 ||
+        number > INT_MAX) {
         errno = ENOENT;
         return nullptr;
     }
@@ -122,7 +123,7 @@ void serialConfigure(const SerialConfig& config)
     setSpeed(settings, config.speed);
     portSettings = settings;
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(portFd, TIOCMBIS, &lines);   // devices without modem lines have none to raise
+    ioctl(portFd, TIOCMBIS, &lines);  // devices without modem lines have none to raise
     if (tcsetattr(portFd, TCSANOW, &settings) != 0)
         reportFailure("SetCommState");
 }
@@ -136,7 +137,7 @@ bool serialModemStatus(unsigned* lines)
     }
     if (errno != ENOTTY && errno != EINVAL)
         return false;
-    *lines = modemLines;   // a pseudo-terminal has no modem lines: count them as on
+    *lines = modemLines;  // a pseudo-terminal has no modem lines: count them as on
     return true;
 }
 
@@ -180,7 +181,7 @@ int serialRead(unsigned char* buffer, int size, int timeoutMs)
     if (count < 0 && (errno == EINTR || errno == EAGAIN))
         return 0;
     if (count <= 0) {
-        hungUp = true;   // 0 is the hang-up; EIO, ENXIO and the like a device gone
+        hungUp = true;  // 0 is the hang-up; EIO, ENXIO and the like a device gone
         return -1;
     }
     return int(count);
@@ -199,14 +200,14 @@ int serialWriteSome(const unsigned char* bytes, int length)
         return int(count);
     if (errno == EINTR)
         return 0;
-    hungUp = true;   // a terminal refuses writes only once it has gone
+    hungUp = true;  // a terminal refuses writes only once it has gone
     return -1;
 }
 
 int serialOutputQueue()
 {
     if (hungUp)
-        return 0;   // what is still queued will never leave
+        return 0;  // what is still queued will never leave
     int count = 0;
     return ioctl(portFd, TIOCOUTQ, &count) == 0 ? count : 0;
 }
@@ -214,9 +215,9 @@ int serialOutputQueue()
 bool serialWriteBack()
 {
     if (hungUp)
-        return true;   // no device left to restore
+        return true;  // no device left to restore
     int rts = TIOCM_RTS;
-    ioctl(portFd, TIOCMBIC, &rts);   // devices without modem lines have no RTS to drop
+    ioctl(portFd, TIOCMBIC, &rts);  // devices without modem lines have no RTS to drop
     return tcsetattr(portFd, TCSANOW, &portSettings) == 0;
 }
 
@@ -224,7 +225,7 @@ void serialClose()
 {
     if (portFd < 0)
         return;
-    ioctl(portFd, TIOCNXCL);   // the device may outlive this open: leave it openable
+    ioctl(portFd, TIOCNXCL);  // the device may outlive this open: leave it openable
     close(portFd);
     portFd = -1;
     hungUp = false;

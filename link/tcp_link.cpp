@@ -18,10 +18,10 @@ namespace {
 
 constexpr int connectRetryMs = 1000;
 constexpr int receiveTimeoutMs = 1000;
-constexpr int settleBeforeCloseMs = 1000;   // lets the controller take the last bytes
+constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
 constexpr int listenBacklog = 5;
-constexpr int hostNameSize = 65;      // 64 characters and the end
-constexpr int peerAddressSize = 16;   // "255.255.255.255" and the end
+constexpr int hostNameSize = 65;     // 64 characters and the end
+constexpr int peerAddressSize = 16;  // "255.255.255.255" and the end
 constexpr unsigned char loopbackNet = 127;
 constexpr long highestPort = 65535;
 
@@ -68,7 +68,8 @@ bool serverStep(bool done, const char* call, const char* message)
 }  // namespace
 
 TcpLink::TcpLink(const LinkConfig& config)
-    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+    : Link(config),
+      gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
 {
 }
 
@@ -113,10 +114,11 @@ bool TcpLink::openServer(const char* port)
         return false;
     char peerAddress[peerAddressSize] = "";
     int peerPort = 0;
-    bool accepted = serverStep(tcpBind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
-                    serverStep(tcpListen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
-                    serverStep(tcpAccept(peerAddress, peerAddressSize, &peerPort), "zek : accept",
-                               "ACCEPT(S) ERR.\n");
+    bool accepted =
+        serverStep(tcpBind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
+        serverStep(tcpListen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
+        serverStep(tcpAccept(peerAddress, peerAddressSize, &peerPort), "zek : accept",
+                   "ACCEPT(S) ERR.\n");
     if (!accepted)
         return false;
     echoLog("CONNECTION FROM %s port=%d %s\n", peerAddress, peerPort, timeStamp());

@@ -11,8 +11,8 @@ namespace zek::link {
 bool resolveIPv4(const char* host, uint32_t* address);
 bool localHostName(char* name, int size);
 
-bool tcpConnect(uint32_t address, int port);   // a fresh socket per attempt
-bool tcpBind(uint32_t address, int port);      // address 0: every interface
+bool tcpConnect(uint32_t address, int port);  // a fresh socket per attempt
+bool tcpBind(uint32_t address, int port);     // address 0: every interface
 bool tcpListen(int backlog);
 // Waits for one connection and closes the listener. peerAddress gets the
 // dotted form.
@@ -22,7 +22,7 @@ bool tcpSetReceiveTimeout(int milliseconds);
 // the peer closed the connection, which tcpPeerClosed then tells).
 int tcpReceive(unsigned char* buffer, int size);
 bool tcpPeerClosed();
-int tcpSend(const unsigned char* bytes, int length);   // bytes sent, -1 on error
+int tcpSend(const unsigned char* bytes, int length);  // bytes sent, -1 on error
 void tcpClose();
 
 }  // namespace zek::link

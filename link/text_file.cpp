@@ -4,7 +4,7 @@ namespace zek::link {
 
 namespace {
 
-constexpr int endOfText = 0x1A;   // the old end-of-file mark; nothing after it counts
+constexpr int endOfText = 0x1A;  // the old end-of-file mark; nothing after it counts
 
 // The character after a CR, put back unless it completes a CR LF pair.
 bool followedByLineFeed(std::FILE* file)

@@ -10,13 +10,13 @@ namespace zek::link {
 
 struct TextReader {
     std::FILE* file = nullptr;
-    bool ended = false;   // a 0x1A was met
+    bool ended = false;  // a 0x1A was met
 };
 
 bool openTextReader(TextReader& reader, const char* path);
 void closeTextReader(TextReader& reader);
 void rewindTextReader(TextReader& reader);
-int readTextChar(TextReader& reader);                             // EOF at the end
+int readTextChar(TextReader& reader);  // EOF at the end
 std::size_t readTextBlock(TextReader& reader, char* buffer, std::size_t count);
 // As fgets: at most size-1 characters, up to and including a line feed.
 bool readTextLine(TextReader& reader, char* buffer, std::size_t size);

@@ -25,7 +25,7 @@ struct ReceiveRun {
     RecordLine& records;
     ProgressMeter& meter;
     int badRecords = 0;
-    bool failed = false;   // a file did not come whole
+    bool failed = false;  // a file did not come whole
 };
 
 // The names to receive into: those of the command line, else the default.
@@ -144,7 +144,8 @@ bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
 
 }  // namespace
 
-TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
+TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter,
+                                 const ProtocolASettings& settings)
 {
     meter.reset();
     const char* const* names = listReceiveNames(settings.fileNames);

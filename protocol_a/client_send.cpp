@@ -24,8 +24,8 @@ struct SendRun {
     ProgressMeter& meter;
     const ProtocolASettings& settings;
     int badRecords = 0;
-    bool failed = false;           // a file was not sent whole
-    char piece[recordSize] = {};   // the last piece read, for a repeat
+    bool failed = false;          // a file was not sent whole
+    char piece[recordSize] = {};  // the last piece read, for a repeat
 };
 
 void printBanner()
@@ -145,7 +145,8 @@ bool sendFile(const char* name, SendRun& run)
 
 }  // namespace
 
-TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
+TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter,
+                              const ProtocolASettings& settings)
 {
     meter.reset();
     if (!settings.fileNames[0]) {

@@ -38,10 +38,16 @@ bool DataBlock::append(const char* text)
 
 // Anything not listed stops with the last entry's answer.
 const DataBlockSink::StopAnswer DataBlockSink::blockStops[4] = {
-    {ALM, "ALM", AAL}, {RST, "RST", ARS}, {SYN, "SYN", SYN}, {UNKNOWN, "UNKNOWN", SYN},
+    {ALM, "ALM", AAL},
+    {RST, "RST", ARS},
+    {SYN, "SYN", SYN},
+    {UNKNOWN, "UNKNOWN", SYN},
 };
 const DataBlockSink::StopAnswer DataBlockSink::setExchangeStops[4] = {
-    {ALM, "ALM(S)", AAL}, {RST, "RST(S)", ARS}, {SYN, "SYN(S)", SYN}, {UNKNOWN, "NON(S)", RST},
+    {ALM, "ALM(S)", AAL},
+    {RST, "RST(S)", ARS},
+    {SYN, "SYN(S)", SYN},
+    {UNKNOWN, "NON(S)", RST},
 };
 
 template <int N>

@@ -27,7 +27,10 @@ private:
 
 class DataBlockSink : public sender::TextSink {
 public:
-    DataBlockSink(RecordLine& records, sender::ProgressMeter& meter) : records_(records), meter_(meter) {}
+    DataBlockSink(RecordLine& records, sender::ProgressMeter& meter)
+        : records_(records), meter_(meter)
+    {
+    }
 
     void startProgram() override { block_.clear(); }
     void errorTape(const char* text) override;
@@ -51,7 +54,7 @@ private:
     };
     struct StopAnswer {
         int received;
-        const char* word;   // as the log line names it
+        const char* word;  // as the log line names it
         int answer;
     };
 

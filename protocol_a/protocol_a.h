@@ -12,17 +12,20 @@
 namespace zek::protocol_a {
 
 struct ProtocolASettings {
-    const char* const* fileNames = nullptr;   // the command line's names, null-ended
-    int32_t dataBlockSize = 1000;             // bytes of a DAT record on a client send
-    bool expandCalls = true;                  // the server expands sub-program calls
-    bool fanucMode = false;                   // -RF: the FANUC variant of the dialogue
+    const char* const* fileNames = nullptr;  // the command line's names, null-ended
+    int32_t dataBlockSize = 1000;            // bytes of a DAT record on a client send
+    bool expandCalls = true;                 // the server expands sub-program calls
+    bool fanucMode = false;                  // -RF: the FANUC variant of the dialogue
     sender::SendSettings send;
 };
 
-protocol_b::TransferOutcome protocolASend(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
-protocol_b::TransferOutcome protocolAReceive(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolASend(RecordLine& records, sender::ProgressMeter& meter,
+                                          const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolAReceive(RecordLine& records, sender::ProgressMeter& meter,
+                                             const ProtocolASettings& settings);
 // Answers the controller until the run is ended from outside; returns only
 // when a transfer has to stop the run.
-protocol_b::TransferOutcome protocolAServer(RecordLine& records, sender::ProgressMeter& meter, const ProtocolASettings& settings);
+protocol_b::TransferOutcome protocolAServer(RecordLine& records, sender::ProgressMeter& meter,
+                                            const ProtocolASettings& settings);
 
 }  // namespace zek::protocol_a

@@ -18,20 +18,20 @@ constexpr int lettersOffset = 2;
 constexpr int payloadOffset = 5;
 constexpr int letterCount = 3;
 constexpr unsigned char unreadByte = 0xFF;
-constexpr int satKeptPrefix = 4;   // SAT and SET keep the peer's first characters
+constexpr int satKeptPrefix = 4;  // SAT and SET keep the peer's first characters
 constexpr int parameterEnd = satKeptPrefix + 36;
 
 struct RecordLetters {
     int code;
     const char* letters;
-    bool recognised;   // AAL, SET and ARS only ever go out
+    bool recognised;  // AAL, SET and ARS only ever go out
 };
 
 const RecordLetters recordTypes[] = {
-    {SYN, "SYN", true}, {RDY, "RDY", true}, {RST, "RST", true}, {ALM, "ALM", true},
-    {AAL, "AAL", false}, {SAT, "SAT", true}, {GTD, "GTD", true}, {RTY, "RTY", true},
-    {DAT, "DAT", true}, {SET, "SET", false}, {EOD, "EOD", true}, {WAT, "WAT", true},
-    {RTD, "RTD", true}, {ARS, "ARS", false},
+    {SYN, "SYN", true},  {RDY, "RDY", true},  {RST, "RST", true}, {ALM, "ALM", true},
+    {AAL, "AAL", false}, {SAT, "SAT", true},  {GTD, "GTD", true}, {RTY, "RTY", true},
+    {DAT, "DAT", true},  {SET, "SET", false}, {EOD, "EOD", true}, {WAT, "WAT", true},
+    {RTD, "RTD", true},  {ARS, "ARS", false},
 };
 
 const char* lettersOf(int code)
@@ -143,7 +143,8 @@ void decodeRecord(unsigned char* record, bool complete, ReceivedRecord& decoded)
     decoded.type = typeOfLetters(letters);
     if (decoded.type == UNKNOWN)
         std::memset(letters, '-', letterCount);
-    decoded.payloadLength = carriesPayload(decoded.type) ? extractPayload(record, decoded.payload) : 0;
+    decoded.payloadLength =
+        carriesPayload(decoded.type) ? extractPayload(record, decoded.payload) : 0;
     decoded.payload[decoded.payloadLength] = '\0';
     bool checksumMatched = recordChecksum(record);
     decoded.status = complete && checksumMatched ? RecordStatus::Good : RecordStatus::Bad;

@@ -7,16 +7,28 @@ namespace zek::protocol_a {
 
 // Record types by their numeric codes, as the "fst=%d" log lines show them.
 enum RecordType {
-    SYN = 0, RDY = 1, RST = 2, ALM = 3, AAL = 4, SAT = 5, GTD = 6, RTY = 7,
-    DAT = 8, SET = 9, EOD = 10, WAT = 12, RTD = 13, ARS = 14,
+    SYN = 0,
+    RDY = 1,
+    RST = 2,
+    ALM = 3,
+    AAL = 4,
+    SAT = 5,
+    GTD = 6,
+    RTY = 7,
+    DAT = 8,
+    SET = 9,
+    EOD = 10,
+    WAT = 12,
+    RTD = 13,
+    ARS = 14,
     UNKNOWN = 99,
 };
 
 // What came of receiving a record.
 enum class RecordStatus {
     Good,
-    Bad,       // checksum, unknown letters, or cut short
-    Missing,   // nothing came
+    Bad,      // checksum, unknown letters, or cut short
+    Missing,  // nothing came
 };
 
 constexpr int recordSize = 4096;
@@ -47,8 +59,8 @@ struct ReceivedRecord {
 
 // What a built record depends on besides its type and text.
 struct RecordFormat {
-    bool fanucMode = false;        // -F: a GTD carries no name
-    const char* satPayload = "";   // the controller's last SAT text, for SAT and SET
+    bool fanucMode = false;       // -F: a GTD carries no name
+    const char* satPayload = "";  // the controller's last SAT text, for SAT and SET
 };
 
 // Checks bytes 0 and 1 against the checksum of the record, then stamps it.
@@ -73,14 +85,16 @@ int buildRecord(int code, const char* text, unsigned char* record, const RecordF
 int buildDataRecord(const char* data, int length, unsigned char* record, int* lineCount);
 
 struct RecordSettings {
-    bool monitor = false;     // -o: records and data are shown as they pass
+    bool monitor = false;  // -o: records and data are shown as they pass
     bool fanucMode = false;
 };
 
 // The records of a run on its link, and the SAT text they answer with.
 class RecordLine {
 public:
-    RecordLine(link::Link& link, const RecordSettings& settings) : link_(link), settings_(settings) {}
+    RecordLine(link::Link& link, const RecordSettings& settings) : link_(link), settings_(settings)
+    {
+    }
 
     link::Link& link() { return link_; }
     bool monitor() const { return settings_.monitor; }

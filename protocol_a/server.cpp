@@ -20,13 +20,13 @@ namespace {
 
 const char* const fallbackName = "ZEKTMP.TXT";
 constexpr int reopenPauseMs = 200;
-constexpr int controllerWaitMs = 5000;   // what a WAT asks for
+constexpr int controllerWaitMs = 5000;  // what a WAT asks for
 
 struct Server {
     RecordLine& records;
     ProgressMeter& meter;
     const ProtocolASettings& settings;
-    bool noLink = false;   // the link could not be opened anew
+    bool noLink = false;  // the link could not be opened anew
 };
 
 // What the server answers a request with, or that the run must end.
@@ -83,8 +83,9 @@ Answer sendProgram(Server& server, const char* payload)
     DataBlockSink sink(server.records, server.meter);
     const char* mode = server.settings.expandCalls ? "SUB" : "NO_SUB";
     echoLog("SEND(A) %s MODE START %s %s\n", mode, name, timeStamp());
-    bool sent = server.settings.expandCalls ? ProgramSender(sink, server.meter, server.settings.send).send(name)
-                                            : plainSend(name, sink, server.meter);
+    bool sent = server.settings.expandCalls
+                    ? ProgramSender(sink, server.meter, server.settings.send).send(name)
+                    : plainSend(name, sink, server.meter);
     if (sink.runMustEnd())
         return {RST, true};
     echoLog("SEND(A) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(server.meter.bytesSent()),
@@ -140,10 +141,12 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
                 return false;
             break;
         case EOD:
-            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()),
+                    timeStamp());
             return true;
         default:
-            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()),
+                    timeStamp());
             return false;
         }
     }
@@ -198,7 +201,8 @@ Answer answerTo(Server& server, ReceivedRecord& record)
 
 }  // namespace
 
-TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
+TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter,
+                                const ProtocolASettings& settings)
 {
     echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
     Server server{records, meter, settings};

@@ -13,18 +13,19 @@ namespace zek::protocol_b {
 enum class TransferMode { Send = 0, Receive = 1, Serve = 99 };
 
 struct ProtocolBSettings {
-    const char* fileName = nullptr;   // the first name of the command line
+    const char* fileName = nullptr;  // the first name of the command line
     TransferMode mode = TransferMode::Send;
-    bool server = false;        // -s: wait for the controller's request, again and again
-    bool expandCalls = true;    // sub-program calls are expanded on a send
-    bool tapeFeed = false;      // -t: DC2 and leader before, trailer and DC4 after
-    bool noStopCode = false;    // -p: a receive ends only with the link
+    bool server = false;      // -s: wait for the controller's request, again and again
+    bool expandCalls = true;  // sub-program calls are expanded on a send
+    bool tapeFeed = false;    // -t: DC2 and leader before, trailer and DC4 after
+    bool noStopCode = false;  // -p: a receive ends only with the link
     sender::TapeSettings tape;
     sender::SendSettings send;
 };
 
 // One send or receive, or the server cycle of -s, which ends only when the
 // link cannot be opened anew.
-TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
+TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter,
+                             const ProtocolBSettings& settings);
 
 }  // namespace zek::protocol_b

@@ -13,7 +13,7 @@ namespace zek::protocol_b {
 namespace {
 
 constexpr int receiveTimeoutMs = 1000;
-constexpr int tapeFeedCode = 0xFF;   // ISO DEL: blank tape, no data
+constexpr int tapeFeedCode = 0xFF;  // ISO DEL: blank tape, no data
 
 // Waits for the start code when the tape's code is still open. None when
 // the line failed first.

@@ -14,7 +14,7 @@ namespace {
 
 constexpr int maxTransferName = 127;
 constexpr const char* defaultTransferName = "ZEKTMP.TXT";
-constexpr int cycleEndPauseMs = 1000;   // lets the controller settle before the next request
+constexpr int cycleEndPauseMs = 1000;  // lets the controller settle before the next request
 
 // The one file of the run: every send reads it, every receive replaces it.
 // false when the name given cannot be held; the run then moves nothing.

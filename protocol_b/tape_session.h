@@ -13,7 +13,7 @@ struct TapeSession {
     const ProtocolBSettings& settings;
     TransferMode mode;
     tape::TapeCode code;
-    bool failed = false;   // a transfer failed or was stopped
+    bool failed = false;  // a transfer failed or was stopped
 };
 
 // What a byte from the line came to while a start code was awaited.

@@ -4,10 +4,10 @@
 namespace zek::protocol_b {
 
 enum class TransferOutcome {
-    Completed,   // everything asked for was moved
-    Failed,      // a transfer failed or was stopped
-    Abandoned,   // stopped at once: nothing more goes out, no end line
-    NoLink,      // the link could not be opened anew
+    Completed,  // everything asked for was moved
+    Failed,     // a transfer failed or was stopped
+    Abandoned,  // stopped at once: nothing more goes out, no end line
+    NoLink,     // the link could not be opened anew
 };
 
 }  // namespace zek::protocol_b

@@ -10,8 +10,8 @@ namespace zek::sender {
 // How program text becomes tape.
 struct TapeSettings {
     tape::TapeCode code = tape::TapeCode::IsoDefault;
-    bool crlf = false;      // -f: a line ends in blank, CR, LF
-    bool monitor = false;   // the text is echoed on standard output
+    bool crlf = false;     // -f: a line ends in blank, CR, LF
+    bool monitor = false;  // the text is echoed on standard output
 };
 
 class BlockSender {

@@ -32,7 +32,8 @@ bool appendRuleText(RuleText& ruleText, const char* addition)
 {
     std::size_t additionLength = std::strlen(addition);
     std::size_t separatorLength = ruleText.length == 0 ? 0 : 1;
-    if (ruleText.length + separatorLength + additionLength > static_cast<std::size_t>(ruleTextCapacity))
+    if (ruleText.length + separatorLength + additionLength >
+        static_cast<std::size_t>(ruleTextCapacity))
         return false;
     if (separatorLength)
         ruleText.text[ruleText.length++] = ',';

@@ -3,8 +3,8 @@
 
 namespace zek::sender {
 
-constexpr int maxRules = 32;          // rules an invocation keeps
-constexpr int maxRuleTextLength = 63; // FROM or TO
+constexpr int maxRules = 32;           // rules an invocation keeps
+constexpr int maxRuleTextLength = 63;  // FROM or TO
 
 struct MacroRule {
     char from[maxRuleTextLength + 1];

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "log/log.h"
 #include "link/text_file.h"
+#include "log/log.h"
 
 using namespace zek::link;
 using namespace zek::log;

@@ -5,7 +5,7 @@ namespace zek::sender {
 
 constexpr const char* macroFileName = "ZEKMAC.TXT";
 constexpr int maxMacroEntries = 64;
-constexpr int maxMacroNameLength = 15;   // "@" included
+constexpr int maxMacroNameLength = 15;  // "@" included
 constexpr int maxMacroBodyLength = 127;
 
 // Reads the macro file unless it has been read already. false, after

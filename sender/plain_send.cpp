@@ -19,7 +19,7 @@ bool sendPieces(TextReader& reader, TextSink& sink)
     for (;;) {
         std::size_t length = readTextBlock(reader, piece, pieceLength);
         if (length == 0)
-            return sink.flush();   // the end line reports what is on the line
+            return sink.flush();  // the end line reports what is on the line
         piece[length] = '\0';
         if (!sink.piece(piece, length))
             return false;

@@ -10,10 +10,10 @@ namespace zek::sender {
 
 namespace {
 
-constexpr int32_t stepsPerMark = 10;     // a value is printed every ten percent or kilobytes
+constexpr int32_t stepsPerMark = 10;  // a value is printed every ten percent or kilobytes
 constexpr int32_t bytesPerKilobyte = 1000;
 constexpr int32_t kilobytesPerLine = 50;
-constexpr int32_t lineRestartWindow = 5; // kilobyte values this far past a line's start restart it
+constexpr int32_t lineRestartWindow = 5;  // kilobyte values this far past a line's start restart it
 constexpr int32_t emptyFileTotal = 100000;
 
 // A long send wraps its percent line once, at the mark near the middle.
@@ -52,7 +52,7 @@ void ProgressMeter::advance(int32_t count)
     if (percent <= percentSent_)
         return;
     percentSent_ = percent;
-    link_.flush();   // a mark tells what is on the line; a failed write surfaces at the next block
+    link_.flush();  // a mark tells what is on the line; a failed write surfaces at the next block
     if (marks_ * stepsPerMark > percent) {
         showStep();
         return;

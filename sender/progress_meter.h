@@ -18,10 +18,10 @@ public:
     int32_t startFile(const char* name);
     void setTotal(int32_t total) { total_ = total; }
 
-    void advance(int32_t count);          // percent of the total
-    void showKilobytes(int32_t count);    // kilobytes received
-    void resetFile();                     // per-file counters
-    void reset();                         // per-file counters and bytes sent
+    void advance(int32_t count);        // percent of the total
+    void showKilobytes(int32_t count);  // kilobytes received
+    void resetFile();                   // per-file counters
+    void reset();                       // per-file counters and bytes sent
     void resetBytes() { bytesSent_ = 0; }
 
     int32_t bytesSent() const { return bytesSent_; }
@@ -46,7 +46,7 @@ private:
     int32_t total_ = 0;
     int32_t fileBytes_ = 0;
     int32_t bytesSent_ = 0;
-    int32_t percentSent_ = 0;   // or kilobytes, while receiving
+    int32_t percentSent_ = 0;  // or kilobytes, while receiving
     int32_t marks_ = 0;
 };
 

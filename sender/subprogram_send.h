@@ -22,9 +22,9 @@ constexpr std::size_t maxProgramNameLength = 63;
 
 // What the options choose about the lines of a program that is sent.
 struct SendSettings {
-    int16_t commentMode = 1;   // 0 drops comments, 1 adds headers, 2 neither, 3 both
-    bool lLabelMode = false;   // -m: block calls headed by an L label, their end code as G68
-    bool skipLLines = false;   // -M: lines with an L are left out
+    int16_t commentMode = 1;  // 0 drops comments, 1 adds headers, 2 neither, 3 both
+    bool lLabelMode = false;  // -m: block calls headed by an L label, their end code as G68
+    bool skipLLines = false;  // -M: lines with an L are left out
 };
 
 class ProgramSender {
@@ -40,7 +40,8 @@ public:
 private:
     struct Invocation;
 
-    bool sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber, const RuleList* rules);
+    bool sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber,
+                  const RuleList* rules);
     bool openProgram(Invocation& program);
     bool passesLeadCheck(Invocation& program);
     void announceProgram(const Invocation& program);
@@ -59,7 +60,7 @@ private:
     ProgressMeter& meter_;
     SendSettings settings_;
     char topProgramName_[maxProgramNameLength + 1] = {};
-    int nestingDepth_ = 0;   // sub-program levels below the top-level program
+    int nestingDepth_ = 0;  // sub-program levels below the top-level program
 };
 
 }  // namespace zek::sender

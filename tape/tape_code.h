@@ -8,7 +8,7 @@ namespace zek::tape {
 
 // The code of a tape on the line.
 enum class TapeCode : int16_t {
-    IsoDefault = 0,   // ISO; on a Protocol B receive the code is taken from the start code
+    IsoDefault = 0,  // ISO; on a Protocol B receive the code is taken from the start code
     Ascii = 1,
     Iso = 2,
     Eia = 3,
@@ -22,11 +22,11 @@ constexpr unsigned char isoSyn = 0x96;
 constexpr unsigned char dc1 = 0x11;
 constexpr unsigned char dc2 = 0x12;
 constexpr unsigned char dc3 = 0x13;
-constexpr unsigned char ncDc3 = 0x93;   // DC3 with the ISO parity bit
+constexpr unsigned char ncDc3 = 0x93;  // DC3 with the ISO parity bit
 constexpr unsigned char dc4 = 0x14;
 
-unsigned char isoEncode(unsigned char c);   // bit 7 set to make the 1-bits even
-unsigned char isoDecode(unsigned char b);   // bit 7 cleared
+unsigned char isoEncode(unsigned char c);  // bit 7 set to make the 1-bits even
+unsigned char isoDecode(unsigned char b);  // bit 7 cleared
 unsigned char eiaEncode(unsigned char c);
 unsigned char eiaDecode(unsigned char b);
 

@@ -12,8 +12,9 @@ TempDir::TempDir()
 {
     // Test cases run as parallel processes: a random part keeps them apart.
     static std::atomic<unsigned> serial{0};
-    fs::path path = fs::temp_directory_path() /
-                    ("zek-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
+    fs::path path =
+        fs::temp_directory_path() /
+        ("zek-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
     fs::create_directories(path);
     path_ = path.string();
 }
@@ -24,7 +25,10 @@ TempDir::~TempDir()
     fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const { return (fs::path(path_) / name).string(); }
+std::string TempDir::file(const std::string& name) const
+{
+    return (fs::path(path_) / name).string();
+}
 
 void TempDir::write(const std::string& name, const std::string& bytes) const
 {
@@ -38,4 +42,7 @@ std::string TempDir::read(const std::string& name) const
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool TempDir::exists(const std::string& name) const { return fs::exists(file(name)); }
+bool TempDir::exists(const std::string& name) const
+{
+    return fs::exists(file(name));
+}

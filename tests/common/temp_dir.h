@@ -14,7 +14,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const;
     void write(const std::string& name, const std::string& bytes) const;
-    std::string read(const std::string& name) const;   // "" when missing
+    std::string read(const std::string& name) const;  // "" when missing
     bool exists(const std::string& name) const;
 
 private:

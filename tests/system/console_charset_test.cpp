@@ -44,7 +44,7 @@ TEST(ConsoleCharset, Utf8LocaleChangesTheJapaneseTextsAlone)
 {
     struct Case {
         std::vector<std::string> args;
-        bool usage;   // standard output holds a usage text
+        bool usage;  // standard output holds a usage text
     };
     const Case cases[] = {
         {{}, true},

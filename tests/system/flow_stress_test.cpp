@@ -15,9 +15,9 @@ namespace {
 
 constexpr size_t sendTapeBytes = 4000000;
 constexpr size_t receiveTapeBytes = 1500000;
-constexpr size_t sendPieceBytes = 512;   // the plain sender's piece
+constexpr size_t sendPieceBytes = 512;  // the plain sender's piece
 constexpr int longHoldMs = 200;
-constexpr int longHoldEvery = 400;       // one hold in so many is a long one
+constexpr int longHoldEvery = 400;  // one hold in so many is a long one
 
 // At most 256 bytes of what arrives on fd within waitMs: a chance of a hold after each.
 std::string readChunk(int fd, int waitMs)
@@ -50,7 +50,7 @@ TEST(FlowStress, PunchOutUnderRandomHoldsDeliversEveryByteOnceInOrder)
     std::string received;
     size_t feedsSent = 0;
     int holds = 0;
-    int leaked = 0;   // bytes that came after the first half of a long hold
+    int leaked = 0;  // bytes that came after the first half of a long hold
     writeAll(controller, "\x11");
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60 * stressScale());
     while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
@@ -79,8 +79,8 @@ TEST(FlowStress, PunchOutUnderRandomHoldsDeliversEveryByteOnceInOrder)
     EXPECT_GE(holds, 1000);
     EXPECT_TRUE(zek.wait(15000));
     EXPECT_TRUE(contains(zek.result().err, "SEND(B) NO_SUB MODE END BIG.NC"));
-    std::cout << "[ figures  ] punch-out: " << received.size() << " bytes moved, " << holds << " holds survived ("
-              << holds / longHoldEvery << " of " << longHoldMs << " ms)\n";
+    std::cout << "[ figures  ] punch-out: " << received.size() << " bytes moved, " << holds
+              << " holds survived (" << holds / longHoldEvery << " of " << longHoldMs << " ms)\n";
 }
 
 // The controller punches the tape in pieces of random size with random
@@ -89,7 +89,8 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
 {
     std::mt19937 random(19700101);
     std::string program = generatedProgram(receiveTapeBytes * size_t(stressScale()), random);
-    program = "%" + program.substr(1, program.size() - 3) + "%";   // the tape's own "%" codes go around it
+    program =
+        "%" + program.substr(1, program.size() - 3) + "%";  // the tape's own "%" codes go around it
     const std::string tape = isoTape(program);
     TempDir dir;
     PtyPair pty;
@@ -99,13 +100,14 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
 
     std::uniform_int_distribution<size_t> pieceSize(1, 8192);
     std::uniform_int_distribution<int> pause(0, 300);
-    int fullLine = 0;   // writes the line did not take
+    int fullLine = 0;  // writes the line did not take
     fcntl(controller, F_SETFL, fcntl(controller, F_GETFL) | O_NONBLOCK);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60 * stressScale());
     size_t sent = 0;
     while (sent < tape.size() && std::chrono::steady_clock::now() < deadline) {
-        readChunk(controller, 0);   // zek's DC1 and DC3
-        ssize_t n = write(controller, tape.data() + sent, std::min(pieceSize(random), tape.size() - sent));
+        readChunk(controller, 0);  // zek's DC1 and DC3
+        ssize_t n =
+            write(controller, tape.data() + sent, std::min(pieceSize(random), tape.size() - sent));
         sent += n > 0 ? size_t(n) : 0;
         if (n < 0 && errno == EAGAIN) {
             ++fullLine;
@@ -121,7 +123,8 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
     const std::string stored = dir.read("IN.NC");
     EXPECT_EQ(stored.size(), storedText(program).size());
     EXPECT_TRUE(stored == storedText(program)) << "the stored file differs from the tape";
-    EXPECT_TRUE(contains(zek.result().err, "RECV(B) END IN.NC " + std::to_string(tape.size()) + "Byte"));
+    EXPECT_TRUE(
+        contains(zek.result().err, "RECV(B) END IN.NC " + std::to_string(tape.size()) + "Byte"));
     std::cout << "[ figures  ] receive: " << tape.size() << " bytes moved, " << fullLine
               << " writes held by a full line\n";
 }

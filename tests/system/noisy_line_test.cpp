@@ -10,10 +10,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "tape_text.h"
 #include "support/controller.h"
 #include "support/records_peer.h"
 #include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -71,8 +71,9 @@ std::string damaged(std::string bytes, std::mt19937& random, NoiseFigures& figur
 void printFigures(const char* transfer, const NoiseFigures& noise, int records, bool completed)
 {
     std::cout << "[ figures  ] " << transfer << ": " << records << " records, " << noise.injected()
-              << " corruptions injected (" << noise.changed << " changed, " << noise.dropped << " dropped, "
-              << noise.cutShort << " cut short), transfer " << (completed ? "completed" : "given up") << "\n";
+              << " corruptions injected (" << noise.changed << " changed, " << noise.dropped
+              << " dropped, " << noise.cutShort << " cut short), transfer "
+              << (completed ? "completed" : "given up") << "\n";
 }
 
 }  // namespace
@@ -102,7 +103,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
                 ASSERT_FALSE(damage) << "a damaged record was taken, piece " << i;
                 break;
             }
-            if (answer.letters == "SYN") {   // eleven bad records in a row: given up
+            if (answer.letters == "SYN") {  // eleven bad records in a row: given up
                 completed = false;
                 break;
             }
@@ -114,7 +115,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
         peer.send("EOD");
         EXPECT_EQ(peer.read().letters, "SYN");
         peer.send("SYN");
-        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+        EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     }
     ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
 
@@ -123,7 +124,8 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
         EXPECT_TRUE(stored == storedText(program)) << "the stored file differs from the program";
         EXPECT_NE(zek.result().err.find("GET FILE END EOD<SYN>"), std::string::npos);
     } else {
-        EXPECT_TRUE(startsWith(storedText(program), stored)) << "a given-up file holds foreign bytes";
+        EXPECT_TRUE(startsWith(storedText(program), stored))
+            << "a given-up file holds foreign bytes";
         EXPECT_EQ(zek.result().err.find("GET FILE END"), std::string::npos);
     }
     EXPECT_EQ(countOf(zek.result().err, "GET BAD DATA RESET COM\n"), size_t(noise.injected()));
@@ -144,7 +146,7 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
     ASSERT_EQ(peer.read().raw, wireRecord("RTD", "SEND.NC"));
 
     NoiseFigures noise;
-    int linesDamaged = 0;   // DAT records the controller reported as damaged
+    int linesDamaged = 0;  // DAT records the controller reported as damaged
     int records = 0;
     std::string got;
     bool completed = false;
@@ -173,13 +175,13 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
         ended = true;
         completed = answer.letters == "EOD";
         if (completed) {
-            peer.send("SYN");   // the record zek reads and disregards
+            peer.send("SYN");  // the record zek reads and disregards
         } else {
             ASSERT_EQ(answer.letters, "SYN");
         }
     }
     if (completed) {
-        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+        EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     }
     ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
 
@@ -192,7 +194,8 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
     EXPECT_EQ(countOf(zek.result().err, "BAD DATA RTY>file SEND.NC\n"), size_t(noise.injected()));
     EXPECT_EQ(countOf(zek.result().err, "DATA RE-SEND DAT>file SEND.NC\n"), size_t(linesDamaged));
     printFigures("client send (-g)", noise, records, completed);
-    std::cout << "[ figures  ] client send (-g): " << linesDamaged << " DAT records asked for again\n";
+    std::cout << "[ figures  ] client send (-g): " << linesDamaged
+              << " DAT records asked for again\n";
 }
 
 TEST(NoisyLine, ServerReceiveRetriesUntilTheFileIsWhole)
@@ -221,7 +224,8 @@ TEST(NoisyLine, ServerReceiveRetriesUntilTheFileIsWhole)
         const std::string record = wireRecord("DAT", isoTape(pieces[i]));
         bool damage = damageNow(random);
         peer.sendRaw(damage ? damaged(record, random, noise) : record);
-        for (answer = peer.read(answerWaitMs); answer.letters == "RTY"; answer = peer.read(answerWaitMs)) {
+        for (answer = peer.read(answerWaitMs); answer.letters == "RTY";
+             answer = peer.read(answerWaitMs)) {
             usleep(serverRepeatDelayUs);
             damage = damageNow(random);
             peer.sendRaw(damage ? damaged(record, random, noise) : record);
@@ -234,7 +238,8 @@ TEST(NoisyLine, ServerReceiveRetriesUntilTheFileIsWhole)
     EXPECT_EQ(peer.readUntilType("SET", answerWaitMs).letters, "SET");
     ASSERT_TRUE(zek.waitForErr("RECV(A) END O4711 ", 5000));
 
-    EXPECT_TRUE(dir.read("O4711") == storedText(program)) << "the stored file differs from the program";
+    EXPECT_TRUE(dir.read("O4711") == storedText(program))
+        << "the stored file differs from the program";
     EXPECT_GE(countOf(zek.result().err, "READ RETRY "), size_t(noise.injected()));
     printFigures("server receive (-S, RTD)", noise, int(pieces.size()), true);
     std::cout << "[ figures  ] server receive (-S, RTD): " << repeats << " records sent again\n";

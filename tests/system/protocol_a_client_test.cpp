@@ -29,7 +29,10 @@ protected:
         return pieces;
     }
     // One DAT, answered by a GTD without a name.
-    void deliver(const std::string& payload) { EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD")); }
+    void deliver(const std::string& payload)
+    {
+        EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD"));
+    }
     // EOD, zek's SYN, and the one record that zek reads and disregards.
     void endFile()
     {
@@ -93,7 +96,7 @@ TEST_F(ProtocolAClient, RepeatsAndBadRecordsDoNotStopTheSend)
 
     PeerRecord repeat = ask("RTY", "1");
     EXPECT_EQ(repeat.letters, "DAT");
-    EXPECT_EQ(repeat.payload, "");   // nothing read yet: no stale data
+    EXPECT_EQ(repeat.payload, "");  // nothing read yet: no stale data
     for (int i = 0; i < 3; ++i) {
         peer.sendRaw(badChecksumRecord("GTD"));
         EXPECT_EQ(peer.read().raw, "33RTY1\x03");
@@ -124,7 +127,7 @@ TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
     EXPECT_EQ(requestPieces(), std::vector<std::string>{"O1\n"});
-    expectRunEnd(2);   // A.NC was given up
+    expectRunEnd(2);  // A.NC was given up
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 3Byte\n"));
 }
 
@@ -140,7 +143,9 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
     const Case cases[] = {
         {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC"},
         {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL"},
-        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE"},
+        {{"-R", "no-such-dir/A.NC", "C.NC"},
+         " cant open write file no-such-dir/A.NC\n",
+         "TOTAL RECV FILE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -164,17 +169,18 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
 
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
-    peer.send("RTY", "1");   // not data: the file is closed without an answer
-    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    peer.send("RTY", "1");                  // not data: the file is closed without an answer
+    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
 
     EXPECT_EQ(dir.read("A.NC"), "O1\r\n" + std::string(2497, 'X'));
     EXPECT_TRUE(dir.exists("B.NC"));
     EXPECT_EQ(dir.read("B.NC"), "");
-    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC \n", " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n",
+    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC \n",
+                                      " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n",
                                       "FILE NAME A.NC GTD>\n", "\nGET FILE END EOD<SYN>",
-                                      " close file A.NC 2501Byte " + timePattern + "\n", "GET UNK<SYN>",
-                                      "TOTAL RECV FILE 2KB\n"}))
+                                      " close file A.NC 2501Byte " + timePattern + "\n",
+                                      "GET UNK<SYN>", "TOTAL RECV FILE 2KB\n"}))
         << err();
     EXPECT_TRUE(contains(logOf(dir), "TOTAL RECV FILE 2KB\n"));
 }
@@ -182,7 +188,8 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
 TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecords)
 {
     PtyPair pty;
-    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)}, dir.path());
+    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)},
+                                       dir.path());
     peer.setFd(pty.masterFd());
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
@@ -191,13 +198,14 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     EXPECT_EQ(peer.read().raw, "33RTY1\x03");
     deliver(isoTape("%\nO1\n%\n"));
     EXPECT_EQ(ask("SYN").letters, "SYN");
-    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
 
     EXPECT_EQ(dir.read("ZEK99GET.DAT"), "%\r\nO1\r\n%\r\n");
     EXPECT_TRUE(appearInOrder(err(), {"\nNO_FILE_NAME MODE SET FILENAME ZEK99GET\\.DAT\n",
                                       " zek ---> \\*kirpa \\(get data\\) FANUC_MODE\n",
-                                      "GET BAD DATA RESET COM\nRTY>", "GET SYN<SYN>", "TOTAL RECV FILE 0KB\n"}))
+                                      "GET BAD DATA RESET COM\nRTY>", "GET SYN<SYN>",
+                                      "TOTAL RECV FILE 0KB\n"}))
         << err();
 }
 
@@ -219,7 +227,8 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     if (programs.empty())
         GTEST_SKIP() << "the shared NC programs are not available";
     // Both are stored with CR LF line ends, as a received file is.
-    std::string program = readFileBytes(programs + "/HELIX.NC") + readFileBytes(programs + "/REBELS5.NC");
+    std::string program =
+        readFileBytes(programs + "/HELIX.NC") + readFileBytes(programs + "/REBELS5.NC");
     ASSERT_GT(program.size(), 200000u);
     dir.write("BIG.NC", program);
 

@@ -49,9 +49,12 @@ TEST_F(ProtocolAServer, AnswersEachRequestInKind)
         std::string answer;
     };
     const Exchange exchanges[] = {
-        {"RDY", "", wireRecord("RDY")},   {"RST", "", wireRecord("ARS")},
-        {"ALM", "", wireRecord("AAL")},   {"SYN", "", wireRecord("SYN")},
-        {"EOD", "", wireRecord("SYN")},   {"RTY", "1", wireRecord("SYN")},
+        {"RDY", "", wireRecord("RDY")},
+        {"RST", "", wireRecord("ARS")},
+        {"ALM", "", wireRecord("AAL")},
+        {"SYN", "", wireRecord("SYN")},
+        {"EOD", "", wireRecord("SYN")},
+        {"RTY", "1", wireRecord("SYN")},
         {"SAT", "ABCDEFGHIJ", wireRecord("SET", "ABCD000007")},
     };
     for (const Exchange& exchange : exchanges)
@@ -116,7 +119,7 @@ TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)
     EXPECT_EQ(end.letters, "RST");
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(contains(blocks[0], "NOPE"));
-    EXPECT_EQ(ask("RDY").letters, "RDY");   // and the server goes on
+    EXPECT_EQ(ask("RDY").letters, "RDY");  // and the server goes on
 }
 
 TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNextRecord)
@@ -137,12 +140,13 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNex
     ASSERT_TRUE(waitForErrCount(*zek, "SEND(A) SUB MODE END O7 ", 2, 5000));
     std::smatch first;
     std::string text = err();
-    ASSERT_TRUE(std::regex_search(text, first, std::regex("SEND\\(A\\) SUB MODE END O7 ([1-9][0-9]*)Byte")));
+    ASSERT_TRUE(std::regex_search(text, first,
+                                  std::regex("SEND\\(A\\) SUB MODE END O7 ([1-9][0-9]*)Byte")));
     EXPECT_EQ(countOf(text, first[0].str()), 2u) << text;
     // The exchange ends on what the controller sends next.
     ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
     EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
+    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));  // the block went before the SAT
     EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
     ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
     EXPECT_EQ(ask("SAT").letters, "SET");
@@ -188,7 +192,8 @@ TEST_F(ProtocolAServer, RefusesFileNamesOutsideTheWorkingDirectory)
     std::string escape = "../zek-escape-" + std::to_string(getpid());
     std::string ownDirAgain = "../" + dir.path().substr(dir.path().rfind('/') + 1) + "/O1";
     const std::pair<const char*, std::string> requests[] = {
-        {"GTD", ownDirAgain}, {"GTD", "/etc/passwd"}, {"RTD", escape}, {"RTD", "C:X"}, {"RTD", "sub\\..\\..\\X"},
+        {"GTD", ownDirAgain}, {"GTD", "/etc/passwd"},    {"RTD", escape},
+        {"RTD", "C:X"},       {"RTD", "sub\\..\\..\\X"},
     };
     for (const auto& [letters, name] : requests)
         EXPECT_EQ(ask(letters, name).raw, wireRecord("RST")) << letters << " " << name;
@@ -206,10 +211,10 @@ TEST_F(ProtocolAServer, RefusesFileNamesOutsideTheWorkingDirectory)
 TEST_F(ProtocolAServer, BadRecordsNeverStopTheServer)
 {
     startServer({"-o"});
-    expectRecovery("fdSYN\x03");                       // lower-case checksum
-    expectRecovery(wireRecord("XYZ"));                 // no such type
-    expectRecovery("12GTDO1");                         // cut short
-    expectRecovery(std::string(recordSizeForTest, 'A'));   // no ETX in a whole record
+    expectRecovery("fdSYN\x03");                          // lower-case checksum
+    expectRecovery(wireRecord("XYZ"));                    // no such type
+    expectRecovery("12GTDO1");                            // cut short
+    expectRecovery(std::string(recordSizeForTest, 'A'));  // no ETX in a whole record
     ASSERT_TRUE(zek->waitForErr("---<"));
     EXPECT_GE(countOf(err(), "ERR-RETRY SYN SEND "), 4u);
 }
@@ -233,7 +238,8 @@ TEST_F(ProtocolAServer, ASilentOrClosedConnectionIsDroppedAndTheServerWaitsAnew)
 TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
 {
     PtyPair pty;
-    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-S", serialChannelOption(pty)}, dir.path());
+    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-S", serialChannelOption(pty)},
+                                       dir.path());
     peer.setFd(pty.masterFd());
     ASSERT_TRUE(zek->waitForErr("** PROT(A) SERVER MODE ** "));
     EXPECT_EQ(ask("RDY").raw, wireRecord("RDY"));
@@ -255,7 +261,7 @@ TEST_F(ProtocolAServer, TheControllerCanRepeatOrStopABlock)
     startServer();
     struct Stop {
         const char* letters;
-        std::string answer;   // to the record that stops the block
+        std::string answer;  // to the record that stops the block
         const char* logLine;
     };
     const Stop stops[] = {
@@ -275,4 +281,3 @@ TEST_F(ProtocolAServer, TheControllerCanRepeatOrStopABlock)
     }
     EXPECT_EQ(countOf(err(), "GET RTY fst=7 "), 4u);
 }
-

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -50,9 +50,10 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
         EXPECT_EQ(got.run.exitStatus, 0);
         EXPECT_EQ(got.file, "%O1\r\n%");
         for (const std::string& console : {got.run.err, got.log})
-            EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
-                                                "\nSTOP CODE DEFINE\n",
-                                                "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
+            EXPECT_TRUE(
+                appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n",
+                                        c.codeLine, "\nSTOP CODE DEFINE\n",
+                                        "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
                 << console;
     }
 }
@@ -115,8 +116,10 @@ TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
 TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
 {
     Reception got = receiveTape({}, isoTape("%" + programBody(61000) + "%"));
-    EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
-                                      ".........60KB.")) << got.run.err;
+    EXPECT_TRUE(contains(got.run.err,
+                         "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
+                         ".........60KB."))
+        << got.run.err;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
@@ -180,7 +183,8 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
     TempDir dir;
     ZekResult missingDirectory = runZek({"-r", "-c\\line.tap", "NO/SUCH/IN.NC"}, dir.path());
     EXPECT_EQ(missingDirectory.exitStatus, 2);
-    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
+    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"),
+              std::string::npos);
     EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
 
     // A full disk shows only when the buffered bytes are written at the close.

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -20,11 +20,11 @@ TEST(ProtocolBSend, ExpandingSendReportsStartAndEndAroundTheTransfer)
     ZekResult run = runZek({"-c\\out.nc", "PROG.NC", "OTHER.NC"}, dir.path());
 
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_TRUE(appearInOrder(run.err, {"\\*\\* PROT\\(B\\) FILE NAME = PROG\\.NC \\*\\*\n",
-                                        "SEND\\(B\\) SUB MODE START PROG\\.NC " + timePattern + "\n",
-                                        "SEND\\(B\\) SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " +
-                                            timePattern + "\n",
-                                        "END OF ZEK " + timePattern}))
+    EXPECT_TRUE(appearInOrder(
+        run.err, {"\\*\\* PROT\\(B\\) FILE NAME = PROG\\.NC \\*\\*\n",
+                  "SEND\\(B\\) SUB MODE START PROG\\.NC " + timePattern + "\n",
+                  "SEND\\(B\\) SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n",
+                  "END OF ZEK " + timePattern}))
         << run.err;
     EXPECT_NE(dir.read("out.nc").find(isoTape("G01 X10.\n")), std::string::npos);
     // Only the first file name counts.

@@ -5,9 +5,9 @@
 
 #include <thread>
 
-#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -26,11 +26,11 @@ TEST(ProtocolBServer, ReceivesAnIsoTapeAndWaitsAgain)
     EXPECT_TRUE(waitForErrCount(zek, waitingLine, 2)) << zek.result().err;
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
-    EXPECT_TRUE(appearInOrder(zek.result().err,
-                              {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "ISO CODE DEFINE \n",
-                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n",
-                               "RECV\\(B\\) END IN\\.NC 5Byte ",
-                               "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
+    EXPECT_TRUE(
+        appearInOrder(zek.result().err, {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n",
+                                         "ISO CODE DEFINE \n", "RECV\\(B\\) START IN\\.NC ",
+                                         "STOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte ",
+                                         "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
         << zek.result().err;
 }
 
@@ -91,9 +91,10 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcp)
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O22\r\n%");
     EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 2u) << zek.result().err;
-    EXPECT_TRUE(matches(zek.result().err, "SOCKET_OPEN\\(Server\\) LOCAL=\\S+ PORT=" + std::to_string(port) +
-                                              " CTRL-C to END\nCONNECTION FROM 127\\.0\\.0\\.1 port=[0-9]+ " +
-                                              timePattern + "\n"))
+    EXPECT_TRUE(matches(zek.result().err,
+                        "SOCKET_OPEN\\(Server\\) LOCAL=\\S+ PORT=" + std::to_string(port) +
+                            " CTRL-C to END\nCONNECTION FROM 127\\.0\\.0\\.1 port=[0-9]+ " +
+                            timePattern + "\n"))
         << zek.result().err;
 }
 

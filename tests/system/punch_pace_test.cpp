@@ -7,9 +7,9 @@
 #include <chrono>
 #include <climits>
 
-#include "tape_text.h"
 #include "support/controller.h"
 #include "support/zek_process.h"
+#include "tape_text.h"
 
 namespace {
 
@@ -76,7 +76,8 @@ TEST_P(PunchPace, HundredsOfBlocksKeepTheLineBusy)
         writeAll(pty.masterFd(), "\x11");
     }
     const int blocks = lines + 2 + row.feedBlocks;
-    std::string received = readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
+    std::string received =
+        readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
     int elapsedMs = msSince(start);
 
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
@@ -85,11 +86,12 @@ TEST_P(PunchPace, HundredsOfBlocksKeepTheLineBusy)
     EXPECT_TRUE(contains(zek.result().err, "SEND(B) SUB MODE END PACE.NC")) << zek.result().err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Flows, PunchPace,
-                         testing::Values(PaceCase{"Cts", {}, false, "", "", 0},
-                                         PaceCase{"Dc1Dc3", {"-d"}, true, "", "", 0},
-                                         PaceCase{"TapeFeed", {"-t"}, false, leaderIso, trailerIso, 802}),
-                         [](const testing::TestParamInfo<PaceCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Flows, PunchPace,
+    testing::Values(PaceCase{"Cts", {}, false, "", "", 0},
+                    PaceCase{"Dc1Dc3", {"-d"}, true, "", "", 0},
+                    PaceCase{"TapeFeed", {"-t"}, false, leaderIso, trailerIso, 802}),
+    [](const testing::TestParamInfo<PaceCase>& info) { return info.param.name; });
 
 struct BreakCase {
     const char* name;
@@ -103,7 +105,7 @@ class BreakWatch : public testing::TestWithParam<BreakCase> {};
 TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
 {
     const BreakCase& row = GetParam();
-    const std::string program = numberedProgram(6000);   // far more than the pseudo-terminal holds
+    const std::string program = numberedProgram(6000);  // far more than the pseudo-terminal holds
     const std::string tape = isoTape(program);
     TempDir dir;
     dir.write("LONG.NC", program);
@@ -124,13 +126,12 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
         EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, BreakWatch,
-                         testing::Values(BreakCase{"AsciiPercent", '\x25', true},
-                                         BreakCase{"IsoPercent", '\xA5', true},
-                                         BreakCase{"EiaPercent", '\x0B', true},
-                                         BreakCase{"IsoSyn", '\x96', true},
-                                         BreakCase{"OtherByte", 'A', false}),
-                         [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Codes, BreakWatch,
+    testing::Values(BreakCase{"AsciiPercent", '\x25', true}, BreakCase{"IsoPercent", '\xA5', true},
+                    BreakCase{"EiaPercent", '\x0B', true}, BreakCase{"IsoSyn", '\x96', true},
+                    BreakCase{"OtherByte", 'A', false}),
+    [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
 // A call in the middle of the main program: its sub-program runs a meter of
 // its own, then the main program's marks go on where they stood.
@@ -146,16 +147,18 @@ TEST(PercentMarks, CallingProgramsMeterGoesOnAfterASubProgram)
     size_t open = run.err.find(" OPEN_ SUB1");
     size_t close = run.err.find(" CLOSE SUB1");
     size_t end = run.err.find(" _END_ MAIN.NC");
-    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && end != std::string::npos) << run.err;
+    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && end != std::string::npos)
+        << run.err;
     std::vector<int> before = percentMarks(run.err.substr(0, open));
     std::vector<int> after = percentMarks(run.err.substr(close, end - close));
     ASSERT_FALSE(before.empty());
     ASSERT_FALSE(after.empty());
     EXPECT_GT(after.front(), before.back()) << run.err;
-    EXPECT_LE(after.back(), 110) << run.err;   // each line feed counts twice
+    EXPECT_LE(after.back(), 110) << run.err;  // each line feed counts twice
     std::smatch endLine;
-    ASSERT_TRUE(std::regex_search(run.err, endLine, std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
-    EXPECT_GE(std::stoi(endLine[1]), after.back());   // the last steps may show as dots
+    ASSERT_TRUE(std::regex_search(run.err, endLine,
+                                  std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
+    EXPECT_GE(std::stoi(endLine[1]), after.back());  // the last steps may show as dots
     EXPECT_LE(std::stoi(endLine[1]), 110);
 }
 
@@ -185,7 +188,7 @@ std::string punchOut(bool overTcp, const std::vector<std::string>& options, cons
 struct GatherCase {
     const char* name;
     bool overTcp;
-    bool realProgram;   // a program larger than the gathering buffer
+    bool realProgram;  // a program larger than the gathering buffer
 };
 
 class GatheredPunchOut : public testing::TestWithParam<GatherCase> {};
@@ -210,12 +213,11 @@ TEST_P(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
     EXPECT_TRUE(contains(err, "SEND(B) NO_SUB MODE END PROG.NC")) << err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, GatheredPunchOut,
-                         testing::Values(GatherCase{"FileShort", false, false},
-                                         GatherCase{"FileLong", false, true},
-                                         GatherCase{"TcpShort", true, false},
-                                         GatherCase{"TcpLong", true, true}),
-                         [](const testing::TestParamInfo<GatherCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Links, GatheredPunchOut,
+    testing::Values(GatherCase{"FileShort", false, false}, GatherCase{"FileLong", false, true},
+                    GatherCase{"TcpShort", true, false}, GatherCase{"TcpLong", true, true}),
+    [](const testing::TestParamInfo<GatherCase>& info) { return info.param.name; });
 
 // A write that fails when the gathered bytes go out is a failed send, never
 // a finished one.

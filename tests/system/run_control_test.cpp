@@ -18,7 +18,8 @@ const std::string banner = "zek Windows for NC Vr7.06\n";
 // The usage text as the operator reads it; the program writes it in code page 932.
 std::string usageBytes(const std::string& language)
 {
-    return toCodePage932(readFileBytes(std::string(ZEK_SOURCE_DIR) + "/tests/data/usage_" + language + ".txt"));
+    return toCodePage932(
+        readFileBytes(std::string(ZEK_SOURCE_DIR) + "/tests/data/usage_" + language + ".txt"));
 }
 
 TEST(RunControlUsage, NoArgumentOrAnUnknownLetterShowsJapaneseTextAfterCreatingTheProgramFiles)
@@ -26,7 +27,8 @@ TEST(RunControlUsage, NoArgumentOrAnUnknownLetterShowsJapaneseTextAfterCreatingT
     const std::string expected = usageBytes("japanese");
     ASSERT_FALSE(expected.empty()) << "iconv has no CP932";
     ASSERT_TRUE(contains(expected, "\x81\x40"));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-o", "-j", "-b9600"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"-o", "-j", "-b9600"}}) {
         SCOPED_TRACE(args.size());
         TempDir dir;
         ZekResult run = runZek(args, dir.path());
@@ -57,8 +59,8 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
     ZekResult run = runZek({"-c\\out.nc", "MISSING.NC"}, dir.path());
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_TRUE(matches(run.err, "^ZEK \\\\out\\.nc FILE OUT PUT\n" + banner));
-    EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " +
-                                     timePattern + "\n$"))
+    EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern +
+                                     "\n\n\\*\\*\\* PROG_END \\*\\*\\* " + timePattern + "\n$"))
         << run.err;
 
     const std::string log = logOf(dir);
@@ -101,7 +103,7 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
         std::vector<std::string> args;
-        std::string message;   // a regex
+        std::string message;  // a regex
         bool logged;
     };
     TcpListener portInUse;
@@ -113,12 +115,18 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         {{"-b10", "-c\\out.nc", "A.NC"}, " 10bps CAN NOT SET SPEED\\.\n", true},
         {{"-b7200", "-c\\out.nc", "A.NC"}, " 7200bps CAN NOT SET SPEED\\.\n", true},
         {{"-c" + std::string(60, 'h') + ":8000", "A.NC"}, "TOO LONG", true},
-        {{"-cnosuchhost.invalid:8000", "A.NC"}, "\nnosuchhost\\.invalid: REMOTE HOST unkown\\.\n$", true},
-        {{"-S", "-cx:" + std::to_string(portInUse.port())}, "zek : bind: Address already in use\nBIND\\(S\\) ERR\\.\n$", false},
+        {{"-cnosuchhost.invalid:8000", "A.NC"},
+         "\nnosuchhost\\.invalid: REMOTE HOST unkown\\.\n$",
+         true},
+        {{"-S", "-cx:" + std::to_string(portInUse.port())},
+         "zek : bind: Address already in use\nBIND\\(S\\) ERR\\.\n$",
+         false},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
     for (const char* port : {"80x", "", "0", "70000", "-5"})
-        all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"}, "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$", true});
+        all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"},
+                       "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$",
+                       true});
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<ZekRun> runs;
     for (const Case& c : all) {

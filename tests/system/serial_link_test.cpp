@@ -30,7 +30,10 @@ struct FlowCase {
 };
 
 // Test names from ctest stay the same from build to build.
-void PrintTo(const FlowCase& flow, std::ostream* out) { *out << flow.name; }
+void PrintTo(const FlowCase& flow, std::ostream* out)
+{
+    *out << flow.name;
+}
 
 class SerialLinkRun : public testing::Test {
 protected:
@@ -42,7 +45,10 @@ protected:
         zek = std::make_unique<ZekProcess>(args, dir.path());
         ASSERT_TRUE(zek->waitForErr(started)) << zek->result().err;
     }
-    std::string fromPort(int quietMs = 400) { return readUntilQuiet(pty->masterFd(), quietMs, 5000); }
+    std::string fromPort(int quietMs = 400)
+    {
+        return readUntilQuiet(pty->masterFd(), quietMs, 5000);
+    }
     termios deviceSettings()
     {
         termios settings{};
@@ -78,7 +84,8 @@ TEST_P(SerialLinkRunFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
-                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"}, FlowCase{"-D", "\x93", true, "NcDc3"},
+                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"},
+                                         FlowCase{"-D", "\x93", true, "NcDc3"},
                                          FlowCase{"-q", "\x93", false, "NcDc3NoWait"}),
                          [](const auto& flow) { return std::string(flow.param.name); });
 
@@ -86,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
 // settings are the evidence that the driver would.
 TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
 {
-    const FlowCase flows[] = {{"-d", "\x13", true, ""}, {"-D", "\x93", true, ""}, {"-q", "\x93", true, ""},
+    const FlowCase flows[] = {{"-d", "\x13", true, ""},
+                              {"-D", "\x93", true, ""},
+                              {"-q", "\x93", true, ""},
                               {"-b0", "", false, ""}};
     for (const FlowCase& flow : flows) {
         SCOPED_TRACE(flow.option);
@@ -95,7 +104,7 @@ TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeO
         start({flow.option, "-r", "IN.NC"}, "RECV(B) START");
         EXPECT_EQ(fromPort(), flow.waitsForFirstDc1 ? dc1 : "");
         if (runningWindowsBuild())
-            continue;   // Wine keeps its own terminal settings
+            continue;  // Wine keeps its own terminal settings
         termios settings = deviceSettings();
         EXPECT_EQ(bool(settings.c_iflag & IXOFF), flow.waitsForFirstDc1);
         EXPECT_FALSE(settings.c_iflag & IXON);
@@ -119,7 +128,8 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
     zek.reset();
     start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;
-    EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n")) << zek->result().err;
+    EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n"))
+        << zek->result().err;
     settings = deviceSettings();
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
 }
@@ -127,14 +137,16 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
 TEST(SerialLinkRunRefusal, PortThatCannotBeOpenedEndsTheRunAtStartUp)
 {
     TempDir dir;
-    ZekResult run = runZek({"-c251", "PROG.NC"}, dir.path());   // no such port here
+    ZekResult run = runZek({"-c251", "PROG.NC"}, dir.path());  // no such port here
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_TRUE(contains(run.err, "*** TTY OPEN ERROR  ***: ")) << run.err;
     EXPECT_FALSE(contains(run.out, "TTY OPEN"));
     if (runningWindowsBuild())
         return;
     run = runZek({"-c/dev/zek-no-such-port", "PROG.NC"}, dir.path());
-    EXPECT_TRUE(matches(run.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$")) << run.err;
+    EXPECT_TRUE(
+        matches(run.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$"))
+        << run.err;
 }
 
 TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
@@ -143,11 +155,14 @@ TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
         GTEST_SKIP() << "Wine opens a COM port a second time although the first open shares it "
                         "with no one (Windows refuses it with ERROR_ACCESS_DENIED); the refused "
                         "open is checked by PortThatCannotBeOpenedEndsTheRunAtStartUp";
-    zek = std::make_unique<ZekProcess>(std::vector<std::string>{serialChannelOption(*pty), "-d", "PROG.NC"}, dir.path());
+    zek = std::make_unique<ZekProcess>(
+        std::vector<std::string>{serialChannelOption(*pty), "-d", "PROG.NC"}, dir.path());
     ASSERT_TRUE(zek->waitForErr("INIT. CTRL-C to END")) << zek->result().err;
     ZekResult second = runZek({serialChannelOption(*pty), "PROG.NC"}, dir.path());
     EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_TRUE(matches(second.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$")) << second.err;
+    EXPECT_TRUE(
+        matches(second.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$"))
+        << second.err;
     zek->kill();
     EXPECT_TRUE(matches(zek->result().out, "TTY OPEN \\S+ 4800 bps W 0\n")) << zek->result().out;
     EXPECT_TRUE(matches(logOf(dir), "ZEK95706 4800bps  M=1 \\S+ INIT.\n")) << logOf(dir);

@@ -23,19 +23,32 @@ std::string setting(const RunSettings& s, const std::string& name)
     for (int i = 0; i < s.fileCount; ++i)
         names += (i ? " " : "") + std::string(s.fileNames[i]);
     const std::map<std::string, std::string> values = {
-        {"wait", std::to_string(s.startWait)},        {"baud", std::to_string(s.baudRate)},
-        {"flow", std::to_string(int(s.flowMode))},         {"comment", std::to_string(s.commentMode)},
-        {"block", std::to_string(s.dataBlockSize)},   {"sub", std::to_string(s.subProgramCall)},
-        {"append", std::to_string(s.logAppend)},      {"recv", std::to_string(int(s.receiveMode))},
-        {"files", std::to_string(s.fileCount)},       {"lLabel", std::to_string(s.lLabelMode)},
-        {"feed", std::to_string(s.tapeFeed)},         {"skipL", std::to_string(s.skipLLines)},
-        {"code", std::to_string(int(s.codeMode))},         {"crlf", std::to_string(s.crlf)},
-        {"monitor", std::to_string(s.monitor)},       {"noStop", std::to_string(s.noStopCode)},
-        {"serverA", std::to_string(s.serverA)},       {"serverB", std::to_string(s.serverB)},
-        {"protA", std::to_string(s.protocolA)},       {"fanuc", std::to_string(s.fanucMode)},
-        {"charWait", std::to_string(s.charWait)},     {"upper", std::to_string(s.charWaitUpper)},
-        {"waitMs", std::to_string(s.charWaitMs)},     {"chan", s.channelName},
-        {"exec", s.execCommand},                      {"names", names},
+        {"wait", std::to_string(s.startWait)},
+        {"baud", std::to_string(s.baudRate)},
+        {"flow", std::to_string(int(s.flowMode))},
+        {"comment", std::to_string(s.commentMode)},
+        {"block", std::to_string(s.dataBlockSize)},
+        {"sub", std::to_string(s.subProgramCall)},
+        {"append", std::to_string(s.logAppend)},
+        {"recv", std::to_string(int(s.receiveMode))},
+        {"files", std::to_string(s.fileCount)},
+        {"lLabel", std::to_string(s.lLabelMode)},
+        {"feed", std::to_string(s.tapeFeed)},
+        {"skipL", std::to_string(s.skipLLines)},
+        {"code", std::to_string(int(s.codeMode))},
+        {"crlf", std::to_string(s.crlf)},
+        {"monitor", std::to_string(s.monitor)},
+        {"noStop", std::to_string(s.noStopCode)},
+        {"serverA", std::to_string(s.serverA)},
+        {"serverB", std::to_string(s.serverB)},
+        {"protA", std::to_string(s.protocolA)},
+        {"fanuc", std::to_string(s.fanucMode)},
+        {"charWait", std::to_string(s.charWait)},
+        {"upper", std::to_string(s.charWaitUpper)},
+        {"waitMs", std::to_string(s.charWaitMs)},
+        {"chan", s.channelName},
+        {"exec", s.execCommand},
+        {"names", names},
     };
     auto found = values.find(name);
     return found == values.end() ? "(no setting " + name + ")" : found->second;
@@ -111,7 +124,9 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
 {
     const Outcome ok = Outcome::Accepted;
     const std::vector<Row> rows = {
-        {{"MAIN.NC"}, ok, "chan=1, baud=4800, flow=0, code=0, wait=1, recv=0, sub=1, comment=1, append=1, names=MAIN.NC"},
+        {{"MAIN.NC"},
+         ok,
+         "chan=1, baud=4800, flow=0, code=0, wait=1, recv=0, sub=1, comment=1, append=1, names=MAIN.NC"},
         {{"A.NC", "-", "B.NC", "C.NC"}, ok, "files=3, names=A.NC B.NC C.NC"},
         // A number ends at its last digit, the letters after it go on, and it
         // is read from its own argument only.
@@ -122,8 +137,8 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-b-1"}, ok, "baud=-1"},
         {{"-b99999999999"}, ok, "baud=-1"},
         {{"-bo"}, ok, "baud=0, monitor=1"},
-        {{"-b+"}, Outcome::JapaneseUsage, ""},   // the sign alone converts nothing: read as a letter
-        {{"-k70000"}, ok, "comment=4464"},       // kept in sixteen bits
+        {{"-b+"}, Outcome::JapaneseUsage, ""},  // the sign alone converts nothing: read as a letter
+        {{"-k70000"}, ok, "comment=4464"},      // kept in sixteen bits
         {{"-k0"}, ok, "comment=0"},
         {{"-w25"}, ok, "charWait=1, upper=0, waitMs=25"},
         {{"-W40"}, ok, "upper=1, waitMs=40"},
@@ -139,7 +154,8 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-xcopy a b -l", "-o"}, ok, "exec=copy a b -l, append=1, monitor=1"},
         // Case matters only where it selects another option.
         {{"-A"}, ok, "code=1"},
-        {{"-I", "-B2400", "-L", "-N", "-O", "-P", "-T", "-K3", "-C3"}, ok,
+        {{"-I", "-B2400", "-L", "-N", "-O", "-P", "-T", "-K3", "-C3"},
+         ok,
          "code=2, baud=2400, append=0, sub=0, monitor=1, noStop=1, feed=1, comment=3, chan=3"},
         {{"-E", "-Q"}, ok, "code=3, flow=3"},
         {{"-D"}, ok, "flow=2"},

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "sender/macro_file.h"
 #include "common/temp_dir.h"
+#include "sender/macro_file.h"
 #include "sender/macro_table.h"
 
 using namespace zek::sender;
@@ -134,7 +134,8 @@ TEST_F(MacroFile, DefaultEntriesGiveTheWorkedExamples)
         {"Q=R\n", "G01X10.", "G01X10."},
     };
     for (const MacroExample& example : examples)
-        EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut) << example.spec << example.lineIn;
+        EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut)
+            << example.spec << example.lineIn;
 }
 
 TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddressAndOnlyALineFeedGetsABlank)
@@ -152,14 +153,15 @@ TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
     ensureMacroFile();
     ASSERT_TRUE(load("@XM,AF100,2)\n"));
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G,F*=F100");
+    EXPECT_EQ(loadedRules(),
+              "X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G,F*=F100");
     ASSERT_TRUE(load("X=x-,x--=X,x=X,3)\n"));
     EXPECT_EQ(count, 3);
     EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X");
     ASSERT_TRUE(load("0)\n"));
     EXPECT_EQ(count, 0);
     EXPECT_EQ(loadedRules(), "");
-    ASSERT_TRUE(load("@XM,@XM,@XM\n"));   // 33 rules: those past the 32nd are not taken over
+    ASSERT_TRUE(load("@XM,@XM,@XM\n"));  // 33 rules: those past the 32nd are not taken over
     EXPECT_EQ(rules.count, maxRules);
 }
 
@@ -218,7 +220,7 @@ TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
 {
     std::string body = "Q=abcdefgh";
     for (int i = 0; i < 10; ++i)
-        body += ",Q=abcdefgh";   // 120 characters
+        body += ",Q=abcdefgh";  // 120 characters
     writeMacroFile("@LONG:" + body + "\n");
     EXPECT_TRUE(load("@LONG,@LONG\n")) << messages;
     EXPECT_FALSE(load("@LONG,@LONG,@LONG\n"));

@@ -37,25 +37,30 @@ TEST(Records, GoOutByteForByte)
     const std::pair<std::string, std::string> records[] = {
         {built(SYN), "FDSYN\x03"},
         {built(RTY, "ignored"), "33RTY1\x03"},
-        {built(11), "33RTY1\x03"},   // a code without letters
+        {built(11), "33RTY1\x03"},  // a code without letters
         {built(GTD, "O1"), "62GTDO1\x03"},
         {built(GTD, nullptr), withChecksumOf("GTD\x03")},
         {built(DAT, "O1\n"), withChecksumOf("DATO1\n\x03")},
         {built(RTD, "O100"), withChecksumOf("RTDO100\x03")},
-        {built(RDY, "text"), withChecksumOf("RDY\x03")}, {built(RST, "text"), withChecksumOf("RST\x03")},
-        {built(ALM, "text"), withChecksumOf("ALM\x03")}, {built(AAL, "text"), withChecksumOf("AAL\x03")},
-        {built(EOD, "text"), withChecksumOf("EOD\x03")}, {built(WAT, "text"), withChecksumOf("WAT\x03")},
+        {built(RDY, "text"), withChecksumOf("RDY\x03")},
+        {built(RST, "text"), withChecksumOf("RST\x03")},
+        {built(ALM, "text"), withChecksumOf("ALM\x03")},
+        {built(AAL, "text"), withChecksumOf("AAL\x03")},
+        {built(EOD, "text"), withChecksumOf("EOD\x03")},
+        {built(WAT, "text"), withChecksumOf("WAT\x03")},
         {built(ARS, "text"), withChecksumOf("ARS\x03")},
-        {built(DAT, tooLong.c_str()), withChecksumOf("DAT" + tooLong.substr(0, maxPayloadLength) + "\x03")},
+        {built(DAT, tooLong.c_str()),
+         withChecksumOf("DAT" + tooLong.substr(0, maxPayloadLength) + "\x03")},
     };
     for (const auto& [wire, expected] : records)
         EXPECT_EQ(wire, expected);
-    EXPECT_EQ(built(GTD, "O1", {true, ""}), "E2GTD\x03");   // FANUC: GTD carries no name
+    EXPECT_EQ(built(GTD, "O1", {true, ""}), "E2GTD\x03");  // FANUC: GTD carries no name
 
     unsigned char record[recordSize];
     int lineCount = -1;
     int length = buildDataRecord("O1\nG1\n", 6, record, &lineCount);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(record), size_t(length)), withChecksumOf("DAT\xCF\xB1\x0A\x47\xB1\x0A\x03"));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(record), size_t(length)),
+              withChecksumOf("DAT\xCF\xB1\x0A\x47\xB1\x0A\x03"));
     EXPECT_EQ(lineCount, 2);
 }
 

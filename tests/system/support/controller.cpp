@@ -96,7 +96,7 @@ std::string readBytes(int fd, size_t count, int timeoutMs)
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got.size() < count && millisecondsLeft(deadline) > 0) {
         if (!readSome(fd, got, millisecondsLeft(deadline)) && millisecondsLeft(deadline) > 0)
-            usleep(5000);   // hang-up with no writer yet: try again shortly
+            usleep(5000);  // hang-up with no writer yet: try again shortly
     }
     return got;
 }
@@ -147,14 +147,18 @@ TcpListener::TcpListener(int port, int receiveBuffer)
     if (receiveBuffer > 0)
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address = loopback(port);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd_, 5) != 0)
         return;
     socklen_t length = sizeof address;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
 }
 
-TcpListener::~TcpListener() { closeFd(fd_); }
+TcpListener::~TcpListener()
+{
+    closeFd(fd_);
+}
 
 int TcpListener::accept(int timeoutMs)
 {

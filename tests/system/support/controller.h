@@ -15,7 +15,7 @@ public:
 
     const std::string& slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
-    int slaveFd() const { return slave_; }   // kept open so the pair survives zek's close
+    int slaveFd() const { return slave_; }  // kept open so the pair survives zek's close
     // Closes both ends, as a pulled adapter: zek's side then reads as hung up
     // and the device node is gone.
     void hangUp();
@@ -43,7 +43,7 @@ public:
     explicit TcpListener(int port = 0, int receiveBuffer = 0);
     ~TcpListener();
     int port() const { return port_; }
-    int accept(int timeoutMs);   // connected fd, or -1
+    int accept(int timeoutMs);  // connected fd, or -1
 private:
     int fd_ = -1;
     int port_ = 0;

@@ -10,11 +10,11 @@ std::string wireRecord(const std::string& letters, const std::string& payload = 
 std::string badChecksumRecord(const std::string& letters, const std::string& payload = "");
 
 struct PeerRecord {
-    bool received = false;     // false when no ETX came in time
+    bool received = false;  // false when no ETX came in time
     bool checksumGood = false;
     std::string letters;
     std::string payload;
-    std::string raw;           // every byte from the checksum through ETX
+    std::string raw;  // every byte from the checksum through ETX
 };
 
 class RecordPeer {

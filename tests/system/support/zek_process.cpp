@@ -61,7 +61,10 @@ static std::string fromTextMode(const std::string& bytes)
     return text;
 }
 
-std::string logOf(const TempDir& dir) { return fromTextMode(dir.read("ZEKLOG.TXT")); }
+std::string logOf(const TempDir& dir)
+{
+    return fromTextMode(dir.read("ZEKLOG.TXT"));
+}
 
 std::string readFileBytes(const std::string& path)
 {
@@ -122,7 +125,7 @@ ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& 
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    close(in[1]);   // zek reads end of input when it waits for Return
+    close(in[1]);  // zek reads end of input when it waits for Return
     outFd_ = out[0];
     errFd_ = err[0];
     fcntl(outFd_, F_SETFL, O_NONBLOCK);
