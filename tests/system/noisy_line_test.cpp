@@ -81,7 +81,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
 {
     std::mt19937 random(4242);
     std::bernoulli_distribution damageNow(damageRate);
-    const std::string program = generatedProgram(5000 * stressScale(), random);
+    const std::string program = generatedProgram(4400 * stressScale(), random);
     const std::vector<std::string> pieces = piecesOf(program, receivePieceBytes);
     TempDir dir;
     PtyPair pty;
@@ -134,7 +134,7 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
 {
     std::mt19937 random(777);
     std::bernoulli_distribution damageNow(damageRate);
-    const std::string program = generatedProgram(10000 * stressScale(), random);
+    const std::string program = generatedProgram(13000 * stressScale(), random);
     TempDir dir;
     dir.write("SEND.NC", program);
     PtyPair pty;

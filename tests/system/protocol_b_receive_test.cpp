@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "tape_text.h"
@@ -17,20 +18,41 @@ struct Reception {
     std::string log;
 };
 
-// Runs "zek -r" on a pseudo-terminal, punches the tape once the receive has
-// started, and waits for the run to end by itself.
+struct Punching {
+    std::vector<std::string> options;
+    std::string tape;
+};
+
+// Runs "zek -r" on a pseudo-terminal for each tape, all side by side, punches
+// the tape once its receive has started, and waits for each run to end by itself.
+std::vector<Reception> receiveTapes(const std::vector<Punching>& punchings)
+{
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<PtyPair>> ptys;
+    std::vector<std::unique_ptr<ZekProcess>> zeks;
+    for (const Punching& punching : punchings) {
+        dirs.push_back(std::make_unique<TempDir>());
+        ptys.push_back(std::make_unique<PtyPair>());
+        std::vector<std::string> args{serialChannelOption(*ptys.back()), "-b0", "-r"};
+        args.insert(args.end(), punching.options.begin(), punching.options.end());
+        args.push_back("IN.NC");
+        zeks.push_back(std::make_unique<ZekProcess>(args, dirs.back()->path()));
+    }
+    std::vector<Reception> receptions;
+    for (size_t i = 0; i < punchings.size(); ++i) {
+        EXPECT_TRUE(zeks[i]->waitForErr("RECV(B) START", 10000)) << zeks[i]->result().err;
+        writeAll(ptys[i]->masterFd(), punchings[i].tape);
+    }
+    for (size_t i = 0; i < punchings.size(); ++i) {
+        EXPECT_TRUE(zeks[i]->wait(20000)) << zeks[i]->result().err;
+        receptions.push_back({zeks[i]->result(), dirs[i]->read("IN.NC"), logOf(*dirs[i])});
+    }
+    return receptions;
+}
+
 Reception receiveTape(const std::vector<std::string>& options, const std::string& tape)
 {
-    TempDir dir;
-    PtyPair pty;
-    std::vector<std::string> args{serialChannelOption(pty), "-b0", "-r"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back("IN.NC");
-    ZekProcess zek(args, dir.path());
-    EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
-    writeAll(pty.masterFd(), tape);
-    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
-    return {zek.result(), dir.read("IN.NC"), logOf(dir)};
+    return receiveTapes({{options, tape}})[0];
 }
 
 TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
@@ -44,9 +66,11 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
         {eiaTape("%O1\n%"), "EIA CODE DEFINE \n"},
         {"%O1\n%", "ASCII CODE DEFINE \n"},
     };
-    for (const Case& c : cases) {
+    std::vector<Reception> receptions = receiveTapes({{{}, cases[0].tape}, {{}, cases[1].tape}, {{}, cases[2].tape}});
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const Reception& got = receptions[i];
         SCOPED_TRACE(c.codeLine);
-        Reception got = receiveTape({}, c.tape);
         EXPECT_EQ(got.run.exitStatus, 0);
         EXPECT_EQ(got.file, "%O1\r\n%");
         for (const std::string& console : {got.run.err, got.log})
@@ -67,13 +91,11 @@ TEST(ProtocolBReceive, FeedCountsOnlyInsideTheTapeAndDelNever)
 
 TEST(ProtocolBReceive, ExplicitCodeTakesTheTapesStartCodeAsItsStop)
 {
-    Reception iso = receiveTape({"-i"}, "\xA5\xCF\xB1\xA5");
-    EXPECT_EQ(iso.file, "%%");
-    EXPECT_EQ(iso.run.err.find("CODE DEFINE \n"), std::string::npos);
-    EXPECT_NE(iso.run.err.find("RECV(B) END IN.NC 2Byte"), std::string::npos) << iso.run.err;
-
-    Reception eia = receiveTape({"-e"}, eiaTape("%O1%"));
-    EXPECT_EQ(eia.file, "%%");
+    std::vector<Reception> got = receiveTapes({{{"-i"}, "\xA5\xCF\xB1\xA5"}, {{"-e"}, eiaTape("%O1%")}});
+    EXPECT_EQ(got[0].file, "%%");
+    EXPECT_FALSE(contains(got[0].run.err, "CODE DEFINE \n"));
+    EXPECT_TRUE(contains(got[0].run.err, "RECV(B) END IN.NC 2Byte")) << got[0].run.err;
+    EXPECT_EQ(got[1].file, "%%");
 }
 
 TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <sstream>
 
 #include "tape_text.h"
@@ -174,22 +175,21 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
          "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + longName + " IS NOT FOUND!! )\n%\n", "", 2},
         {{"-a", "-n"}, {{"MAIN.NC", ""}}, "", "FILE MAIN.NC : 0Byte\n"},
     });
-    TempDir dir;
-    ZekResult run = runZek({"-a", "-c\\out.nc", "GONE.NC"}, dir.path());
-    EXPECT_EQ(dir.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
-    EXPECT_TRUE(matches(run.err, " NOFILE GONE.NC " + timePattern)) << run.err;
-    run = runZek({"-a", "-n", "-c\\out.nc", "GONE.NC"}, dir.path());
-    EXPECT_EQ(dir.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
-    EXPECT_TRUE(matches(run.err, "NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")) << run.err;
-
-    // A call cycle is stopped at the nesting limit.
-    dir.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
-    dir.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
-    run = runZek({"-a", "-c\\out.nc", "A.NC"}, dir.path());
-    const std::string tape = dir.read("out.nc");
+    // A missing file, expanded and plain, and a call cycle stopped at the nesting limit.
+    TempDir expanded, plain, cycle;
+    cycle.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
+    cycle.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
+    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\out.nc", "GONE.NC"}, expanded.path()},
+                                                  {{"-a", "-n", "-c\\out.nc", "GONE.NC"}, plain.path()},
+                                                  {{"-a", "-c\\out.nc", "A.NC"}, cycle.path()}});
+    for (const TempDir* dir : {&expanded, &plain})
+        EXPECT_EQ(dir->read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_TRUE(matches(runs[0].err, " NOFILE GONE.NC " + timePattern)) << runs[0].err;
+    EXPECT_TRUE(matches(runs[1].err, "NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")) << runs[1].err;
+    const std::string tape = cycle.read("out.nc");
     EXPECT_TRUE(matches(tape, "\\(ZEK_ERROR B\\.NC ERR-LOOP!!\\)\n%\n$")) << tape;
     EXPECT_EQ(std::count(tape.begin(), tape.end(), 'X'), 1 + 16);
-    EXPECT_TRUE(matches(run.err, " ERR-LOOPB.NC " + timePattern + "\n")) << run.err;
+    EXPECT_TRUE(matches(runs[2].err, " ERR-LOOPB.NC " + timePattern + "\n")) << runs[2].err;
 }
 
 TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
@@ -245,30 +245,31 @@ TEST(SenderRun, MonitorEchoesTheSource)
     EXPECT_EQ(dir.read("out.nc"), eiaTape("x1\nG1X2\n"));
 }
 
-// A run lingers a second before it ends: the waits must add clearly more,
-// and no more than the pauses of the text.
-void expectSlowSend(const std::vector<std::string>& options, const std::string& text)
+// A run lingers a second before it ends: each wait must add clearly more,
+// and no more than the pauses of the text. Both run side by side.
+TEST(SenderRun, CharacterWaitPausesAfterEachByteAndBlockWaitAfterEachLine)
 {
-    TempDir dir;
-    dir.write("P.NC", text);
-    std::vector<std::string> args = options;
-    args.insert(args.end(), {"-a", "-c\\out.nc", "P.NC"});
+    TempDir charWait, blockWait;
+    charWait.write("P.NC", std::string(30, 'N') + "\nX1\nX2\nX3\n");
+    blockWait.write("P.NC", "%\nX1\nX2\nX3\n%\n-----------\n");
     auto start = std::chrono::steady_clock::now();
-    runZek(args, dir.path());
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, std::chrono::milliseconds(1800));
-    EXPECT_LT(took, std::chrono::milliseconds(6000));
-    EXPECT_TRUE(contains(dir.read("out.nc"), "X1\nX2\nX3\n"));
-}
-
-TEST(SenderRun, CharacterWaitPausesAfterEachByte)
-{
-    expectSlowSend({"-n", "-w50"}, std::string(30, 'N') + "\nX1\nX2\nX3\n");
-}
-
-TEST(SenderRun, BlockWaitPausesAfterEachLine)
-{
-    expectSlowSend({"-W400"}, "%\nX1\nX2\nX3\n%\n-----------\n");
+    ZekProcess perByte({"-n", "-w30", "-a", "-c\\out.nc", "P.NC"}, charWait.path());
+    ZekProcess perLine({"-W250", "-a", "-c\\out.nc", "P.NC"}, blockWait.path());
+    ZekProcess* runs[] = {&perByte, &perLine};
+    std::chrono::steady_clock::duration took[2] = {};
+    while ((took[0].count() == 0 || took[1].count() == 0) &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        for (int i = 0; i < 2; ++i)
+            if (took[i].count() == 0 && !runs[i]->running())
+                took[i] = std::chrono::steady_clock::now() - start;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (auto time : took) {
+        EXPECT_GE(time, std::chrono::milliseconds(1600));
+        EXPECT_LT(time, std::chrono::milliseconds(6000));
+    }
+    EXPECT_TRUE(contains(charWait.read("out.nc"), "X1\nX2\nX3\n"));
+    EXPECT_TRUE(contains(blockWait.read("out.nc"), "X1\nX2\nX3\n"));
 }
 
 TEST(SenderRun, OutputFileNameOfSixtyThreeCharactersIsTheLongestTaken)
