@@ -27,7 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     for (std::string& argument : arguments)
         argv.push_back(&argument[0]);
     argv.push_back(nullptr);
-
     CommandLineOutcome outcome = readCommandLine(int(arguments.size()), argv.data());
     const RunSettings& settings = runSettings;
     fuzzCheck(std::memchr(settings.channelName, '\0', sizeof settings.channelName), "channelName is terminated");

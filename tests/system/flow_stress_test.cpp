@@ -1,15 +1,7 @@
 // Software flow under stress: a controller that holds and releases the line
 // at random moments while megabytes go through a pseudo-terminal, in both
 // directions. Every byte must arrive exactly once and in order.
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <iostream>
-#include <poll.h>
-#include <unistd.h>
-
-#include "support/controller.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -44,7 +36,6 @@ TEST(FlowStress, PunchOutUnderRandomHoldsDeliversEveryByteOnceInOrder)
     const int controller = pty.masterFd();
     ZekProcess zek({serialChannelOption(pty), "-b0", "-d", "-n", "BIG.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("NO_SUB MODE START", 10000)) << zek.result().err;
-
     std::bernoulli_distribution holdNow(0.25);
     std::uniform_int_distribution<int> shortHoldMs(0, 2);
     std::string received;
@@ -72,15 +63,12 @@ TEST(FlowStress, PunchOutUnderRandomHoldsDeliversEveryByteOnceInOrder)
         writeAll(controller, "\x11");
     }
     received += readUntilQuiet(controller, 300, 300);
-
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected) << "the punched tape differs from the program";
     EXPECT_EQ(leaked, 0) << "bytes came while the line was held";
     EXPECT_GE(holds, 1000);
     EXPECT_TRUE(zek.wait(15000));
     EXPECT_TRUE(contains(zek.result().err, "SEND(B) NO_SUB MODE END BIG.NC"));
-    std::cout << "[ figures  ] punch-out: " << received.size() << " bytes moved, " << holds << " holds survived ("
-              << holds / longHoldEvery << " of " << longHoldMs << " ms)\n";
 }
 
 // The controller punches the tape in pieces of random size with random
@@ -96,10 +84,8 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
     const int controller = pty.masterFd();
     ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-d", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
-
     std::uniform_int_distribution<size_t> pieceSize(1, 8192);
     std::uniform_int_distribution<int> pause(0, 300);
-    int fullLine = 0;   // writes the line did not take
     fcntl(controller, F_SETFL, fcntl(controller, F_GETFL) | O_NONBLOCK);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60 * stressScale());
     size_t sent = 0;
@@ -108,7 +94,6 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
         ssize_t n = write(controller, tape.data() + sent, std::min(pieceSize(random), tape.size() - sent));
         sent += n > 0 ? size_t(n) : 0;
         if (n < 0 && errno == EAGAIN) {
-            ++fullLine;
             pollfd writable{controller, POLLOUT, 0};
             poll(&writable, 1, 100);
         } else if (pause(random) == 0) {
@@ -117,11 +102,8 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
     }
     ASSERT_EQ(sent, tape.size());
     ASSERT_TRUE(zek.wait(30000 * stressScale())) << zek.result().err;
-
     const std::string stored = dir.read("IN.NC");
     EXPECT_EQ(stored.size(), storedText(program).size());
     EXPECT_TRUE(stored == storedText(program)) << "the stored file differs from the tape";
     EXPECT_TRUE(contains(zek.result().err, "RECV(B) END IN.NC " + std::to_string(tape.size()) + "Byte"));
-    std::cout << "[ figures  ] receive: " << tape.size() << " bytes moved, " << fullLine
-              << " writes held by a full line\n";
 }

@@ -3,18 +3,7 @@
 // or a TCP controller just has nothing to say. And the exit status by which a
 // batch file tells a failed transfer from a good one.
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <thread>
-
-#include "console_text.h"
-#include "tape_text.h"
-#include "support/controller.h"
-#include "support/records_peer.h"
-#include "support/zek_process.h"
+#include "system_test.h"
 
 namespace {
 
@@ -32,11 +21,6 @@ void expectStatus(const ZekResult& result, int status)
     if (status != statusInterrupted || !runningWindowsBuild()) {
         EXPECT_EQ(result.exitStatus, status) << result.err;
     }
-}
-
-void sleepMs(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // A punch-out larger than the pseudo-terminal holds, so that zek is still
@@ -149,7 +133,6 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
             zek.kill();
         }
         ASSERT_TRUE(zek.wait(30000)) << zek.result().err;   // the retries of -R take about 22 s
-
         expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
@@ -199,17 +182,15 @@ TEST(LineLoss, ServerWaitsForItsDeviceAndServesItWhenItComesBack)
         const double cpuBefore = childCpuSeconds();
         ZekProcess zek(args, dir.path());
         ASSERT_TRUE(zek.waitForErr("INIT.")) << zek.result().err;
-
         first->hangUp();
         device.remove();
         ASSERT_TRUE(zek.waitForErr(deviceGone)) << zek.result().err;
         const size_t openings = countOf(zek.result().err, "INIT.");
         sleepMs(3000);   // a few tries, none of them on the console
         EXPECT_EQ(countOf(zek.result().err, "INIT."), openings) << zek.result().err;
-
         PtyPair second;
         device.pointAt(second);
-        ASSERT_TRUE(waitForErrCount(zek, "INIT.", openings + 1)) << zek.result().err;
+        ASSERT_TRUE(zek.waitForErr("INIT.", 15000, openings + 1)) << zek.result().err;
         c.served(second.masterFd());
         if (c.args[0] == "-s") {
             EXPECT_TRUE(waitForFile(dir, "IN.NC", "%O5\r\n%"));
@@ -229,54 +210,16 @@ TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
     const int controller = connectTcp(port, 10000);
     ASSERT_GE(controller, 0);
     RecordPeer peer(controller);
-
     // Silence: the server's SYN comes over the same connection, again and again.
     EXPECT_EQ(peer.read().letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(waitForErrCount(zek, "ERR-RETRY SYN SEND", 2)) << zek.result().err;
+    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 2)) << zek.result().err;
     sleepMs(1000);
     peer.send("RDY");
     EXPECT_TRUE(peer.readUntilType("RDY", 5000).received);
     closeFd(controller);
     zek.kill();
     EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 1u) << zek.result().err;
-}
-
-struct OutcomeCase {
-    const char* kind;
-    std::vector<std::string> args;
-    std::string program;   // MAIN.NC
-    std::string breakIn;   // what the controller sends once the port is open
-    int exitStatus;
-};
-
-TEST(LineLoss, ExitStatusTellsAFailedTransferFromACompletedOne)
-{
-    const std::string good = "%\nO1\nG1 X1. Y2. F100\n%\n";
-    const std::vector<OutcomeCase> cases = {
-        {"completed", {"MAIN.NC"}, good, "", statusCompleted},
-        {"file not found", {"GONE.NC"}, good, "", statusFailed},
-        {"file refused", {"MAIN.NC"}, "%\nX1.\n(\x80)\n%\n------", "", statusFailed},
-        // Each block of the long tape waits for a break code first.
-        {"stopped by a break code", {"MAIN.NC"}, largeProgram(), "%", statusFailed},
-        {"macro error", {"MAIN.NC"}, "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n", "", statusFailed},
-        {"nesting error", {"MAIN.NC"}, "%\nX1.\n& MAIN.NC\nX2.\n%\n", "", statusFailed},
-        {"Protocol A file not found", {"-g", "GONE.NC"}, good, "", statusFailed},
-    };
-    for (const OutcomeCase& c : cases) {
-        SCOPED_TRACE(c.kind);
-        TempDir dir;
-        dir.write("MAIN.NC", c.program);
-        PtyPair pty;
-        std::vector<std::string> args = {serialChannelOption(pty), "-b0"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        ZekProcess zek(args, dir.path());
-        ASSERT_TRUE(zek.waitForErr("INIT.")) << zek.result().err;
-        writeAll(pty.masterFd(), c.breakIn);
-        ASSERT_TRUE(zek.wait(10000)) << zek.result().err;
-        EXPECT_EQ(zek.result().exitStatus, c.exitStatus) << zek.result().err;
-        EXPECT_TRUE(contains(zek.result().err, "*** PROG_END ***")) << zek.result().err;
-    }
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // zek -g / -G sending and -R / -RF receiving as the active side; the test is
 // the controller.
-#include <gtest/gtest.h>
-
-#include "console_text.h"
 #include "protocol_a_fixture.h"
-#include "tape_text.h"
 
 namespace {
 
@@ -55,14 +51,12 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     PeerRecord announce = peer.read();
     EXPECT_EQ(announce.letters, "RTD");
     EXPECT_EQ(announce.payload, "O2500.NC");
-
     std::vector<std::string> pieces = requestPieces();
     ASSERT_EQ(pieces.size(), 3u);
     EXPECT_EQ(pieces[0].size(), 1000u);
     EXPECT_EQ(pieces[1].size(), 1000u);
     EXPECT_EQ(pieces[0] + pieces[1] + pieces[2], program2500());
     expectRunEnd();
-
     EXPECT_TRUE(contains(err(), " zek (Srever-A) <--- *zek (send data)\n"));
     EXPECT_TRUE(matches(err(), " open send file O2500.NC 2500Byte " + timePattern + "\n"));
     EXPECT_TRUE(contains(err(), "RTD>file O2500.NC\n"));
@@ -90,7 +84,6 @@ TEST_F(ProtocolAClient, RepeatsAndBadRecordsDoNotStopTheSend)
     startClient({"-g", "O2500.NC"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().letters, "RTD");
-
     PeerRecord repeat = ask("RTY", "1");
     EXPECT_EQ(repeat.letters, "DAT");
     EXPECT_EQ(repeat.payload, "");   // nothing read yet: no stale data
@@ -104,7 +97,6 @@ TEST_F(ProtocolAClient, RepeatsAndBadRecordsDoNotStopTheSend)
     ASSERT_EQ(rest.size(), 2u);
     EXPECT_EQ(first + rest[0] + rest[1], program2500());
     expectRunEnd();
-
     EXPECT_EQ(countOf(err(), "BAD DATA RTY>file O2500.NC\n"), 3u);
     EXPECT_TRUE(contains(err(), "DATA RE-SEND DAT>file O2500.NC\n"));
 }
@@ -136,16 +128,18 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
         std::vector<std::string> args;
         std::string shown;
         std::string absent;
+        int exitStatus;
     };
     const Case cases[] = {
-        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC"},
-        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL"},
-        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE"},
+        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC", 2},
+        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL", 2},
+        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         startClient(c.args);
         ASSERT_TRUE(zek->wait(15000));
+        EXPECT_EQ(zek->result().exitStatus, c.exitStatus);
         EXPECT_EQ(peer.drain(200), "");
         EXPECT_TRUE(contains(err(), c.shown)) << err();
         EXPECT_FALSE(contains(err(), c.absent)) << err();
@@ -161,13 +155,11 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     deliver("\xCF\xB1\x0A");
     deliver(isoTape(std::string(2497, 'X')));
     endFile();
-
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
     peer.send("RTY", "1");   // not data: the file is closed without an answer
     EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
-
     EXPECT_EQ(dir.read("A.NC"), "O1\r\n" + std::string(2497, 'X'));
     EXPECT_TRUE(dir.exists("B.NC"));
     EXPECT_EQ(dir.read("B.NC"), "");
@@ -193,7 +185,6 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     EXPECT_EQ(ask("SYN").letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
-
     EXPECT_EQ(dir.read("ZEK99GET.DAT"), "%\r\nO1\r\n%\r\n");
     EXPECT_TRUE(appearInOrder(err(), {"\nNO_FILE_NAME MODE SET FILENAME ZEK99GET\\.DAT\n",
                                       " zek ---> \\*kirpa \\(get data\\) FANUC_MODE\n",
@@ -222,7 +213,6 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     std::string program = readFileBytes(programs + "/HELIX.NC") + readFileBytes(programs + "/REBELS5.NC");
     ASSERT_GT(program.size(), 200000u);
     dir.write("BIG.NC", program);
-
     startServer({"-n"});
     peer.send("GTD", "BIG.NC");
     PeerRecord end;
@@ -231,7 +221,6 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     ASSERT_GT(blocks.size(), 100u);
     zek.reset();
     dir.write("BIG.NC", "");
-
     startClient({"-R", "BIG.NC"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "BIG.NC");

@@ -1,14 +1,7 @@
 // Protocol B receives (-r): the test punches tapes into zek as the controller
 // would, over a pseudo-terminal or a TCP connection.
 
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
-
-#include "tape_text.h"
-#include "support/controller.h"
-#include "support/zek_process.h"
+#include "system_test.h"
 
 namespace {
 
@@ -84,7 +77,6 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
 TEST(ProtocolBReceive, FeedCountsOnlyInsideTheTapeAndDelNever)
 {
     Reception got = receiveTape({}, std::string("\x00\x0A\xFF\x96\xA5\x00\xCF\xFF\x0A\xA5", 10));
-
     EXPECT_EQ(got.file, std::string("%\0O\r\n%", 6));
     EXPECT_NE(got.run.err.find("RECV(B) END IN.NC 5Byte"), std::string::npos) << got.run.err;
 }
@@ -105,7 +97,6 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-p", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(pty.masterFd(), std::string("\x00\xA5\xCF\x0A\xA5\x00", 6));
-
     // Only Ctrl-C ends this receive; what came before a quiet second is on disk.
     const std::string stored("\0%O\r\n%\0", 7);
     EXPECT_TRUE(waitForFile(dir, "IN.NC", stored)) << dir.read("IN.NC").size();
@@ -126,7 +117,6 @@ TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
 {
     const std::string body = programBody(2500);
     Reception got = receiveTape({"-o"}, isoTape("%" + body + "%"));
-
     // Standard output opens with the port's TTY OPEN line.
     const std::string& out = got.run.out;
     EXPECT_EQ(out.substr(out.find('\n') + 1), "%" + body + "%");
@@ -149,7 +139,6 @@ TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
     ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-d", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "no DC1 at the first open";
-
     writeAll(controller, eiaTape("%"));
     EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "the link was not opened anew";
     writeAll(controller, eiaTape("O3\n%"));
@@ -169,11 +158,9 @@ TEST(ProtocolBReceive, LargeTapeUnderSoftFlowArrivesWholeAndSendsBackTheSame)
             if (c != '%')
                 body += c;
     const std::string program = "%" + body + "%";
-
     Reception got = receiveTape({"-d"}, isoTape(program));
     ASSERT_EQ(got.file.size(), storedText(program).size());
     EXPECT_TRUE(got.file == storedText(program));
-
     TempDir dir;
     dir.write("BACK.NC", got.file);
     runZek({"-n", "-c\\back.tap", "BACK.NC"}, dir.path());
@@ -190,7 +177,6 @@ TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(controller, "\xA5\xCF\xB1\x0A");
     closeFd(controller);
-
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n");
     EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos)
@@ -204,7 +190,6 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
     EXPECT_EQ(missingDirectory.exitStatus, 2);
     EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
     EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
-
     // A full disk shows only when the buffered bytes are written at the close.
     if (runningWindowsBuild())
         GTEST_SKIP() << "Windows has no always-full device like /dev/full; the open error "

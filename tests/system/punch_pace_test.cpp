@@ -2,14 +2,7 @@
 // code from the controller still heard, a percent meter that belongs to the
 // file it counts, and gathered TCP and file output that carries the same bytes.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <climits>
-
-#include "tape_text.h"
-#include "support/controller.h"
-#include "support/zek_process.h"
+#include "system_test.h"
 
 namespace {
 
@@ -78,7 +71,6 @@ TEST_P(PunchPace, HundredsOfBlocksKeepTheLineBusy)
     const int blocks = lines + 2 + row.feedBlocks;
     std::string received = readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
     int elapsedMs = msSince(start);
-
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
     EXPECT_LT(elapsedMs, blocks * boundMsPerBlock) << blocks << " blocks";
     EXPECT_TRUE(zek.wait(15000));
@@ -114,7 +106,7 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
     writeAll(pty.masterFd(), std::string(1, row.byte));
     received += readUntilQuiet(pty.masterFd(), 500, 30000);
     ASSERT_TRUE(zek.wait(15000));
-
+    EXPECT_EQ(zek.result().exitStatus, row.stops ? 2 : 0);   // a batch file tells a stopped send
     const std::string& err = zek.result().err;
     EXPECT_EQ(contains(err, "BREAK CODE DEFINE \n"), row.stops) << err;
     EXPECT_EQ(contains(err, "SUB MODE END"), !row.stops) << err;
@@ -142,7 +134,6 @@ TEST(PercentMarks, CallingProgramsMeterGoesOnAfterASubProgram)
     dir.write("MAIN.NC", main);
     dir.write("SUB1", "%\nO2000\nG01X10.F200\nG01X20.\nG01X30.\nM99\n%\n");
     ZekResult run = runZek({"-c\\out.nc", "MAIN.NC"}, dir.path());
-
     size_t open = run.err.find(" OPEN_ SUB1");
     size_t close = run.err.find(" CLOSE SUB1");
     size_t end = run.err.find(" _END_ MAIN.NC");
@@ -182,40 +173,24 @@ std::string punchOut(bool overTcp, const std::vector<std::string>& options, cons
     return received;
 }
 
-struct GatherCase {
-    const char* name;
-    bool overTcp;
-    bool realProgram;   // a program larger than the gathering buffer
-};
+class GatheredPunchOut : public testing::TestWithParam<bool> {};
 
-class GatheredPunchOut : public testing::TestWithParam<GatherCase> {};
-
+// A program larger than the gathering buffer, into a file or over TCP.
 TEST_P(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
 {
-    const GatherCase& row = GetParam();
-    std::string program = numberedProgram(300);
-    if (row.realProgram) {
-        std::string programs = sharedProgramsDir();
-        if (programs.empty())
-            GTEST_SKIP() << "the shared NC programs are not available";
-        program = readFileBytes(programs + "/HELIX.NC");
-    }
+    const std::string programs = sharedProgramsDir();
+    const std::string program = programs.empty() ? numberedProgram(6000) : readFileBytes(programs + "/HELIX.NC");
     TempDir dir;
     dir.write("PROG.NC", program);
     const std::string tape = isoTape(textContent(program));
     std::string err;
-    std::string received = punchOut(row.overTcp, {"-n", "PROG.NC"}, dir, tape.size(), &err);
-
+    std::string received = punchOut(GetParam(), {"-n", "PROG.NC"}, dir, tape.size(), &err);
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
     EXPECT_TRUE(contains(err, "SEND(B) NO_SUB MODE END PROG.NC")) << err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, GatheredPunchOut,
-                         testing::Values(GatherCase{"FileShort", false, false},
-                                         GatherCase{"FileLong", false, true},
-                                         GatherCase{"TcpShort", true, false},
-                                         GatherCase{"TcpLong", true, true}),
-                         [](const testing::TestParamInfo<GatherCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Links, GatheredPunchOut, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Tcp" : "File"; });
 
 // A write that fails when the gathered bytes go out is a failed send, never
 // a finished one.
@@ -228,7 +203,6 @@ TEST(GatheredPunchOut, FullDiskAndLostConnectionAreNoSuccess)
     ZekResult full = runZek({"-c\\/dev/full", "-n", "PROG.NC"}, dir.path());
     EXPECT_FALSE(contains(full.err, "MODE END")) << full.err;
     EXPECT_EQ(full.exitStatus, 2);
-
     // More than the send buffer (4 MB at most) and the small window take
     // together, so zek is still sending when the controller hangs up.
     dir.write("PROG.NC", numberedProgram(300000));

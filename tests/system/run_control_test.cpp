@@ -1,15 +1,6 @@
 // The run as the operator sees it: usage texts, exit statuses, the log.
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "console_text.h"
-#include "support/controller.h"
+#include "system_test.h"
 
 namespace {
 
@@ -60,7 +51,6 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
     EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " +
                                      timePattern + "\n$"))
         << run.err;
-
     const std::string log = logOf(dir);
     EXPECT_TRUE(matches(log, "^ZEK \\\\out\\.nc FILE OUT PUT\n")) << log;
     EXPECT_TRUE(matches(log, "\nEND OF ZEK " + timePattern + "\n\\*\\*\\* PROG_END \\*\\*\\* " +
@@ -77,7 +67,6 @@ TEST(RunControlLog, EachRunAppendsUnlessDashL)
     runZek({"-xfirst", "-h"}, dir.path());
     runZek({"-xsecond", "-h"}, dir.path());
     EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
-
     runZek({"-l", "-xthird", "-h"}, dir.path());
     EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
 }
@@ -90,7 +79,6 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "Can Not Open ADD LOGFILE !!\n");
     EXPECT_FALSE(dir.exists("ZEKMAC.TXT"));
-
     run = runZek({"-l", "A.NC"}, dir.path());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");

@@ -1,15 +1,6 @@
 // Punching programs out of the built binary into an output file: sub-program
 // expansion, the macro file it creates at start, the tape codes, the meter.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <memory>
-#include <thread>
-#include <sstream>
-
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -52,7 +43,6 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
     dir.write("SUB1", "%\nO2000\nG01X10.F200\nM99\n%\n");
     ZekResult run = runZek({"-c\\out.nc", "MAIN.NC"}, dir.path());
     EXPECT_EQ(run.exitStatus, 0);
-
     EXPECT_EQ(dir.read("out.nc"), isoTape("%\n(MAIN.NC)\nO1000\nG90G54\n( SUB1-001)\nO2000\nG01X-10.F200 \nM30\n%\n"));
     // The console returns to the line start over the progress marks; the log has no marks.
     auto statusLines = [](const std::string& lineStart) {
@@ -262,7 +252,7 @@ TEST(SenderRun, CharacterWaitPausesAfterEachByteAndBlockWaitAfterEachLine)
         for (int i = 0; i < 2; ++i)
             if (took[i].count() == 0 && !runs[i]->running())
                 took[i] = std::chrono::steady_clock::now() - start;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sleepMs(10);
     }
     for (auto time : took) {
         EXPECT_GE(time, std::chrono::milliseconds(1600));

@@ -198,15 +198,21 @@ void ZekProcess::kill()
     }
 }
 
-bool ZekProcess::waitForErr(const std::string& text, int timeoutMs)
+bool ZekProcess::waitForErr(const std::string& text, int timeoutMs, size_t count)
 {
     auto start = Clock::now();
+    auto seen = [&] {
+        size_t found = 0;
+        for (size_t at = result_.err.find(text); at != std::string::npos; at = result_.err.find(text, at + 1))
+            ++found;
+        return found >= count;
+    };
     for (;;) {
         collect(20);
-        if (result_.err.find(text) != std::string::npos)
+        if (seen())
             return true;
         if (millisecondsSince(start) > timeoutMs || !running())
-            return result_.err.find(text) != std::string::npos;
+            return seen();
     }
 }
 

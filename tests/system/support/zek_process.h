@@ -48,12 +48,11 @@ public:
     ~ZekProcess();   // kills the process if it still runs
     ZekProcess(const ZekProcess&) = delete;
     ZekProcess& operator=(const ZekProcess&) = delete;
-
     // Waits for the end; false when it did not end within timeoutMs.
     bool wait(int timeoutMs = 30000);
     void kill();                  // ends it as Ctrl-C would
-    // Waits until standard error holds text; false after timeoutMs.
-    bool waitForErr(const std::string& text, int timeoutMs = 10000);
+    // Waits until standard error holds text count times; false after timeoutMs.
+    bool waitForErr(const std::string& text, int timeoutMs = 10000, size_t count = 1);
     bool running();
     const ZekResult& result();    // output so far, and the status once ended
 
