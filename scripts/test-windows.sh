@@ -27,7 +27,7 @@ hostBuild=${1:-}
 # tables and waits of SenderRun. '*' runs every test.
 windowsFilter='RunControl*:ConsoleCharset*:Sender*:SerialLinkRunRefusal.*:SerialLinkRun.SecondZek*'
 windowsFilter+=':*PunchPace.*:*BreakWatch.*:LineLoss.*:ProtocolBSend.*:ProtocolBReceive.*'
-windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*:GatheredPunchOut.*'
+windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*'
 windowsFilter+=':-*LargeTape*:*LongTape*:*ARealProgramComesBack*:*ElevenBadRecords*'
 windowsFilter+=':SenderRun.CallLines*:SenderRun.SubPrograms*:SenderRun.BadFiles*:SenderRun.*Wait*'
 filter=${2:-$windowsFilter}
