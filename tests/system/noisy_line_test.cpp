@@ -22,11 +22,6 @@ std::vector<std::string> piecesOf(const std::string& text, size_t size)
     return pieces;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The record with one fault that its checksum detects, counted in
 // *injected: a byte changed by one, a byte (never 0) dropped, or the record
 // cut off before its ETX.
@@ -91,7 +86,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
         EXPECT_TRUE(stored == storedText(program)) << "the stored file differs from the program";
         EXPECT_NE(zek.result().err.find("GET FILE END EOD<SYN>"), std::string::npos);
     } else {
-        EXPECT_TRUE(startsWith(storedText(program), stored)) << "a given-up file holds foreign bytes";
+        EXPECT_TRUE(storedText(program).rfind(stored, 0) == 0) << "a given-up file holds foreign bytes";
         EXPECT_EQ(zek.result().err.find("GET FILE END"), std::string::npos);
     }
     EXPECT_EQ(countOf(zek.result().err, "GET BAD DATA RESET COM\n"), size_t(injected));
@@ -150,7 +145,7 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
         EXPECT_TRUE(got == program) << "the pieces do not make up the program";
         EXPECT_NE(zek.result().err.find("GTD< END OF DATA EOD>\n"), std::string::npos);
     } else {
-        EXPECT_TRUE(startsWith(program, got)) << "the pieces are no prefix of the program";
+        EXPECT_TRUE(program.rfind(got, 0) == 0) << "the pieces are no prefix of the program";
     }
     EXPECT_EQ(countOf(zek.result().err, "BAD DATA RTY>file SEND.NC\n"), size_t(injected));
     EXPECT_EQ(countOf(zek.result().err, "DATA RE-SEND DAT>file SEND.NC\n"), size_t(linesDamaged));

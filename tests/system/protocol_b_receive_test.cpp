@@ -147,26 +147,6 @@ TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
     EXPECT_NE(zek.result().err.find("EIA CODE DEFINE \n"), std::string::npos);
 }
 
-TEST(ProtocolBReceive, LargeTapeUnderSoftFlowArrivesWholeAndSendsBackTheSame)
-{
-    std::string programs = sharedProgramsDir();
-    if (programs.empty())
-        GTEST_SKIP() << "the shared NC programs are not available";
-    std::string body;
-    for (const char* name : {"HELIX.NC", "REBELS5.NC"})
-        for (char c : textContent(readFileBytes(programs + "/" + name)))
-            if (c != '%')
-                body += c;
-    const std::string program = "%" + body + "%";
-    Reception got = receiveTape({"-d"}, isoTape(program));
-    ASSERT_EQ(got.file.size(), storedText(program).size());
-    EXPECT_TRUE(got.file == storedText(program));
-    TempDir dir;
-    dir.write("BACK.NC", got.file);
-    runZek({"-n", "-c\\back.tap", "BACK.NC"}, dir.path());
-    EXPECT_TRUE(dir.read("back.tap") == isoTape(program));
-}
-
 TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
 {
     TempDir dir;

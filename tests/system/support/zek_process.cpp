@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <poll.h>
 #include <sstream>
@@ -28,22 +29,16 @@ static int millisecondsSince(Clock::time_point start)
 // "wine /path/zek.exe" to run the Windows build).
 static std::vector<std::string> zekCommand()
 {
-    std::vector<std::string> words;
     const char* command = std::getenv("ZEK_COMMAND");
-    if (!command || !*command)
-        return {ZEK_BINARY};
-    std::istringstream in(command);
-    for (std::string word; in >> word;)
-        words.push_back(word);
+    std::istringstream in(command ? command : "");
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
     return words.empty() ? std::vector<std::string>{ZEK_BINARY} : words;
 }
 
 bool runningWindowsBuild()
 {
     const std::string program = zekCommand().back();
-    const std::string suffix = ".exe";
-    return program.size() > suffix.size() &&
-           program.compare(program.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
 // Text mode on Windows writes each LF as CR LF, so there every CR LF pair
@@ -66,9 +61,7 @@ std::string logOf(const TempDir& dir) { return fromTextMode(dir.read("ZEKLOG.TXT
 std::string readFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 double childCpuSeconds()
