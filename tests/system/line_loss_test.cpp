@@ -38,14 +38,17 @@ std::string largeProgram()
 // A device name that outlives the pseudo-terminal behind it, as a
 // /dev/serial/by-id name does for an adapter plugged in again. Under Wine
 // the COM port's link in the prefix is that name; it is left pointing
-// nowhere, since without it Wine would open /dev/ttyS(N-1) instead.
+// nowhere, since without it Wine would open /dev/ttyS(N-1) instead. Its
+// number is one of its own per shard, above those that follow a terminal's
+// number: a shard beside it may get the freed terminal's number meanwhile.
 class DeviceName {
 public:
     DeviceName(const TempDir& dir, const PtyPair& first)
     {
-        option_ = serialChannelOption(first);
         const char* prefix = std::getenv("WINEPREFIX");
         if (runningWindowsBuild() && prefix) {
+            const char* shard = std::getenv("GTEST_SHARD_INDEX");
+            option_ = "-c" + std::to_string(250 + (shard ? std::atoi(shard) : 0));
             link_ = std::filesystem::path(prefix) / "dosdevices" / ("com" + option_.substr(2));
         } else {
             link_ = dir.file("ttyCNC");
