@@ -133,7 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     std::unique_ptr<char[]> callLine = programLine(input.first, input.firstLength);
     std::unique_ptr<char[]> line = programLine(input.rest, input.restLength);
     std::string original = callLine.get();
-
     CallLine call;
     RuleList rules;
     int repeatCount = 1;

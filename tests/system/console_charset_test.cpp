@@ -3,13 +3,7 @@
 // ZEKMAC.TXT stay as they are. The Windows build writes a redirected stream
 // as Shift-JIS bytes in every locale.
 
-#include <gtest/gtest.h>
-
-#include <regex>
-#include <string>
-#include <vector>
-
-#include "console_text.h"
+#include "system_test.h"
 
 namespace {
 

@@ -3,25 +3,16 @@
 // or a TCP controller just has nothing to say. And the exit status by which a
 // batch file tells a failed transfer from a good one.
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <thread>
-
-#include "console_text.h"
-#include "support/controller.h"
-#include "support/records_peer.h"
-#include "support/zek_process.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
 constexpr int statusCompleted = 0;
 constexpr int statusFailed = 2;
-constexpr int statusInterrupted = 130;  // 128 + SIGINT, as the shell sees Ctrl-C
-constexpr double idleCpuLimit = 1.0;    // seconds over a run of several; spinning takes them all
+constexpr int statusInterrupted = 130;   // 128 + SIGINT, as the shell sees Ctrl-C
+// Seconds over a run of several; spinning takes them all. Wine's own start
+// counts here too, and takes most of a second on a busy machine.
+const double idleCpuLimit = runningWindowsBuild() ? 2.0 : 1.0;
 const std::string lineLost = "\n LINE LOST !!\n";
 const std::string deviceGone = "GONE, WAITING FOR IT";
 
@@ -32,11 +23,6 @@ void expectStatus(const ZekResult& result, int status)
     if (status != statusInterrupted || !runningWindowsBuild()) {
         EXPECT_EQ(result.exitStatus, status) << result.err;
     }
-}
-
-void sleepMs(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // A punch-out larger than the pseudo-terminal holds, so that zek is still
@@ -52,14 +38,17 @@ std::string largeProgram()
 // A device name that outlives the pseudo-terminal behind it, as a
 // /dev/serial/by-id name does for an adapter plugged in again. Under Wine
 // the COM port's link in the prefix is that name; it is left pointing
-// nowhere, since without it Wine would open /dev/ttyS(N-1) instead.
+// nowhere, since without it Wine would open /dev/ttyS(N-1) instead. Its
+// number is one of its own per shard, above those that follow a terminal's
+// number: a shard beside it may get the freed terminal's number meanwhile.
 class DeviceName {
 public:
     DeviceName(const TempDir& dir, const PtyPair& first)
     {
-        option_ = serialChannelOption(first);
         const char* prefix = std::getenv("WINEPREFIX");
         if (runningWindowsBuild() && prefix) {
+            const char* shard = std::getenv("GTEST_SHARD_INDEX");
+            option_ = "-c" + std::to_string(250 + (shard ? std::atoi(shard) : 0));
             link_ = std::filesystem::path(prefix) / "dosdevices" / ("com" + option_.substr(2));
         } else {
             link_ = dir.file("ttyCNC");
@@ -85,13 +74,11 @@ private:
 // What the controller does on its end before the line goes.
 using ControllerPart = std::function<void(int controller)>;
 
-void sendsNothing(int)
-{
-}
+void sendsNothing(int) {}
 
 void punchesOneLine(int controller)
 {
-    writeAll(controller, "\xA5\xCF\xB1\x0A");  // "%O1\n" in ISO
+    writeAll(controller, "\xA5\xCF\xB1\x0A");   // "%O1\n" in ISO
 }
 
 // Okuma receive: the opening, the request, one DAT of "O1\n", its GTD.
@@ -108,73 +95,34 @@ struct HangUpCase {
     const char* mode;
     std::vector<std::string> args;
     ControllerPart beforeHangUp;
-    int exitStatus;                  // statusInterrupted: a server, ended by Ctrl-C
-    std::string stored;              // IN.NC afterwards, when not empty
-    std::vector<std::string> shown;  // regexes, in this order
+    int exitStatus;              // statusInterrupted: a server, ended by Ctrl-C
+    std::string stored;          // IN.NC afterwards, when not empty
+    std::vector<std::string> shown;   // regexes, in this order
     std::string absent;
 };
 
 TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
 {
     const std::vector<HangUpCase> cases = {
-        {"receive",
-         {"-r", "IN.NC"},
-         punchesOneLine,
-         statusFailed,
-         "%O1\r\n",
-         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern},
-         "STOP CODE"},
+        {"receive", {"-r", "IN.NC"}, punchesOneLine, statusFailed, "%O1\r\n",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern}, "STOP CODE"},
         // Without a stop code the line's end is the tape's end.
-        {"receive without stop code",
-         {"-p", "-r", "IN.NC"},
-         punchesOneLine,
-         statusCompleted,
-         "%O1\r\n",
-         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte "},
-         "STOP CODE"},
-        {"punch-out",
-         {"BIG.NC"},
-         sendsNothing,
-         statusFailed,
-         "",
-         {" START BIG\\.NC ", lineLost},
-         "MODE END"},
-        {"Protocol A send",
-         {"-g", "BIG.NC"},
-         sendsNothing,
-         statusFailed,
-         "",
-         {lineLost},
-         "SEND FILE TOTAL"},
+        {"receive without stop code", {"-p", "-r", "IN.NC"}, punchesOneLine, statusCompleted, "%O1\r\n",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte "}, "STOP CODE"},
+        {"punch-out", {"BIG.NC"}, sendsNothing, statusFailed, "", {" START BIG\\.NC ", lineLost}, "MODE END"},
+        {"Protocol A send", {"-g", "BIG.NC"}, sendsNothing, statusFailed, "", {lineLost}, "SEND FILE TOTAL"},
         // Eleven retries come first, as on a noisy line.
-        {"Protocol A receive",
-         {"-R", "IN.NC"},
-         deliversOneRecord,
-         statusFailed,
-         "O1\r\n",
-         {"RTY>", lineLost, " close file IN\\.NC 4Byte "},
-         "TOTAL RECV FILE"},
-        {"Protocol B server",
-         {"-s", "IN.NC"},
-         sendsNothing,
-         statusInterrupted,
-         "",
-         {lineLost, deviceGone},
-         ""},
-        {"Protocol A server",
-         {"-S"},
-         sendsNothing,
-         statusInterrupted,
-         "",
-         {"ERR-RETRY SYN SEND", deviceGone},
-         ""},
+        {"Protocol A receive", {"-R", "IN.NC"}, deliversOneRecord, statusFailed, "O1\r\n",
+         {"RTY>", lineLost, " close file IN\\.NC 4Byte "}, "TOTAL RECV FILE"},
+        {"Protocol B server", {"-s", "IN.NC"}, sendsNothing, statusInterrupted, "", {lineLost, deviceGone}, ""},
+        {"Protocol A server", {"-S"}, sendsNothing, statusInterrupted, "", {"ERR-RETRY SYN SEND", deviceGone}, ""},
     };
     for (const HangUpCase& c : cases) {
         SCOPED_TRACE(c.mode);
         TempDir dir;
         dir.write("BIG.NC", largeProgram());
         PtyPair pty;
-        DeviceName device(dir, pty);  // gone for good: a later pseudo-terminal may take its number
+        DeviceName device(dir, pty);   // gone for good: a later pseudo-terminal may take its number
         std::vector<std::string> args = {device.option(), "-b0"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const double cpuBefore = childCpuSeconds();
@@ -189,8 +137,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
             sleepMs(3000);
             zek.kill();
         }
-        ASSERT_TRUE(zek.wait(30000)) << zek.result().err;  // the retries of -R take about 22 s
-
+        ASSERT_TRUE(zek.wait(30000)) << zek.result().err;   // the retries of -R take about 22 s
         expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
@@ -209,7 +156,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
 struct ComebackCase {
     const char* mode;
     std::vector<std::string> args;
-    ControllerPart served;  // one request, answered, on the device that came back
+    ControllerPart served;   // one request, answered, on the device that came back
 };
 
 void tapeIsStored(int controller)
@@ -240,17 +187,15 @@ TEST(LineLoss, ServerWaitsForItsDeviceAndServesItWhenItComesBack)
         const double cpuBefore = childCpuSeconds();
         ZekProcess zek(args, dir.path());
         ASSERT_TRUE(zek.waitForErr("INIT.")) << zek.result().err;
-
         first->hangUp();
         device.remove();
         ASSERT_TRUE(zek.waitForErr(deviceGone)) << zek.result().err;
         const size_t openings = countOf(zek.result().err, "INIT.");
-        sleepMs(3000);  // a few tries, none of them on the console
+        sleepMs(3000);   // a few tries, none of them on the console
         EXPECT_EQ(countOf(zek.result().err, "INIT."), openings) << zek.result().err;
-
         PtyPair second;
         device.pointAt(second);
-        ASSERT_TRUE(waitForErrCount(zek, "INIT.", openings + 1)) << zek.result().err;
+        ASSERT_TRUE(zek.waitForErr("INIT.", 15000, openings + 1)) << zek.result().err;
         c.served(second.masterFd());
         if (c.args[0] == "-s") {
             EXPECT_TRUE(waitForFile(dir, "IN.NC", "%O5\r\n%"));
@@ -270,54 +215,16 @@ TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
     const int controller = connectTcp(port, 10000);
     ASSERT_GE(controller, 0);
     RecordPeer peer(controller);
-
     // Silence: the server's SYN comes over the same connection, again and again.
     EXPECT_EQ(peer.read().letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(waitForErrCount(zek, "ERR-RETRY SYN SEND", 2)) << zek.result().err;
+    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 2)) << zek.result().err;
     sleepMs(1000);
     peer.send("RDY");
     EXPECT_TRUE(peer.readUntilType("RDY", 5000).received);
     closeFd(controller);
     zek.kill();
     EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 1u) << zek.result().err;
-}
-
-struct OutcomeCase {
-    const char* kind;
-    std::vector<std::string> args;
-    std::string program;  // MAIN.NC
-    std::string breakIn;  // what the controller sends once the port is open
-    int exitStatus;
-};
-
-TEST(LineLoss, ExitStatusTellsAFailedTransferFromACompletedOne)
-{
-    const std::string good = "%\nO1\nG1 X1. Y2. F100\n%\n";
-    const std::vector<OutcomeCase> cases = {
-        {"completed", {"MAIN.NC"}, good, "", statusCompleted},
-        {"file not found", {"GONE.NC"}, good, "", statusFailed},
-        {"file refused", {"MAIN.NC"}, "%\nX1.\n(\x80)\n%\n------", "", statusFailed},
-        // Each block of the long tape waits for a break code first.
-        {"stopped by a break code", {"MAIN.NC"}, largeProgram(), "%", statusFailed},
-        {"macro error", {"MAIN.NC"}, "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n", "", statusFailed},
-        {"nesting error", {"MAIN.NC"}, "%\nX1.\n& MAIN.NC\nX2.\n%\n", "", statusFailed},
-        {"Protocol A file not found", {"-g", "GONE.NC"}, good, "", statusFailed},
-    };
-    for (const OutcomeCase& c : cases) {
-        SCOPED_TRACE(c.kind);
-        TempDir dir;
-        dir.write("MAIN.NC", c.program);
-        PtyPair pty;
-        std::vector<std::string> args = {serialChannelOption(pty), "-b0"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        ZekProcess zek(args, dir.path());
-        ASSERT_TRUE(zek.waitForErr("INIT.")) << zek.result().err;
-        writeAll(pty.masterFd(), c.breakIn);
-        ASSERT_TRUE(zek.wait(10000)) << zek.result().err;
-        EXPECT_EQ(zek.result().exitStatus, c.exitStatus) << zek.result().err;
-        EXPECT_TRUE(contains(zek.result().err, "*** PROG_END ***")) << zek.result().err;
-    }
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // zek -g / -G sending and -R / -RF receiving as the active side; the test is
 // the controller.
-#include <gtest/gtest.h>
-
-#include "console_text.h"
 #include "protocol_a_fixture.h"
-#include "tape_text.h"
 
 namespace {
 
@@ -29,10 +25,7 @@ protected:
         return pieces;
     }
     // One DAT, answered by a GTD without a name.
-    void deliver(const std::string& payload)
-    {
-        EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD"));
-    }
+    void deliver(const std::string& payload) { EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD")); }
     // EOD, zek's SYN, and the one record that zek reads and disregards.
     void endFile()
     {
@@ -50,6 +43,7 @@ protected:
 
 }  // namespace
 
+// Repeats and bad records on the way do not stop the send.
 TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
 {
     dir.write("O2500.NC", program2500());
@@ -58,19 +52,28 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     PeerRecord announce = peer.read();
     EXPECT_EQ(announce.letters, "RTD");
     EXPECT_EQ(announce.payload, "O2500.NC");
-
-    std::vector<std::string> pieces = requestPieces();
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0].size(), 1000u);
-    EXPECT_EQ(pieces[1].size(), 1000u);
-    EXPECT_EQ(pieces[0] + pieces[1] + pieces[2], program2500());
+    PeerRecord repeat = ask("RTY", "1");
+    EXPECT_EQ(repeat.letters, "DAT");
+    EXPECT_EQ(repeat.payload, "");   // nothing read yet: no stale data
+    for (int i = 0; i < 3; ++i) {
+        peer.sendRaw(badChecksumRecord("GTD"));
+        EXPECT_EQ(peer.read().raw, "33RTY1\x03");
+    }
+    std::string first = ask("GTD").payload;
+    EXPECT_EQ(ask("RTY", "1").payload, first);
+    std::vector<std::string> rest = requestPieces();
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(first.size(), 1000u);
+    EXPECT_EQ(rest[0].size(), 1000u);
+    EXPECT_EQ(first + rest[0] + rest[1], program2500());
     expectRunEnd();
-
     EXPECT_TRUE(contains(err(), " zek (Srever-A) <--- *zek (send data)\n"));
     EXPECT_TRUE(matches(err(), " open send file O2500.NC 2500Byte " + timePattern + "\n"));
     EXPECT_TRUE(contains(err(), "RTD>file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), "GTD< END OF DATA EOD>\n close file O2500.NC\n"));
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 2500Byte\n"));
+    EXPECT_EQ(countOf(err(), "BAD DATA RTY>file O2500.NC\n"), 3u);
+    EXPECT_TRUE(contains(err(), "DATA RE-SEND DAT>file O2500.NC\n"));
     std::string log = logOf(dir);
     EXPECT_TRUE(contains(log, " zek (Srever-A) <--- *zek  (send data)\n"));
     EXPECT_FALSE(contains(log, "RTD>file"));
@@ -85,31 +88,6 @@ TEST_F(ProtocolAClient, BigBlocksCarryTheWholeFileAndLongNamesGoOutWhole)
     EXPECT_EQ(peer.read().payload, name);
     EXPECT_EQ(requestPieces(), std::vector<std::string>{program2500()});
     expectRunEnd();
-}
-
-TEST_F(ProtocolAClient, RepeatsAndBadRecordsDoNotStopTheSend)
-{
-    dir.write("O2500.NC", program2500());
-    startClient({"-g", "O2500.NC"});
-    ASSERT_TRUE(answerHandshake(peer));
-    EXPECT_EQ(peer.read().letters, "RTD");
-
-    PeerRecord repeat = ask("RTY", "1");
-    EXPECT_EQ(repeat.letters, "DAT");
-    EXPECT_EQ(repeat.payload, "");  // nothing read yet: no stale data
-    for (int i = 0; i < 3; ++i) {
-        peer.sendRaw(badChecksumRecord("GTD"));
-        EXPECT_EQ(peer.read().raw, "33RTY1\x03");
-    }
-    std::string first = ask("GTD").payload;
-    EXPECT_EQ(ask("RTY", "1").payload, first);
-    std::vector<std::string> rest = requestPieces();
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(first + rest[0] + rest[1], program2500());
-    expectRunEnd();
-
-    EXPECT_EQ(countOf(err(), "BAD DATA RTY>file O2500.NC\n"), 3u);
-    EXPECT_TRUE(contains(err(), "DATA RE-SEND DAT>file O2500.NC\n"));
 }
 
 TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
@@ -127,7 +105,7 @@ TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
     EXPECT_EQ(requestPieces(), std::vector<std::string>{"O1\n"});
-    expectRunEnd(2);  // A.NC was given up
+    expectRunEnd(2);   // A.NC was given up
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 3Byte\n"));
 }
 
@@ -139,18 +117,18 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
         std::vector<std::string> args;
         std::string shown;
         std::string absent;
+        int exitStatus;
     };
     const Case cases[] = {
-        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC"},
-        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL"},
-        {{"-R", "no-such-dir/A.NC", "C.NC"},
-         " cant open write file no-such-dir/A.NC\n",
-         "TOTAL RECV FILE"},
+        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC", 2},
+        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL", 2},
+        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         startClient(c.args);
         ASSERT_TRUE(zek->wait(15000));
+        EXPECT_EQ(zek->result().exitStatus, c.exitStatus);
         EXPECT_EQ(peer.drain(200), "");
         EXPECT_TRUE(contains(err(), c.shown)) << err();
         EXPECT_FALSE(contains(err(), c.absent)) << err();
@@ -166,21 +144,18 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     deliver("\xCF\xB1\x0A");
     deliver(isoTape(std::string(2497, 'X')));
     endFile();
-
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
-    peer.send("RTY", "1");                  // not data: the file is closed without an answer
-    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
+    peer.send("RTY", "1");   // not data: the file is closed without an answer
+    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
-
     EXPECT_EQ(dir.read("A.NC"), "O1\r\n" + std::string(2497, 'X'));
     EXPECT_TRUE(dir.exists("B.NC"));
     EXPECT_EQ(dir.read("B.NC"), "");
-    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC \n",
-                                      " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n",
+    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC \n", " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n",
                                       "FILE NAME A.NC GTD>\n", "\nGET FILE END EOD<SYN>",
-                                      " close file A.NC 2501Byte " + timePattern + "\n",
-                                      "GET UNK<SYN>", "TOTAL RECV FILE 2KB\n"}))
+                                      " close file A.NC 2501Byte " + timePattern + "\n", "GET UNK<SYN>",
+                                      "TOTAL RECV FILE 2KB\n"}))
         << err();
     EXPECT_TRUE(contains(logOf(dir), "TOTAL RECV FILE 2KB\n"));
 }
@@ -188,8 +163,7 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
 TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecords)
 {
     PtyPair pty;
-    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)},
-                                       dir.path());
+    zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)}, dir.path());
     peer.setFd(pty.masterFd());
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
@@ -198,14 +172,12 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     EXPECT_EQ(peer.read().raw, "33RTY1\x03");
     deliver(isoTape("%\nO1\n%\n"));
     EXPECT_EQ(ask("SYN").letters, "SYN");
-    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
+    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
-
     EXPECT_EQ(dir.read("ZEK99GET.DAT"), "%\r\nO1\r\n%\r\n");
     EXPECT_TRUE(appearInOrder(err(), {"\nNO_FILE_NAME MODE SET FILENAME ZEK99GET\\.DAT\n",
                                       " zek ---> \\*kirpa \\(get data\\) FANUC_MODE\n",
-                                      "GET BAD DATA RESET COM\nRTY>", "GET SYN<SYN>",
-                                      "TOTAL RECV FILE 0KB\n"}))
+                                      "GET BAD DATA RESET COM\nRTY>", "GET SYN<SYN>", "TOTAL RECV FILE 0KB\n"}))
         << err();
 }
 
@@ -227,11 +199,9 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     if (programs.empty())
         GTEST_SKIP() << "the shared NC programs are not available";
     // Both are stored with CR LF line ends, as a received file is.
-    std::string program =
-        readFileBytes(programs + "/HELIX.NC") + readFileBytes(programs + "/REBELS5.NC");
+    std::string program = readFileBytes(programs + "/HELIX.NC") + readFileBytes(programs + "/REBELS5.NC");
     ASSERT_GT(program.size(), 200000u);
     dir.write("BIG.NC", program);
-
     startServer({"-n"});
     peer.send("GTD", "BIG.NC");
     PeerRecord end;
@@ -240,7 +210,6 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     ASSERT_GT(blocks.size(), 100u);
     zek.reset();
     dir.write("BIG.NC", "");
-
     startClient({"-R", "BIG.NC"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "BIG.NC");

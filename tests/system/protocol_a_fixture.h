@@ -2,15 +2,7 @@
 // connects to the test's listener, zek as a server is connected to.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "support/controller.h"
-#include "support/records_peer.h"
-#include "support/zek_process.h"
+#include "system_test.h"
 
 class ProtocolAController : public testing::Test {
 protected:
@@ -19,7 +11,6 @@ protected:
         zek.reset();
         closeFd(fd);
     }
-
     void startClient(std::vector<std::string> args)
     {
         zek.reset();
@@ -27,7 +18,6 @@ protected:
         zek = std::make_unique<ZekProcess>(args, dir.path());
         useConnection(listener.accept(10000));
     }
-
     void startServer(const std::vector<std::string>& extra = {})
     {
         zek.reset();
@@ -36,14 +26,12 @@ protected:
         zek = std::make_unique<ZekProcess>(args, dir.path());
         reconnect();
     }
-
     void reconnect()
     {
         closeFd(fd);
         fd = -1;
         useConnection(connectTcp(port, 10000));
     }
-
     // The controller's end of the new connection; the one before is closed.
     void useConnection(int connected)
     {
@@ -52,13 +40,11 @@ protected:
         ASSERT_GE(fd, 0);
         peer.setFd(fd);
     }
-
     PeerRecord ask(const std::string& letters, const std::string& payload = "")
     {
         peer.send(letters, payload);
         return peer.read();
     }
-
     // The payloads of the DATs that answer a request, each asked for by GTD;
     // *end is the record that ended them.
     std::vector<std::string> collectBlocks(PeerRecord* end)
@@ -70,9 +56,7 @@ protected:
         }
         return blocks;
     }
-
     std::string err() { return zek->result().err; }
-
     TempDir dir;
     TcpListener listener;
     int port = freeTcpPort();

@@ -1,13 +1,7 @@
 // Protocol B receives (-r): the test punches tapes into zek as the controller
 // would, over a pseudo-terminal or a TCP connection.
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
-#include "support/controller.h"
-#include "support/zek_process.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -17,20 +11,41 @@ struct Reception {
     std::string log;
 };
 
-// Runs "zek -r" on a pseudo-terminal, punches the tape once the receive has
-// started, and waits for the run to end by itself.
+struct Punching {
+    std::vector<std::string> options;
+    std::string tape;
+};
+
+// Runs "zek -r" on a pseudo-terminal for each tape, all side by side, punches
+// the tape once its receive has started, and waits for each run to end by itself.
+std::vector<Reception> receiveTapes(const std::vector<Punching>& punchings)
+{
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<PtyPair>> ptys;
+    std::vector<std::unique_ptr<ZekProcess>> zeks;
+    for (const Punching& punching : punchings) {
+        dirs.push_back(std::make_unique<TempDir>());
+        ptys.push_back(std::make_unique<PtyPair>());
+        std::vector<std::string> args{serialChannelOption(*ptys.back()), "-b0", "-r"};
+        args.insert(args.end(), punching.options.begin(), punching.options.end());
+        args.push_back("IN.NC");
+        zeks.push_back(std::make_unique<ZekProcess>(args, dirs.back()->path()));
+    }
+    std::vector<Reception> receptions;
+    for (size_t i = 0; i < punchings.size(); ++i) {
+        EXPECT_TRUE(zeks[i]->waitForErr("RECV(B) START", 10000)) << zeks[i]->result().err;
+        writeAll(ptys[i]->masterFd(), punchings[i].tape);
+    }
+    for (size_t i = 0; i < punchings.size(); ++i) {
+        EXPECT_TRUE(zeks[i]->wait(20000)) << zeks[i]->result().err;
+        receptions.push_back({zeks[i]->result(), dirs[i]->read("IN.NC"), logOf(*dirs[i])});
+    }
+    return receptions;
+}
+
 Reception receiveTape(const std::vector<std::string>& options, const std::string& tape)
 {
-    TempDir dir;
-    PtyPair pty;
-    std::vector<std::string> args{serialChannelOption(pty), "-b0", "-r"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.push_back("IN.NC");
-    ZekProcess zek(args, dir.path());
-    EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
-    writeAll(pty.masterFd(), tape);
-    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
-    return {zek.result(), dir.read("IN.NC"), logOf(dir)};
+    return receiveTapes({{options, tape}})[0];
 }
 
 TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
@@ -44,16 +59,17 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
         {eiaTape("%O1\n%"), "EIA CODE DEFINE \n"},
         {"%O1\n%", "ASCII CODE DEFINE \n"},
     };
-    for (const Case& c : cases) {
+    std::vector<Reception> receptions = receiveTapes({{{}, cases[0].tape}, {{}, cases[1].tape}, {{}, cases[2].tape}});
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const Reception& got = receptions[i];
         SCOPED_TRACE(c.codeLine);
-        Reception got = receiveTape({}, c.tape);
         EXPECT_EQ(got.run.exitStatus, 0);
         EXPECT_EQ(got.file, "%O1\r\n%");
         for (const std::string& console : {got.run.err, got.log})
-            EXPECT_TRUE(
-                appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n",
-                                        c.codeLine, "\nSTOP CODE DEFINE\n",
-                                        "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
+            EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
+                                                "\nSTOP CODE DEFINE\n",
+                                                "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
                 << console;
     }
 }
@@ -61,20 +77,17 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
 TEST(ProtocolBReceive, FeedCountsOnlyInsideTheTapeAndDelNever)
 {
     Reception got = receiveTape({}, std::string("\x00\x0A\xFF\x96\xA5\x00\xCF\xFF\x0A\xA5", 10));
-
     EXPECT_EQ(got.file, std::string("%\0O\r\n%", 6));
     EXPECT_NE(got.run.err.find("RECV(B) END IN.NC 5Byte"), std::string::npos) << got.run.err;
 }
 
 TEST(ProtocolBReceive, ExplicitCodeTakesTheTapesStartCodeAsItsStop)
 {
-    Reception iso = receiveTape({"-i"}, "\xA5\xCF\xB1\xA5");
-    EXPECT_EQ(iso.file, "%%");
-    EXPECT_EQ(iso.run.err.find("CODE DEFINE \n"), std::string::npos);
-    EXPECT_NE(iso.run.err.find("RECV(B) END IN.NC 2Byte"), std::string::npos) << iso.run.err;
-
-    Reception eia = receiveTape({"-e"}, eiaTape("%O1%"));
-    EXPECT_EQ(eia.file, "%%");
+    std::vector<Reception> got = receiveTapes({{{"-i"}, "\xA5\xCF\xB1\xA5"}, {{"-e"}, eiaTape("%O1%")}});
+    EXPECT_EQ(got[0].file, "%%");
+    EXPECT_FALSE(contains(got[0].run.err, "CODE DEFINE \n"));
+    EXPECT_TRUE(contains(got[0].run.err, "RECV(B) END IN.NC 2Byte")) << got[0].run.err;
+    EXPECT_EQ(got[1].file, "%%");
 }
 
 TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
@@ -84,7 +97,6 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-p", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(pty.masterFd(), std::string("\x00\xA5\xCF\x0A\xA5\x00", 6));
-
     // Only Ctrl-C ends this receive; what came before a quiet second is on disk.
     const std::string stored("\0%O\r\n%\0", 7);
     EXPECT_TRUE(waitForFile(dir, "IN.NC", stored)) << dir.read("IN.NC").size();
@@ -105,7 +117,6 @@ TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
 {
     const std::string body = programBody(2500);
     Reception got = receiveTape({"-o"}, isoTape("%" + body + "%"));
-
     // Standard output opens with the port's TTY OPEN line.
     const std::string& out = got.run.out;
     EXPECT_EQ(out.substr(out.find('\n') + 1), "%" + body + "%");
@@ -116,10 +127,8 @@ TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
 TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
 {
     Reception got = receiveTape({}, isoTape("%" + programBody(61000) + "%"));
-    EXPECT_TRUE(contains(got.run.err,
-                         "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
-                         ".........60KB."))
-        << got.run.err;
+    EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
+                                      ".........60KB.")) << got.run.err;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
@@ -130,35 +139,12 @@ TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
     ZekProcess zek({serialChannelOption(pty), "-b0", "-r", "-d", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "no DC1 at the first open";
-
     writeAll(controller, eiaTape("%"));
     EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "the link was not opened anew";
     writeAll(controller, eiaTape("O3\n%"));
     EXPECT_TRUE(zek.wait(20000));
     EXPECT_EQ(dir.read("IN.NC"), "%O3\r\n%");
     EXPECT_NE(zek.result().err.find("EIA CODE DEFINE \n"), std::string::npos);
-}
-
-TEST(ProtocolBReceive, LargeTapeUnderSoftFlowArrivesWholeAndSendsBackTheSame)
-{
-    std::string programs = sharedProgramsDir();
-    if (programs.empty())
-        GTEST_SKIP() << "the shared NC programs are not available";
-    std::string body;
-    for (const char* name : {"HELIX.NC", "REBELS5.NC"})
-        for (char c : textContent(readFileBytes(programs + "/" + name)))
-            if (c != '%')
-                body += c;
-    const std::string program = "%" + body + "%";
-
-    Reception got = receiveTape({"-d"}, isoTape(program));
-    ASSERT_EQ(got.file.size(), storedText(program).size());
-    EXPECT_TRUE(got.file == storedText(program));
-
-    TempDir dir;
-    dir.write("BACK.NC", got.file);
-    runZek({"-n", "-c\\back.tap", "BACK.NC"}, dir.path());
-    EXPECT_TRUE(dir.read("back.tap") == isoTape(program));
 }
 
 TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
@@ -171,7 +157,6 @@ TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(controller, "\xA5\xCF\xB1\x0A");
     closeFd(controller);
-
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n");
     EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos)
@@ -183,10 +168,8 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
     TempDir dir;
     ZekResult missingDirectory = runZek({"-r", "-c\\line.tap", "NO/SUCH/IN.NC"}, dir.path());
     EXPECT_EQ(missingDirectory.exitStatus, 2);
-    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"),
-              std::string::npos);
+    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
     EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
-
     // A full disk shows only when the buffered bytes are written at the close.
     if (runningWindowsBuild())
         GTEST_SKIP() << "Windows has no always-full device like /dev/full; the open error "

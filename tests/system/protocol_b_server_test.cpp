@@ -1,13 +1,7 @@
 // The Protocol B server (-s): the test is the controller that, on each turn,
 // punches a tape in or asks for one with DC1, over a pseudo-terminal or TCP.
 
-#include <gtest/gtest.h>
-
-#include <thread>
-
-#include "support/controller.h"
-#include "support/zek_process.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -22,15 +16,14 @@ TEST(ProtocolBServer, ReceivesAnIsoTapeAndWaitsAgain)
     // ISO SYN and a line feed are no request.
     writeAll(pty.masterFd(), "\x96\x0A");
     writeAll(pty.masterFd(), "\xA5\xCF\xB1\x0A\xA5");
-
-    EXPECT_TRUE(waitForErrCount(zek, waitingLine, 2)) << zek.result().err;
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
-    EXPECT_TRUE(
-        appearInOrder(zek.result().err, {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n",
-                                         "ISO CODE DEFINE \n", "RECV\\(B\\) START IN\\.NC ",
-                                         "STOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte ",
-                                         "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
+    EXPECT_TRUE(appearInOrder(zek.result().err,
+                              {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "ISO CODE DEFINE \n",
+                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n",
+                               "RECV\\(B\\) END IN\\.NC 5Byte ",
+                               "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
         << zek.result().err;
 }
 
@@ -42,19 +35,16 @@ TEST(ProtocolBServer, AnswersDc1WithTheFileInTheCodeLastReceived)
     const int controller = pty.masterFd();
     ZekProcess zek({"-s", "-n", serialChannelOption(pty), "-b0", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
-
     writeAll(controller, eiaTape("%O12\nG1X3.\n%"));
-    ASSERT_TRUE(waitForErrCount(zek, waitingLine, 2)) << zek.result().err;
+    ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O12\r\nG1X3.\r\n%");
-
     writeAll(controller, "\x11");
     const std::string expected = eiaTape("%O12\nG1X3.\n%");
     EXPECT_EQ(readBytes(controller, expected.size(), 10000), expected);
-    EXPECT_TRUE(waitForErrCount(zek, waitingLine, 3)) << zek.result().err;
-
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 3)) << zek.result().err;
     // Back to waiting, the server takes the next tape.
     writeAll(controller, "%O7\n%");
-    EXPECT_TRUE(waitForErrCount(zek, waitingLine, 4)) << zek.result().err;
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 4)) << zek.result().err;
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O7\r\n%");
     EXPECT_TRUE(appearInOrder(zek.result().err,
@@ -73,53 +63,35 @@ int punchOverTcp(int port, const std::string& text)
     return controller;
 }
 
-TEST(ProtocolBServer, ServesEachNewConnectionOverTcp)
-{
-    TempDir dir;
-    const int port = freeTcpPort();
-    ZekProcess zek({"-s", "-c127.0.0.1:" + std::to_string(port), "IN.NC"}, dir.path());
-
-    int first = punchOverTcp(port, "%O1\n%");
-    ASSERT_TRUE(waitForErrCount(zek, "RECV(B) END IN.NC 5Byte", 1)) << zek.result().err;
-    EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
-    EXPECT_EQ(connectTcp(port, 300), -1) << "the listener went with the accept";
-    closeFd(first);
-
-    int second = punchOverTcp(port, "%O22\n%");
-    EXPECT_TRUE(waitForErrCount(zek, "RECV(B) END IN.NC 6Byte", 1)) << zek.result().err;
-    closeFd(second);
-    zek.kill();
-    EXPECT_EQ(dir.read("IN.NC"), "%O22\r\n%");
-    EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 2u) << zek.result().err;
-    EXPECT_TRUE(matches(zek.result().err,
-                        "SOCKET_OPEN\\(Server\\) LOCAL=\\S+ PORT=" + std::to_string(port) +
-                            " CTRL-C to END\nCONNECTION FROM 127\\.0\\.0\\.1 port=[0-9]+ " +
-                            timePattern + "\n"))
-        << zek.result().err;
-}
-
-TEST(ProtocolBServer, ConnectionClosedWhileWaitingIsReplacedWithoutSpinning)
+// A connection closed while the server waits is replaced; the server then
+// waits idle on the next one and serves each new connection.
+TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
 {
     TempDir dir;
     const int port = freeTcpPort();
     const double cpuBefore = childCpuSeconds();
     {
         ZekProcess zek({"-s", "-c127.0.0.1:" + std::to_string(port), "IN.NC"}, dir.path());
-        int idle = connectTcp(port, 10000);
-        ASSERT_GE(idle, 0);
-        ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
-        closeFd(idle);
-        EXPECT_TRUE(waitForErrCount(zek, "SOCKET_OPEN(Server)", 2)) << zek.result().err;
-        // The server waits on the controller's next connection, idle.
-        int controller = connectTcp(port, 10000);
-        ASSERT_GE(controller, 0);
-        EXPECT_TRUE(waitForErrCount(zek, waitingLine, 2)) << zek.result().err;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        writeAll(controller, isoTape("%O5\n%"));
-        EXPECT_TRUE(waitForErrCount(zek, "RECV(B) END IN.NC 5Byte", 1)) << zek.result().err;
-        closeFd(controller);
+        closeFd(connectTcp(port, 10000));
+        EXPECT_TRUE(zek.waitForErr("SOCKET_OPEN(Server)", 15000, 2)) << zek.result().err;
+        int first = punchOverTcp(port, "");
+        EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
+        sleepMs(1500);
+        writeAll(first, isoTape("%O1\n%"));
+        ASSERT_TRUE(zek.waitForErr("RECV(B) END IN.NC 5Byte", 15000)) << zek.result().err;
+        EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
+        EXPECT_EQ(connectTcp(port, 300), -1) << "the listener went with the accept";
+        closeFd(first);
+        int second = punchOverTcp(port, "%O22\n%");
+        EXPECT_TRUE(zek.waitForErr("RECV(B) END IN.NC 6Byte", 15000)) << zek.result().err;
+        closeFd(second);
         zek.kill();
-        EXPECT_EQ(dir.read("IN.NC"), "%O5\r\n%");
+        EXPECT_EQ(dir.read("IN.NC"), "%O22\r\n%");
+        EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 3u) << zek.result().err;
+        EXPECT_TRUE(matches(zek.result().err, "SOCKET_OPEN\\(Server\\) LOCAL=\\S+ PORT=" + std::to_string(port) +
+                                                  " CTRL-C to END\nCONNECTION FROM 127\\.0\\.0\\.1 port=[0-9]+ " +
+                                                  timePattern + "\n"))
+            << zek.result().err;
     }
     EXPECT_LT(childCpuSeconds() - cpuBefore, 1.5) << "the waiting server kept the processor busy";
 }

@@ -2,14 +2,7 @@
 // code from the controller still heard, a percent meter that belongs to the
 // file it counts, and gathered TCP and file output that carries the same bytes.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <climits>
-
-#include "support/controller.h"
-#include "support/zek_process.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -76,22 +69,19 @@ TEST_P(PunchPace, HundredsOfBlocksKeepTheLineBusy)
         writeAll(pty.masterFd(), "\x11");
     }
     const int blocks = lines + 2 + row.feedBlocks;
-    std::string received =
-        readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
+    std::string received = readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
     int elapsedMs = msSince(start);
-
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
     EXPECT_LT(elapsedMs, blocks * boundMsPerBlock) << blocks << " blocks";
     EXPECT_TRUE(zek.wait(15000));
     EXPECT_TRUE(contains(zek.result().err, "SEND(B) SUB MODE END PACE.NC")) << zek.result().err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flows, PunchPace,
-    testing::Values(PaceCase{"Cts", {}, false, "", "", 0},
-                    PaceCase{"Dc1Dc3", {"-d"}, true, "", "", 0},
-                    PaceCase{"TapeFeed", {"-t"}, false, leaderIso, trailerIso, 802}),
-    [](const testing::TestParamInfo<PaceCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Flows, PunchPace,
+                         testing::Values(PaceCase{"Cts", {}, false, "", "", 0},
+                                         PaceCase{"Dc1Dc3", {"-d"}, true, "", "", 0},
+                                         PaceCase{"TapeFeed", {"-t"}, false, leaderIso, trailerIso, 802}),
+                         [](const testing::TestParamInfo<PaceCase>& info) { return info.param.name; });
 
 struct BreakCase {
     const char* name;
@@ -105,7 +95,7 @@ class BreakWatch : public testing::TestWithParam<BreakCase> {};
 TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
 {
     const BreakCase& row = GetParam();
-    const std::string program = numberedProgram(6000);  // far more than the pseudo-terminal holds
+    const std::string program = numberedProgram(6000);   // far more than the pseudo-terminal holds
     const std::string tape = isoTape(program);
     TempDir dir;
     dir.write("LONG.NC", program);
@@ -116,7 +106,7 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
     writeAll(pty.masterFd(), std::string(1, row.byte));
     received += readUntilQuiet(pty.masterFd(), 500, 30000);
     ASSERT_TRUE(zek.wait(15000));
-
+    EXPECT_EQ(zek.result().exitStatus, row.stops ? 2 : 0);   // a batch file tells a stopped send
     const std::string& err = zek.result().err;
     EXPECT_EQ(contains(err, "BREAK CODE DEFINE \n"), row.stops) << err;
     EXPECT_EQ(contains(err, "SUB MODE END"), !row.stops) << err;
@@ -126,12 +116,13 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
         EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, BreakWatch,
-    testing::Values(BreakCase{"AsciiPercent", '\x25', true}, BreakCase{"IsoPercent", '\xA5', true},
-                    BreakCase{"EiaPercent", '\x0B', true}, BreakCase{"IsoSyn", '\x96', true},
-                    BreakCase{"OtherByte", 'A', false}),
-    [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Codes, BreakWatch,
+                         testing::Values(BreakCase{"AsciiPercent", '\x25', true},
+                                         BreakCase{"IsoPercent", '\xA5', true},
+                                         BreakCase{"EiaPercent", '\x0B', true},
+                                         BreakCase{"IsoSyn", '\x96', true},
+                                         BreakCase{"OtherByte", 'A', false}),
+                         [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
 // A call in the middle of the main program: its sub-program runs a meter of
 // its own, then the main program's marks go on where they stood.
@@ -143,22 +134,19 @@ TEST(PercentMarks, CallingProgramsMeterGoesOnAfterASubProgram)
     dir.write("MAIN.NC", main);
     dir.write("SUB1", "%\nO2000\nG01X10.F200\nG01X20.\nG01X30.\nM99\n%\n");
     ZekResult run = runZek({"-c\\out.nc", "MAIN.NC"}, dir.path());
-
     size_t open = run.err.find(" OPEN_ SUB1");
     size_t close = run.err.find(" CLOSE SUB1");
     size_t end = run.err.find(" _END_ MAIN.NC");
-    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && end != std::string::npos)
-        << run.err;
+    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && end != std::string::npos) << run.err;
     std::vector<int> before = percentMarks(run.err.substr(0, open));
     std::vector<int> after = percentMarks(run.err.substr(close, end - close));
     ASSERT_FALSE(before.empty());
     ASSERT_FALSE(after.empty());
     EXPECT_GT(after.front(), before.back()) << run.err;
-    EXPECT_LE(after.back(), 110) << run.err;  // each line feed counts twice
+    EXPECT_LE(after.back(), 110) << run.err;   // each line feed counts twice
     std::smatch endLine;
-    ASSERT_TRUE(std::regex_search(run.err, endLine,
-                                  std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
-    EXPECT_GE(std::stoi(endLine[1]), after.back());  // the last steps may show as dots
+    ASSERT_TRUE(std::regex_search(run.err, endLine, std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
+    EXPECT_GE(std::stoi(endLine[1]), after.back());   // the last steps may show as dots
     EXPECT_LE(std::stoi(endLine[1]), 110);
 }
 
@@ -185,39 +173,24 @@ std::string punchOut(bool overTcp, const std::vector<std::string>& options, cons
     return received;
 }
 
-struct GatherCase {
-    const char* name;
-    bool overTcp;
-    bool realProgram;  // a program larger than the gathering buffer
-};
+class GatheredPunchOut : public testing::TestWithParam<bool> {};
 
-class GatheredPunchOut : public testing::TestWithParam<GatherCase> {};
-
+// A program larger than the gathering buffer, into a file or over TCP.
 TEST_P(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
 {
-    const GatherCase& row = GetParam();
-    std::string program = numberedProgram(300);
-    if (row.realProgram) {
-        std::string programs = sharedProgramsDir();
-        if (programs.empty())
-            GTEST_SKIP() << "the shared NC programs are not available";
-        program = readFileBytes(programs + "/HELIX.NC");
-    }
+    const std::string programs = sharedProgramsDir();
+    const std::string program = programs.empty() ? numberedProgram(6000) : readFileBytes(programs + "/HELIX.NC");
     TempDir dir;
     dir.write("PROG.NC", program);
     const std::string tape = isoTape(textContent(program));
     std::string err;
-    std::string received = punchOut(row.overTcp, {"-n", "PROG.NC"}, dir, tape.size(), &err);
-
+    std::string received = punchOut(GetParam(), {"-n", "PROG.NC"}, dir, tape.size(), &err);
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
     EXPECT_TRUE(contains(err, "SEND(B) NO_SUB MODE END PROG.NC")) << err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Links, GatheredPunchOut,
-    testing::Values(GatherCase{"FileShort", false, false}, GatherCase{"FileLong", false, true},
-                    GatherCase{"TcpShort", true, false}, GatherCase{"TcpLong", true, true}),
-    [](const testing::TestParamInfo<GatherCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Links, GatheredPunchOut, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Tcp" : "File"; });
 
 // A write that fails when the gathered bytes go out is a failed send, never
 // a finished one.
@@ -230,7 +203,6 @@ TEST(GatheredPunchOut, FullDiskAndLostConnectionAreNoSuccess)
     ZekResult full = runZek({"-c\\/dev/full", "-n", "PROG.NC"}, dir.path());
     EXPECT_FALSE(contains(full.err, "MODE END")) << full.err;
     EXPECT_EQ(full.exitStatus, 2);
-
     // More than the send buffer (4 MB at most) and the small window take
     // together, so zek is still sending when the controller hangs up.
     dir.write("PROG.NC", numberedProgram(300000));

@@ -1,13 +1,6 @@
 // The serial link as an operator meets it: the built zek on a
 // pseudo-terminal, the test the controller on its master side.
-#include <gtest/gtest.h>
-
-#include <termios.h>
-
-#include <memory>
-
-#include "support/controller.h"
-#include "tape_text.h"
+#include "system_test.h"
 
 namespace {
 
@@ -55,7 +48,6 @@ protected:
         tcgetattr(pty->slaveFd(), &settings);
         return settings;
     }
-
     TempDir dir;
     std::unique_ptr<PtyPair> pty = std::make_unique<PtyPair>();
     std::unique_ptr<ZekProcess> zek;
@@ -124,7 +116,6 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 0 bps W 0\n")) << zek->result().out;
     settings = deviceSettings();
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B2400);
-
     zek.reset();
     start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;

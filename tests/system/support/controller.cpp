@@ -168,16 +168,8 @@ int TcpListener::accept(int timeoutMs)
     return ::accept(fd_, nullptr, nullptr);
 }
 
-int freeTcpPort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
+// The listener closes at once; its port stays free for a while.
+int freeTcpPort() { return TcpListener().port(); }
 
 int connectTcp(int port, int timeoutMs)
 {

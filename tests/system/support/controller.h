@@ -12,7 +12,6 @@ public:
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
-
     const std::string& slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
     int slaveFd() const { return slave_; }  // kept open so the pair survives zek's close

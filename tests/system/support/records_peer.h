@@ -20,7 +20,6 @@ struct PeerRecord {
 class RecordPeer {
 public:
     explicit RecordPeer(int fd) : fd_(fd) {}
-
     bool send(const std::string& letters, const std::string& payload = "");
     bool sendRaw(const std::string& bytes);
     // The next record, waiting at most timeoutMs for its ETX.

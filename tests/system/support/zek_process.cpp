@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <poll.h>
 #include <sstream>
@@ -28,22 +29,16 @@ static int millisecondsSince(Clock::time_point start)
 // "wine /path/zek.exe" to run the Windows build).
 static std::vector<std::string> zekCommand()
 {
-    std::vector<std::string> words;
     const char* command = std::getenv("ZEK_COMMAND");
-    if (!command || !*command)
-        return {ZEK_BINARY};
-    std::istringstream in(command);
-    for (std::string word; in >> word;)
-        words.push_back(word);
+    std::istringstream in(command ? command : "");
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
     return words.empty() ? std::vector<std::string>{ZEK_BINARY} : words;
 }
 
 bool runningWindowsBuild()
 {
     const std::string program = zekCommand().back();
-    const std::string suffix = ".exe";
-    return program.size() > suffix.size() &&
-           program.compare(program.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
 // Text mode on Windows writes each LF as CR LF, so there every CR LF pair
@@ -69,9 +64,7 @@ std::string logOf(const TempDir& dir)
 std::string readFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 double childCpuSeconds()
@@ -201,15 +194,21 @@ void ZekProcess::kill()
     }
 }
 
-bool ZekProcess::waitForErr(const std::string& text, int timeoutMs)
+bool ZekProcess::waitForErr(const std::string& text, int timeoutMs, size_t count)
 {
     auto start = Clock::now();
+    auto seen = [&] {
+        size_t found = 0;
+        for (size_t at = result_.err.find(text); at != std::string::npos; at = result_.err.find(text, at + 1))
+            ++found;
+        return found >= count;
+    };
     for (;;) {
         collect(20);
-        if (result_.err.find(text) != std::string::npos)
+        if (seen())
             return true;
         if (millisecondsSince(start) > timeoutMs || !running())
-            return result_.err.find(text) != std::string::npos;
+            return seen();
     }
 }
 
