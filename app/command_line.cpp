@@ -82,8 +82,7 @@ static void applyChannel(RunSettings& settings, const char* value)
 {
     char* name = settings.channelName;
     if (!channelIsText(value)) {
-        std::snprintf(name, sizeof settings.channelName, "%lu",
-                      static_cast<unsigned long>(numberValue(value)));
+        std::snprintf(name, sizeof settings.channelName, "%lu", static_cast<unsigned long>(numberValue(value)));
         return;
     }
     std::snprintf(name, sizeof settings.channelName, "%s", value);
@@ -124,8 +123,7 @@ static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const cha
 // option; every other letter is looked up in lower case.
 static const Option options[] = {
     {'a', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Ascii; }},
-    {'b', ValueKind::Number,
-     [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
+    {'b', ValueKind::Number, [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
     {'c', ValueKind::Channel, applyChannel, maxChannelName, "CHANNEL NAME"},
     {'d', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::Dc3); }},
     {'D', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::NcDc3); }},
@@ -136,8 +134,7 @@ static const Option options[] = {
     {'G', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 4000); }},
     {'h', ValueKind::EnglishUsage, nullptr},
     {'i', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Iso; }},
-    {'k', ValueKind::Number,
-     [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
+    {'k', ValueKind::Number, [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
     {'l', ValueKind::None, [](RunSettings& s, const char*) { s.logAppend = false; }},
     {'m', ValueKind::None, [](RunSettings& s, const char*) { s.lLabelMode = true; }},
     {'M', ValueKind::None, [](RunSettings& s, const char*) { s.skipLLines = true; }},
@@ -193,8 +190,7 @@ static const Option* findOption(char letter)
 
 static bool takesRestOfArgument(const Option& option, const char* value)
 {
-    return option.value == ValueKind::Text ||
-           (option.value == ValueKind::Channel && channelIsText(value));
+    return option.value == ValueKind::Text || (option.value == ValueKind::Channel && channelIsText(value));
 }
 
 // Where the scan of letters goes on after this option and its value.
@@ -208,8 +204,7 @@ static const char* valueEnd(const Option& option, const char* value)
     return end;
 }
 
-static CommandLineOutcome applyOption(RunSettings& settings, const Option& option,
-                                      const char* value)
+static CommandLineOutcome applyOption(RunSettings& settings, const Option& option, const char* value)
 {
     if (takesRestOfArgument(option, value) && std::strlen(value) > size_t(option.maxLength)) {
         echoLog("%s TOO LONG (MAX %d)\n", option.valueName, option.maxLength);
@@ -219,8 +214,7 @@ static CommandLineOutcome applyOption(RunSettings& settings, const Option& optio
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters,
-                                            OptionScope scope)
+static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters, OptionScope scope)
 {
     const char* next = letters;
     while (*next) {
@@ -250,8 +244,7 @@ static CommandLineOutcome addFileName(RunSettings& settings, const char* name)
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv,
-                                        OptionScope scope)
+static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv, OptionScope scope)
 {
     if (argc < 2)
         return CommandLineOutcome::JapaneseUsage;

@@ -17,14 +17,13 @@ constexpr int interruptGraceMs = 3000;
 constexpr int interruptedStatus = 128 + SIGINT;  // as the launcher reports it
 constexpr const char* errFileName = "bench-stderr.txt";
 
-[[noreturn]] void execInChild(const std::vector<std::string>& argv, const std::string& dir,
-                              const std::string& outPath, int err, int reportWrite)
+[[noreturn]] void execInChild(const std::vector<std::string>& argv, const std::string& dir, const std::string& outPath,
+                              int err, int reportWrite)
 {
     if (chdir(dir.c_str()) != 0)
         _exit(127);
     int in = open("/dev/null", O_RDONLY);
-    int out =
-        open(outPath.empty() ? "/dev/null" : outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = open(outPath.empty() ? "/dev/null" : outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0)
         _exit(127);
     dup2(in, 0);
@@ -42,8 +41,7 @@ constexpr const char* errFileName = "bench-stderr.txt";
 bool childRunning(const ChildProcess& child)
 {
     siginfo_t info{};
-    return waitid(P_PID, id_t(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == 0;
+    return waitid(P_PID, id_t(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 // The launcher has written the measured program's usage before it ended.
@@ -51,8 +49,7 @@ void readLauncherReport(ChildProcess& child, ChildUsage& usage)
 {
     char line[128] = {};
     ssize_t count = read(child.reportFd, line, sizeof line - 1);
-    if (count <= 0 ||
-        std::sscanf(line, "%d %lf %ld", &usage.exitStatus, &usage.cpuSeconds, &usage.maxRssKb) != 3)
+    if (count <= 0 || std::sscanf(line, "%d %lf %ld", &usage.exitStatus, &usage.cpuSeconds, &usage.maxRssKb) != 3)
         usage.exitStatus = -1;
 }
 
@@ -96,8 +93,7 @@ bool startChild(ChildProcess& child, const std::vector<std::string>& argv, const
 
 // Reads what the file has gained since the last look; a text cut between two
 // looks is still found, since the search starts a text's length back.
-bool waitForErrText(ChildProcess& child, const std::string& text, int timeoutMs,
-                    Clock::time_point* when)
+bool waitForErrText(ChildProcess& child, const std::string& text, int timeoutMs, Clock::time_point* when)
 {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::FILE* err = std::fopen(child.errPath.c_str(), "rb");

@@ -34,8 +34,7 @@ bool startChild(ChildProcess& child, const std::vector<std::string>& argv, const
 
 // When text first appeared on the child's standard error (to within a
 // millisecond); false after timeoutMs or once the child has ended without it.
-bool waitForErrText(ChildProcess& child, const std::string& text, int timeoutMs,
-                    Clock::time_point* when);
+bool waitForErrText(ChildProcess& child, const std::string& text, int timeoutMs, Clock::time_point* when);
 
 // Waits for the end (stopping the child after timeoutMs) and reports its usage.
 ChildUsage finishChild(ChildProcess& child, int timeoutMs);

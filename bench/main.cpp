@@ -57,8 +57,8 @@ bool makeDataSet(const std::string& dir, double megabytes, DataSet& data)
         std::fprintf(stderr, "zek_bench: cannot write the program into %s\n", dir.c_str());
         return false;
     }
-    std::fprintf(stderr, "generated %s: MAIN.NC %ld bytes, %ld lines, %ld call lines\n",
-                 dir.c_str(), program.mainBytes, program.mainLines, program.callLines);
+    std::fprintf(stderr, "generated %s: MAIN.NC %ld bytes, %ld lines, %ld call lines\n", dir.c_str(), program.mainBytes,
+                 program.mainLines, program.callLines);
     return true;
 }
 
@@ -89,17 +89,9 @@ std::vector<RowReport> namedRows()
     return {
         {"B punch-out to file (`-c\\out.nc`)", "cat of the same tape", {}, {}, false},
         {"B punch-out to TCP (`-c127.0.0.1:P`)", "socket copy of the same tape", {}, {}, false},
-        {"B punch-out to a pty, CTS flow (`-c/dev/pts/N`)",
-         "zek's punch-out to file",
-         {},
-         {},
-         false},
+        {"B punch-out to a pty, CTS flow (`-c/dev/pts/N`)", "zek's punch-out to file", {}, {}, false},
         {"B punch-out to a pty, DC1/DC3 flow (`-d`)", "zek's punch-out to file", {}, {}, false},
-        {"B punch-out to a pty with leader and trailer (`-t`)",
-         "zek's punch-out to file",
-         {},
-         {},
-         false},
+        {"B punch-out to a pty with leader and trailer (`-t`)", "zek's punch-out to file", {}, {}, false},
         {"B receive, server (`-s`)", "socket copy to a file", {}, {}, false},
         {"B receive, client (`-r -i`)", "socket copy to a file", {}, {}, false},
         {"A send (`-g`)", "lockstep records, raw calls", {}, {}, true},

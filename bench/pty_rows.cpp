@@ -46,8 +46,7 @@ struct PtyLine {
 
 int millisecondsUntil(Clock::time_point deadline)
 {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? int(left) : 0;
 }
 
@@ -82,8 +81,8 @@ std::string feedTape(char frame, bool leading)
 
 // zek punches MAIN.NC to the pseudo-terminal; with DC1/DC3 flow it starts on
 // the controller's DC1, and the time runs from there.
-Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& options,
-                        bool startsOnDc1, const std::string& expected)
+Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& options, bool startsOnDc1,
+                        const std::string& expected)
 {
     Measure measure;
     PtyLine line;

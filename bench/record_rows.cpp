@@ -23,8 +23,7 @@ std::string withCrLf(const std::string& text)
 
 // A client run (zek or the reference) against the instant controller, timed
 // from the connection to the end of the data.
-Measure recordsRun(const std::vector<std::string>& argv, const DataSet& data,
-                   const std::string& dataToSend)
+Measure recordsRun(const std::vector<std::string>& argv, const DataSet& data, const std::string& dataToSend)
 {
     Measure measure;
     int port = 0;
@@ -33,8 +32,7 @@ Measure recordsRun(const std::vector<std::string>& argv, const DataSet& data,
     bool started = listener >= 0 && startChild(child, withPort(argv, port), data.dir);
     int fd = started ? acceptWithin(listener, startTimeoutMs) : -1;
     Clock::time_point start = Clock::now();
-    ControllerRun run =
-        fd >= 0 ? playInstantController(fd, dataToSend, transferTimeoutMs) : ControllerRun{};
+    ControllerRun run = fd >= 0 ? playInstantController(fd, dataToSend, transferTimeoutMs) : ControllerRun{};
     takeUsage(measure, finishChild(child, endTimeoutMs));
     closeSocket(fd);
     closeSocket(listener);
@@ -64,8 +62,7 @@ RowPair measureRecordsReceive(const DataSet& data)
     std::string program = readWholeFile(data.dir + "/MAIN.NC");
     RowPair row;
     row.zek = recordsRun({ZEK_BINARY, "-R", channelArg, "RECV.DAT"}, data, program);
-    settle(row.zek, readWholeFile(data.dir + "/RECV.DAT") == withCrLf(program),
-           "stored file differs");
+    settle(row.zek, readWholeFile(data.dir + "/RECV.DAT") == withCrLf(program), "stored file differs");
     row.reference = recordsRun(referencePeer("records-receive", "REF.DAT"), data, program);
     settle(row.reference, readWholeFile(data.dir + "/REF.DAT") == program, "stored file differs");
     return row;

@@ -50,8 +50,7 @@ bool sendBenchRecord(RecordStream& stream, const char* letters, const std::strin
     std::memcpy(record.data() + headerLength, payload.data(), length);
     record[headerLength + length] = etx;
     recordChecksum(record.data());
-    return sendAll(stream.fd, reinterpret_cast<const char*>(record.data()),
-                   headerLength + length + 1);
+    return sendAll(stream.fd, reinterpret_cast<const char*>(record.data()), headerLength + length + 1);
 }
 
 bool readBenchRecord(RecordStream& stream, BenchRecord& record, int timeoutMs)
@@ -66,8 +65,7 @@ bool readBenchRecord(RecordStream& stream, BenchRecord& record, int timeoutMs)
     std::string raw = stream.pending.substr(0, end + 1);
     stream.pending.erase(0, end + 1);
     record.letters = raw.size() > headerLength ? raw.substr(checksumLength, lettersLength) : "";
-    record.payload =
-        raw.size() > headerLength + 1 ? raw.substr(headerLength, end - headerLength) : "";
+    record.payload = raw.size() > headerLength + 1 ? raw.substr(headerLength, end - headerLength) : "";
     record.checksumGood = checksumMatches(raw);
     return true;
 }

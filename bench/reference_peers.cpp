@@ -47,20 +47,17 @@ int socketRead(int fd, const char* file)
     return std::fclose(out) == 0 && written ? 0 : 1;
 }
 
-bool exchange(RecordStream& stream, const char* letters, const std::string& payload,
-              BenchRecord& answer)
+bool exchange(RecordStream& stream, const char* letters, const std::string& payload, BenchRecord& answer)
 {
-    return sendBenchRecord(stream, letters, payload) &&
-           readBenchRecord(stream, answer, recordTimeoutMs);
+    return sendBenchRecord(stream, letters, payload) && readBenchRecord(stream, answer, recordTimeoutMs);
 }
 
 // SYN, SYN, RDY, each answered in kind by an instant controller.
 bool handshake(RecordStream& stream)
 {
     BenchRecord answer;
-    return exchange(stream, "SYN", "", answer) && answer.letters == "SYN" &&
-           exchange(stream, "SYN", "", answer) && answer.letters == "SYN" &&
-           exchange(stream, "RDY", "", answer) && answer.letters == "RDY";
+    return exchange(stream, "SYN", "", answer) && answer.letters == "SYN" && exchange(stream, "SYN", "", answer) &&
+           answer.letters == "SYN" && exchange(stream, "RDY", "", answer) && answer.letters == "RDY";
 }
 
 int recordsSend(int fd, const char* file)
@@ -97,8 +94,7 @@ int recordsReceive(int fd, const char* file)
     bool written = true;
     while (written && answer.letters == "DAT") {
         clearParity(answer.payload);
-        written = std::fwrite(answer.payload.data(), 1, answer.payload.size(), out) ==
-                  answer.payload.size();
+        written = std::fwrite(answer.payload.data(), 1, answer.payload.size(), out) == answer.payload.size();
         if (!exchange(stream, "GTD", "", answer))
             return 1;
     }

@@ -63,10 +63,9 @@ void printMachine()
     utsname system{};
     uname(&system);
     std::printf("Machine: %u cores (nproc), %s, memory %s, kernel %s %s, compiler %s %s\n\n",
-                std::thread::hardware_concurrency(),
-                firstLineWith("/proc/cpuinfo", "model name").c_str(),
-                firstLineWith("/proc/meminfo", "MemTotal").c_str(), system.sysname, system.release,
-                compilerName(), __VERSION__);
+                std::thread::hardware_concurrency(), firstLineWith("/proc/cpuinfo", "model name").c_str(),
+                firstLineWith("/proc/meminfo", "MemTotal").c_str(), system.sysname, system.release, compilerName(),
+                __VERSION__);
 }
 
 void printSpeedTable(const std::vector<RowReport>& rows)
@@ -77,28 +76,26 @@ void printSpeedTable(const std::vector<RowReport>& rows)
     for (const RowReport& row : rows) {
         const Measure& zek = row.large.zek;
         const Measure& ref = row.large.reference;
-        std::printf("| %s | %.1f | %s | %.3f | %.1f | %s | %.3f | %.1f | %s | %.1f |\n",
-                    row.name.c_str(), megabytesOf(zek), row.reference.c_str(), zek.seconds,
-                    rate(megabytesOf(zek), zek.seconds), recordsPerSecond(row, zek).c_str(),
-                    ref.seconds, rate(megabytesOf(ref), ref.seconds),
+        std::printf("| %s | %.1f | %s | %.3f | %.1f | %s | %.3f | %.1f | %s | %.1f |\n", row.name.c_str(),
+                    megabytesOf(zek), row.reference.c_str(), zek.seconds, rate(megabytesOf(zek), zek.seconds),
+                    recordsPerSecond(row, zek).c_str(), ref.seconds, rate(megabytesOf(ref), ref.seconds),
                     recordsPerSecond(row, ref).c_str(), rate(zek.seconds, ref.seconds));
     }
     std::printf("\n");
 }
 
-void printCostTable(const std::vector<RowReport>& rows, const std::string& smallLabel,
-                    const std::string& largeLabel)
+void printCostTable(const std::vector<RowReport>& rows, const std::string& smallLabel, const std::string& largeLabel)
 {
     std::printf("| row | zek peak RSS, %s | zek peak RSS, %s | ref peak RSS, %s "
                 "| zek CPU s/MB | ref CPU s/MB |\n",
                 smallLabel.c_str(), largeLabel.c_str(), largeLabel.c_str());
     std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (const RowReport& row : rows) {
-        std::printf("| %s | %.2f MiB (%.1f MB) | %.2f MiB (%.1f MB) | %.2f MiB | %.4f | %.4f |\n",
-                    row.name.c_str(), megabytesOfRss(row.small.zek.maxRssKb),
-                    megabytesOf(row.small.zek), megabytesOfRss(row.large.zek.maxRssKb),
-                    megabytesOf(row.large.zek), megabytesOfRss(row.large.reference.maxRssKb),
-                    cpuPerMegabyte(row.large.zek), cpuPerMegabyte(row.large.reference));
+        std::printf("| %s | %.2f MiB (%.1f MB) | %.2f MiB (%.1f MB) | %.2f MiB | %.4f | %.4f |\n", row.name.c_str(),
+                    megabytesOfRss(row.small.zek.maxRssKb), megabytesOf(row.small.zek),
+                    megabytesOfRss(row.large.zek.maxRssKb), megabytesOf(row.large.zek),
+                    megabytesOfRss(row.large.reference.maxRssKb), cpuPerMegabyte(row.large.zek),
+                    cpuPerMegabyte(row.large.reference));
     }
     std::printf("\n");
 }
@@ -107,14 +104,12 @@ bool printFailures(const std::vector<RowReport>& rows)
 {
     bool none = true;
     for (const RowReport& row : rows) {
-        const Measure* measures[] = {&row.small.zek, &row.small.reference, &row.large.zek,
-                                     &row.large.reference};
+        const Measure* measures[] = {&row.small.zek, &row.small.reference, &row.large.zek, &row.large.reference};
         const char* names[] = {"small zek", "small reference", "zek", "reference"};
         for (int i = 0; i < 4; ++i) {
             if (measures[i]->ok)
                 continue;
-            std::printf("FAILED: %s, %s: %s\n", row.name.c_str(), names[i],
-                        measures[i]->failure.c_str());
+            std::printf("FAILED: %s, %s: %s\n", row.name.c_str(), names[i], measures[i]->failure.c_str());
             none = false;
         }
     }

@@ -17,7 +17,6 @@ struct RowReport {
 
 void printMachine();
 void printSpeedTable(const std::vector<RowReport>& rows);
-void printCostTable(const std::vector<RowReport>& rows, const std::string& smallLabel,
-                    const std::string& largeLabel);
+void printCostTable(const std::vector<RowReport>& rows, const std::string& smallLabel, const std::string& largeLabel);
 // Every measure that did not pass its check, with the reason; true when none.
 bool printFailures(const std::vector<RowReport>& rows);

@@ -27,8 +27,7 @@ std::string storedFromTape(const std::string& tape)
 
 // The bench listens; the child (zek or a reference) connects and sends. The
 // transfer ends with the last byte that arrives.
-Measure receiveFromChild(const std::vector<std::string>& argv, const std::string& dir,
-                         std::string* received)
+Measure receiveFromChild(const std::vector<std::string>& argv, const std::string& dir, std::string* received)
 {
     Measure measure;
     int port = 0;
@@ -61,14 +60,11 @@ Measure zekReceiveTape(const DataSet& data, bool asServer)
     int listener = asServer ? -1 : listenLoopback(&port);
     if (asServer)
         port = freeLoopbackPort();
-    std::vector<std::string> args =
-        asServer ? std::vector<std::string>{ZEK_BINARY, "-s", channelArg, "RECV.NC"}
-                 : std::vector<std::string>{ZEK_BINARY, "-r", "-i", channelArg, "RECV.NC"};
+    std::vector<std::string> args = asServer ? std::vector<std::string>{ZEK_BINARY, "-s", channelArg, "RECV.NC"}
+                                             : std::vector<std::string>{ZEK_BINARY, "-r", "-i", channelArg, "RECV.NC"};
     ChildProcess zek;
     bool started = startChild(zek, withPort(args, port), data.dir);
-    int fd = !started   ? -1
-             : asServer ? connectLoopback(port, startTimeoutMs)
-                        : acceptWithin(listener, startTimeoutMs);
+    int fd = !started ? -1 : asServer ? connectLoopback(port, startTimeoutMs) : acceptWithin(listener, startTimeoutMs);
     Clock::time_point start = Clock::now(), ended = start;
     // With its code given by -i, the client takes the tape's own start code
     // for the stop code: it gets the tape from the first data byte on.
@@ -77,8 +73,7 @@ Measure zekReceiveTape(const DataSet& data, bool asServer)
     bool finished = sent && waitForErrText(zek, "RECV(B) END", transferTimeoutMs, &ended);
     closeSocket(fd);
     closeSocket(listener);
-    takeUsage(measure,
-              asServer ? interruptChild(zek, endTimeoutMs) : finishChild(zek, endTimeoutMs));
+    takeUsage(measure, asServer ? interruptChild(zek, endTimeoutMs) : finishChild(zek, endTimeoutMs));
     measure.seconds = secondsBetween(start, ended);
     measure.bytes = data.tape.size();
     settle(measure, finished && readWholeFile(data.dir + "/RECV.NC") == storedFromTape(data.tape),
@@ -93,8 +88,7 @@ Measure referenceReceiveTape(const DataSet& data)
     int listener = listenLoopback(&port);
     ChildProcess reader;
     bool started =
-        listener >= 0 &&
-        startChild(reader, withPort(referencePeer("socket-read", "ref-recv.nc"), port), data.dir);
+        listener >= 0 && startChild(reader, withPort(referencePeer("socket-read", "ref-recv.nc"), port), data.dir);
     int fd = started ? acceptWithin(listener, startTimeoutMs) : -1;
     Clock::time_point start = Clock::now();
     bool sent = fd >= 0 && sendAll(fd, data.tape.data(), data.tape.size());
@@ -102,8 +96,7 @@ Measure referenceReceiveTape(const DataSet& data)
     closeSocket(listener);
     Measure measure = timeToExit(reader, start);
     measure.bytes = data.tape.size();
-    settle(measure, sent && readWholeFile(data.dir + "/ref-recv.nc") == data.tape,
-           "stored file differs");
+    settle(measure, sent && readWholeFile(data.dir + "/ref-recv.nc") == data.tape, "stored file differs");
     return measure;
 }
 

@@ -44,36 +44,27 @@ bool inside(const char* pointer, const char* line)
 
 void checkCallLine(char* line, const CallLine& call)
 {
-    fuzzCheck(call.kind == CallKind::Inline || call.kind == CallKind::Block,
-              "a call is inline or block");
-    fuzzCheck(inside(call.name, line) && inside(call.name + call.nameLength, line),
-              "the name lies in the line");
-    fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength,
-              "the name stops at its first separator");
-    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line),
-              "the macro specification lies in the line");
+    fuzzCheck(call.kind == CallKind::Inline || call.kind == CallKind::Block, "a call is inline or block");
+    fuzzCheck(inside(call.name, line) && inside(call.name + call.nameLength, line), "the name lies in the line");
+    fuzzCheck(std::strcspn(call.name, " ,\n)") == call.nameLength, "the name stops at its first separator");
+    fuzzCheck(!call.macroSpec || inside(call.macroSpec, line), "the macro specification lies in the line");
 }
 
 bool comesFromFileOrLine(const MacroRule& rule, const std::string& callLine)
 {
     std::string text = std::string(rule.from) + "=" + rule.to;
-    return callLine.find(text) != std::string::npos ||
-           macroFileText.find(text) != std::string::npos;
+    return callLine.find(text) != std::string::npos || macroFileText.find(text) != std::string::npos;
 }
 
 void checkRules(const RuleList& rules, int repeatCount, const std::string& callLine)
 {
-    fuzzCheck(rules.count >= 0 && rules.count <= maxRules && repeatCount >= 0,
-              "rules and count in bounds");
+    fuzzCheck(rules.count >= 0 && rules.count <= maxRules && repeatCount >= 0, "rules and count in bounds");
     for (int i = 0; i < rules.count; ++i) {
         const MacroRule& rule = rules.rules[i];
-        fuzzCheck(std::memchr(rule.from, '\0', sizeof rule.from) &&
-                      std::memchr(rule.to, '\0', sizeof rule.to),
+        fuzzCheck(std::memchr(rule.from, '\0', sizeof rule.from) && std::memchr(rule.to, '\0', sizeof rule.to),
                   "FROM and TO are terminated");
-        fuzzCheck(std::strcspn(rule.from, ",\n)") == std::strlen(rule.from),
-                  "FROM holds no separator");
-        fuzzCheck(comesFromFileOrLine(rule, callLine),
-                  "a rule comes from the macro file or the call line");
+        fuzzCheck(std::strcspn(rule.from, ",\n)") == std::strlen(rule.from), "FROM holds no separator");
+        fuzzCheck(comesFromFileOrLine(rule, callLine), "a rule comes from the macro file or the call line");
     }
 }
 
@@ -86,10 +77,8 @@ void applyChecked(char* line, const char* from, const char* to)
     applyMacroRule(line, from, to);
     std::size_t length = std::strlen(line);
     fuzzCheck(length < lineBufferSize, "the line fits its buffer");
-    fuzzCheck(length <= before.size() + std::strcspn(to, " ") + 1,
-              "a rule adds at most TO and a blank");
-    if (before.find('(') != std::string::npos || from[0] == '\0' ||
-        before.find(from[0]) == std::string::npos)
+    fuzzCheck(length <= before.size() + std::strcspn(to, " ") + 1, "a rule adds at most TO and a blank");
+    if (before.find('(') != std::string::npos || from[0] == '\0' || before.find(from[0]) == std::string::npos)
         fuzzCheck(before == line, "a line the rule cannot touch stays as it was");
     if (before == line)
         return;

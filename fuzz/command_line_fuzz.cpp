@@ -31,17 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     RunSettings settings;
     CommandLineOutcome outcome = readCommandLine(int(arguments.size()), argv.data(), settings);
-    fuzzCheck(std::memchr(settings.channelName, '\0', sizeof settings.channelName),
-              "channelName is terminated");
-    fuzzCheck(std::memchr(settings.execCommand, '\0', sizeof settings.execCommand),
-              "execCommand is terminated");
-    fuzzCheck(settings.fileCount >= 0 && settings.fileCount <= maxFileNames,
-              "at most maxFileNames names");
+    fuzzCheck(std::memchr(settings.channelName, '\0', sizeof settings.channelName), "channelName is terminated");
+    fuzzCheck(std::memchr(settings.execCommand, '\0', sizeof settings.execCommand), "execCommand is terminated");
+    fuzzCheck(settings.fileCount >= 0 && settings.fileCount <= maxFileNames, "at most maxFileNames names");
     fuzzCheck(settings.fileNames[settings.fileCount] == nullptr, "the name list has its null end");
     fuzzCheck(settings.codeMode >= TapeCode::IsoDefault && settings.codeMode <= TapeCode::Eia,
               "codeMode is a tape code");
-    fuzzCheck(settings.flowMode >= FlowMode::Hardware && settings.flowMode <= FlowMode::NcNoWait,
-              "flowMode is a flow");
+    fuzzCheck(settings.flowMode >= FlowMode::Hardware && settings.flowMode <= FlowMode::NcNoWait, "flowMode is a flow");
     if (outcome != CommandLineOutcome::Accepted)
         return 0;
     fuzzCheck(!(settings.codeMode == TapeCode::Eia && settings.flowMode == FlowMode::Dc3),
@@ -50,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     for (std::size_t i = 1; i + 1 < argv.size(); ++i) {
         if (argv[i][0] == '-')
             continue;
-        fuzzCheck(count < settings.fileCount && settings.fileNames[count] == argv[i],
-                  "names are kept in order");
+        fuzzCheck(count < settings.fileCount && settings.fileNames[count] == argv[i], "names are kept in order");
         ++count;
     }
     fuzzCheck(count == settings.fileCount, "every name is kept");

@@ -26,8 +26,7 @@ std::vector<std::string> candidateNames(const std::string& text)
     for (std::string line; std::getline(lines, line);) {
         line = line.substr(0, line.find('\r'));
         std::size_t colon = line.find(':');
-        if (!line.empty() && line[0] == '@' && colon != std::string::npos &&
-            line.find('\0') > colon)
+        if (!line.empty() && line[0] == '@' && colon != std::string::npos && line.find('\0') > colon)
             names.push_back(line.substr(0, colon));
     }
     return names;
@@ -45,11 +44,9 @@ void checkEntries(const std::vector<std::string>& names, const std::string& text
         found.insert(name);
         fuzzCheck(name.size() <= std::size_t(maxMacroNameLength), "names keep their limit");
         fuzzCheck(std::strlen(body) <= std::size_t(maxMacroBodyLength), "bodies keep their limit");
-        fuzzCheck(std::strcspn(body, " \n") == std::strlen(body),
-                  "a body ends at a blank or line end");
+        fuzzCheck(std::strcspn(body, " \n") == std::strlen(body), "a body ends at a blank or line end");
         fuzzCheck(text.find(body) != std::string::npos, "a body is text of the file");
-        fuzzCheck(findMacroBody(("A" + name.substr(1)).c_str()) == body,
-                  "an A in place of the @ finds the entry");
+        fuzzCheck(findMacroBody(("A" + name.substr(1)).c_str()) == body, "an A in place of the @ finds the entry");
         if (name.find_first_of(" ,\n)") == std::string::npos)
             spec += name + ",";
     }
@@ -59,11 +56,9 @@ void checkEntries(const std::vector<std::string>& names, const std::string& text
     int repeatCount = 0;
     if (!loadMacroSpec(&spec[0], &rules, &repeatCount))
         return;
-    fuzzCheck(repeatCount == 2 && rules.count <= maxRules,
-              "the count is taken and at most maxRules rules");
+    fuzzCheck(repeatCount == 2 && rules.count <= maxRules, "the count is taken and at most maxRules rules");
     for (int i = 0; i < rules.count; ++i)
-        fuzzCheck(text.find(std::string(rules.rules[i].from) + "=" + rules.rules[i].to) !=
-                      std::string::npos,
+        fuzzCheck(text.find(std::string(rules.rules[i].from) + "=" + rules.rules[i].to) != std::string::npos,
                   "a rule comes from the file");
 }
 

@@ -56,18 +56,14 @@ void checkDecodedRecord(const uint8_t* line, std::size_t size)
     ReceivedRecord got = decode(record, complete);
     fuzzCheck(got.status != RecordStatus::Missing, "a record read is good or bad");
     fuzzCheck(complete || got.status == RecordStatus::Bad, "a record cut short is bad");
-    fuzzCheck(got.type != UNKNOWN || std::memcmp(record + 2, "---", 3) == 0,
-              "unknown letters read as hyphens");
-    fuzzCheck(got.payloadLength >= 0 &&
-                  got.payloadLength <= (complete ? maxPayloadLength : recordSize - payloadOffset),
+    fuzzCheck(got.type != UNKNOWN || std::memcmp(record + 2, "---", 3) == 0, "unknown letters read as hyphens");
+    fuzzCheck(got.payloadLength >= 0 && got.payloadLength <= (complete ? maxPayloadLength : recordSize - payloadOffset),
               "the payload lies inside the record");
     fuzzCheck(got.payload[got.payloadLength] == '\0', "the payload is terminated");
-    fuzzCheck(carriesPayload(got.type) || got.payloadLength == 0,
-              "only data types carry a payload");
+    fuzzCheck(carriesPayload(got.type) || got.payloadLength == 0, "only data types carry a payload");
     fuzzCheck(std::memcmp(got.payload, record + payloadOffset, got.payloadLength) == 0,
               "the payload is the record's own bytes");
-    fuzzCheck(decode(record, complete).status ==
-                  (complete ? RecordStatus::Good : RecordStatus::Bad),
+    fuzzCheck(decode(record, complete).status == (complete ? RecordStatus::Good : RecordStatus::Bad),
               "a stamped record checks");
 }
 
@@ -85,19 +81,15 @@ void checkBuiltRecord(const uint8_t* data, std::size_t size)
             text += char(data[i]);
     unsigned char built[recordSize];
     int length = buildRecord(code, text.c_str(), built, RecordFormat{fanucMode, text.c_str()});
-    fuzzCheck(length >= 6 && length <= recordSize && built[length - 1] == etx,
-              "a built record fits and ends with ETX");
+    fuzzCheck(length >= 6 && length <= recordSize && built[length - 1] == etx, "a built record fits and ends with ETX");
     unsigned char record[recordSize];
     fuzzCheck(fillAsRead(record, built, std::size_t(length)), "a built record reads whole");
     ReceivedRecord got = decode(record, true);
-    fuzzCheck(got.status == RecordStatus::Good && got.type == code,
-              "a built record checks and keeps its type");
-    std::string expected =
-        code == SAT ? std::string(reinterpret_cast<char*>(built) + payloadOffset, length - 6)
-        : carriesPayload(code) && !(code == GTD && fanucMode) ? text
-                                                              : "";
-    fuzzCheck(std::string(got.payload, got.payloadLength) == expected,
-              "a built record keeps its payload");
+    fuzzCheck(got.status == RecordStatus::Good && got.type == code, "a built record checks and keeps its type");
+    std::string expected = code == SAT ? std::string(reinterpret_cast<char*>(built) + payloadOffset, length - 6)
+                           : carriesPayload(code) && !(code == GTD && fanucMode) ? text
+                                                                                 : "";
+    fuzzCheck(std::string(got.payload, got.payloadLength) == expected, "a built record keeps its payload");
 }
 
 void checkDataRecord(const uint8_t* data, std::size_t size)
@@ -114,11 +106,9 @@ void checkDataRecord(const uint8_t* data, std::size_t size)
     unsigned char record[recordSize];
     fuzzCheck(fillAsRead(record, built, std::size_t(length)), "a DAT record reads whole");
     ReceivedRecord got = decode(record, true);
-    fuzzCheck(got.status == RecordStatus::Good && got.type == DAT && got.payloadLength == kept,
-              "a DAT record checks");
+    fuzzCheck(got.status == RecordStatus::Good && got.type == DAT && got.payloadLength == kept, "a DAT record checks");
     for (int i = 0; i < kept; ++i)
-        fuzzCheck(isoDecode(static_cast<unsigned char>(got.payload[i])) ==
-                      static_cast<unsigned char>(text[i]),
+        fuzzCheck(isoDecode(static_cast<unsigned char>(got.payload[i])) == static_cast<unsigned char>(text[i]),
                   "a DAT record keeps its data");
 }
 

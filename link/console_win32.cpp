@@ -19,8 +19,8 @@ bool writeConsoleWindow(std::FILE* stream, const std::u16string& text)
         return false;
     std::fflush(stream);
     DWORD written = 0;
-    return WriteConsoleW(console, reinterpret_cast<const wchar_t*>(text.data()), DWORD(text.size()),
-                         &written, nullptr) != 0;
+    return WriteConsoleW(console, reinterpret_cast<const wchar_t*>(text.data()), DWORD(text.size()), &written,
+                         nullptr) != 0;
 }
 
 }  // namespace zek::link

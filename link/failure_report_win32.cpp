@@ -21,10 +21,9 @@ void reportFailure(const char* text)
         return;
     }
     char reason[256] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, windowsError, 0, reason, sizeof reason, nullptr);
-    while (length > 0 &&
-           (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, windowsError, 0,
+                                  reason, sizeof reason, nullptr);
+    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' '))
         reason[--length] = '\0';
     if (length == 0) {
         std::perror(text);

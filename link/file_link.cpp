@@ -9,8 +9,7 @@ using namespace zek::log;
 namespace zek::link {
 
 FileLink::FileLink(const LinkConfig& config)
-    : Link(config),
-      gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
 {
 }
 

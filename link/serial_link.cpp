@@ -28,8 +28,7 @@ bool isBreakCode(int byte)
 
 }  // namespace
 
-SerialLink::SerialLink(const LinkConfig& config, std::string portName)
-    : Link(config), portName_(std::move(portName))
+SerialLink::SerialLink(const LinkConfig& config, std::string portName) : Link(config), portName_(std::move(portName))
 {
 }
 
@@ -52,8 +51,8 @@ SerialConfig SerialLink::serialConfig() const
 void SerialLink::reportInit() const
 {
     const char* port = portName_.c_str();
-    std::fprintf(stderr, "%s %ldbps M=%d %s INIT. CTRL-C to END\n", versionTag, config_.baudRate,
-                 int(config_.flow), port);
+    std::fprintf(stderr, "%s %ldbps M=%d %s INIT. CTRL-C to END\n", versionTag, config_.baudRate, int(config_.flow),
+                 port);
     logOnly("%s %ldbps  M=%d %s INIT.\n", versionTag, config_.baudRate, int(config_.flow), port);
 }
 
@@ -101,8 +100,7 @@ bool SerialLink::open(bool afterLoss)
     openedBefore_ = true;
     if (!serialReadSettings())
         reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
-    std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate,
-                config_.charWaitMs);
+    std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate, config_.charWaitMs);
     std::fflush(stdout);  // a server run ends by Ctrl-C, which would lose a buffered line
     SerialConfig serial = serialConfig();
     serialConfigure(serial);

@@ -45,8 +45,7 @@ static const char* devicePath(const char* portName, char* numbered, std::size_t 
     char* end = nullptr;
     errno = 0;
     long number = std::strtol(digits, &end, 10);
-    if (*digits < '0' || *digits > '9' || *end != '\0' || errno != 0 || number < 1 ||
-        number > INT_MAX) {
+    if (*digits < '0' || *digits > '9' || *end != '\0' || errno != 0 || number < 1 || number > INT_MAX) {
         errno = ENOENT;
         return nullptr;
     }

@@ -99,8 +99,7 @@ void reportIfFailed(bool done, const char* call)
 bool serialOpen(const char* portName)
 {
     std::string path = std::string(devicePrefix) + portName;
-    port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     hungUp = false;
     return port != INVALID_HANDLE_VALUE ? true : failedWithLastError();
 }
@@ -174,8 +173,7 @@ void serialRestartOutput()
 int serialRead(unsigned char* buffer, int size, int timeoutMs)
 {
     int byte = -1;
-    if (size < 1 ||
-        !readWithin(timeoutMs < 0 ? longestWaitMs : static_cast<DWORD>(timeoutMs), &byte))
+    if (size < 1 || !readWithin(timeoutMs < 0 ? longestWaitMs : static_cast<DWORD>(timeoutMs), &byte))
         return -1;
     if (byte < 0)
         return 0;

@@ -68,8 +68,7 @@ bool serverStep(bool done, const char* call, const char* message)
 }  // namespace
 
 TcpLink::TcpLink(const LinkConfig& config)
-    : Link(config),
-      gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
 {
 }
 
@@ -114,11 +113,9 @@ bool TcpLink::openServer(const char* port)
         return false;
     char peerAddress[peerAddressSize] = "";
     int peerPort = 0;
-    bool accepted =
-        serverStep(tcpBind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
-        serverStep(tcpListen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
-        serverStep(tcpAccept(peerAddress, peerAddressSize, &peerPort), "zek : accept",
-                   "ACCEPT(S) ERR.\n");
+    bool accepted = serverStep(tcpBind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
+                    serverStep(tcpListen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
+                    serverStep(tcpAccept(peerAddress, peerAddressSize, &peerPort), "zek : accept", "ACCEPT(S) ERR.\n");
     if (!accepted)
         return false;
     echoLog("CONNECTION FROM %s port=%d %s\n", peerAddress, peerPort, timeStamp());

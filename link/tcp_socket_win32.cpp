@@ -140,8 +140,8 @@ bool tcpAccept(char* peerAddress, int size, int* peerPort)
 bool tcpSetReceiveTimeout(int milliseconds)
 {
     DWORD timeout = static_cast<DWORD>(milliseconds);
-    int result = setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO,
-                            reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    int result =
+        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     return result == 0 ? true : failedWithSocketError();
 }
 

@@ -75,8 +75,7 @@ const char* timeStamp()
     std::time_t now = std::time(nullptr);
     const std::tm* converted = std::localtime(&now);
     std::tm local = converted ? *converted : std::tm{};
-    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", long(local.tm_hour), long(local.tm_min),
-                  long(local.tm_sec));
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", long(local.tm_hour), long(local.tm_min), long(local.tm_sec));
     return text;
 }
 

@@ -123,8 +123,7 @@ bool requestFile(ReceiveRun& run, const char* name, std::FILE* file)
 // is lost (what came so far stays in the file).
 bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
 {
-    echoLog(fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n"
-                      : " zek ---> *kirpa (get data) OKUMA_MODE\n");
+    echoLog(fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n" : " zek ---> *kirpa (get data) OKUMA_MODE\n");
     std::FILE* file = openTextWriter(name);
     if (!file) {
         echoLog(" cant open write file %s\n", name);
@@ -144,8 +143,7 @@ bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
 
 }  // namespace
 
-TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter,
-                                 const ProtocolASettings& settings)
+TransferOutcome protocolAReceive(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
     meter.reset();
     const char* const* names = listReceiveNames(settings.fileNames);

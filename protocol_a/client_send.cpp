@@ -37,8 +37,7 @@ void printBanner()
 // false at the end of the file.
 bool sendNextPiece(TextReader& reader, SendRun& run)
 {
-    std::size_t wanted = static_cast<std::size_t>(
-        std::clamp<int32_t>(run.settings.dataBlockSize, 1, maxPayloadLength));
+    std::size_t wanted = static_cast<std::size_t>(std::clamp<int32_t>(run.settings.dataBlockSize, 1, maxPayloadLength));
     std::size_t count = readTextBlock(reader, run.piece, wanted);
     run.piece[count] = '\0';
     if (count == 0)
@@ -145,8 +144,7 @@ bool sendFile(const char* name, SendRun& run)
 
 }  // namespace
 
-TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter,
-                              const ProtocolASettings& settings)
+TransferOutcome protocolASend(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
     meter.reset();
     if (!settings.fileNames[0]) {

@@ -27,10 +27,7 @@ private:
 
 class DataBlockSink : public sender::TextSink {
 public:
-    DataBlockSink(RecordLine& records, sender::ProgressMeter& meter)
-        : records_(records), meter_(meter)
-    {
-    }
+    DataBlockSink(RecordLine& records, sender::ProgressMeter& meter) : records_(records), meter_(meter) {}
 
     void startProgram() override { block_.clear(); }
     void errorTape(const char* text) override;

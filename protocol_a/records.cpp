@@ -28,10 +28,9 @@ struct RecordLetters {
 };
 
 const RecordLetters recordTypes[] = {
-    {SYN, "SYN", true},  {RDY, "RDY", true},  {RST, "RST", true}, {ALM, "ALM", true},
-    {AAL, "AAL", false}, {SAT, "SAT", true},  {GTD, "GTD", true}, {RTY, "RTY", true},
-    {DAT, "DAT", true},  {SET, "SET", false}, {EOD, "EOD", true}, {WAT, "WAT", true},
-    {RTD, "RTD", true},  {ARS, "ARS", false},
+    {SYN, "SYN", true}, {RDY, "RDY", true}, {RST, "RST", true}, {ALM, "ALM", true},  {AAL, "AAL", false},
+    {SAT, "SAT", true}, {GTD, "GTD", true}, {RTY, "RTY", true}, {DAT, "DAT", true},  {SET, "SET", false},
+    {EOD, "EOD", true}, {WAT, "WAT", true}, {RTD, "RTD", true}, {ARS, "ARS", false},
 };
 
 const char* lettersOf(int code)
@@ -85,8 +84,7 @@ int copySatText(const char* satPayload, unsigned char* payload)
     int length = static_cast<int>(std::strlen(satPayload));
     for (int i = 0; i < length; ++i) {
         bool parameter = i >= satKeptPrefix && i < parameterEnd;
-        payload[i] = static_cast<unsigned char>(parameter ? parameterBlockText[i - satKeptPrefix]
-                                                          : satPayload[i]);
+        payload[i] = static_cast<unsigned char>(parameter ? parameterBlockText[i - satKeptPrefix] : satPayload[i]);
     }
     return length;
 }
@@ -143,8 +141,7 @@ void decodeRecord(unsigned char* record, bool complete, ReceivedRecord& decoded)
     decoded.type = typeOfLetters(letters);
     if (decoded.type == UNKNOWN)
         std::memset(letters, '-', letterCount);
-    decoded.payloadLength =
-        carriesPayload(decoded.type) ? extractPayload(record, decoded.payload) : 0;
+    decoded.payloadLength = carriesPayload(decoded.type) ? extractPayload(record, decoded.payload) : 0;
     decoded.payload[decoded.payloadLength] = '\0';
     bool checksumMatched = recordChecksum(record);
     decoded.status = complete && checksumMatched ? RecordStatus::Good : RecordStatus::Bad;
@@ -186,8 +183,7 @@ int RecordLine::readFirstByte()
     int value = link_.readByte(recordWaitMs);
     if (value != noByte)
         return value;
-    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     long rest = recordWaitMs - static_cast<long>(waited.count());
     if (rest > 0)
         sleepMs(static_cast<int>(rest));

@@ -92,9 +92,7 @@ struct RecordSettings {
 // The records of a run on its link, and the SAT text they answer with.
 class RecordLine {
 public:
-    RecordLine(link::Link& link, const RecordSettings& settings) : link_(link), settings_(settings)
-    {
-    }
+    RecordLine(link::Link& link, const RecordSettings& settings) : link_(link), settings_(settings) {}
 
     link::Link& link() { return link_; }
     bool monitor() const { return settings_.monitor; }

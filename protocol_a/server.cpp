@@ -83,9 +83,8 @@ Answer sendProgram(Server& server, const char* payload)
     DataBlockSink sink(server.records, server.meter);
     const char* mode = server.settings.expandCalls ? "SUB" : "NO_SUB";
     echoLog("SEND(A) %s MODE START %s %s\n", mode, name, timeStamp());
-    bool sent = server.settings.expandCalls
-                    ? ProgramSender(sink, server.meter, server.settings.send).send(name)
-                    : plainSend(name, sink, server.meter);
+    bool sent = server.settings.expandCalls ? ProgramSender(sink, server.meter, server.settings.send).send(name)
+                                            : plainSend(name, sink, server.meter);
     if (sink.runMustEnd())
         return {RST, true};
     echoLog("SEND(A) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(server.meter.bytesSent()),
@@ -141,12 +140,10 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
                 return false;
             break;
         case EOD:
-            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()),
-                    timeStamp());
+            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
             return true;
         default:
-            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()),
-                    timeStamp());
+            echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
             return false;
         }
     }
@@ -201,8 +198,7 @@ Answer answerTo(Server& server, ReceivedRecord& record)
 
 }  // namespace
 
-TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter,
-                                const ProtocolASettings& settings)
+TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
     echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
     Server server{records, meter, settings};

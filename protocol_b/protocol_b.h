@@ -25,7 +25,6 @@ struct ProtocolBSettings {
 
 // One send or receive, or the server cycle of -s, which ends only when the
 // link cannot be opened anew.
-TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter,
-                             const ProtocolBSettings& settings);
+TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
 
 }  // namespace zek::protocol_b

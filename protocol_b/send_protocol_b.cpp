@@ -71,8 +71,8 @@ void sendProtocolB(TapeSession& session, const char* name)
         endFailedSend(session);
         return;
     }
-    echoLog("SEND(B) %s MODE END %s %ldByte %ld%% %s\n", mode, name,
-            long(session.meter.bytesSent()), long(session.meter.percentSent()), timeStamp());
+    echoLog("SEND(B) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(session.meter.bytesSent()),
+            long(session.meter.percentSent()), timeStamp());
     if (settings.tapeFeed && !sendTrailer(blocks))
         endFailedSend(session);
 }

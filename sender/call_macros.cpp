@@ -32,8 +32,7 @@ bool appendRuleText(RuleText& ruleText, const char* addition)
 {
     std::size_t additionLength = std::strlen(addition);
     std::size_t separatorLength = ruleText.length == 0 ? 0 : 1;
-    if (ruleText.length + separatorLength + additionLength >
-        static_cast<std::size_t>(ruleTextCapacity))
+    if (ruleText.length + separatorLength + additionLength > static_cast<std::size_t>(ruleTextCapacity))
         return false;
     if (separatorLength)
         ruleText.text[ruleText.length++] = ',';
@@ -113,8 +112,7 @@ bool copyRuleText(char* target, const char* text, std::size_t length)
 bool splitRules(char* ruleText, RuleList* rules)
 {
     rules->count = 0;
-    for (char* piece = std::strtok(ruleText, ruleSeparators); piece;
-         piece = std::strtok(nullptr, ruleSeparators)) {
+    for (char* piece = std::strtok(ruleText, ruleSeparators); piece; piece = std::strtok(nullptr, ruleSeparators)) {
         const char* equals = std::strchr(piece, '=');
         if (!equals || rules->count == maxRules)
             continue;

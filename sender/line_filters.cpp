@@ -20,8 +20,7 @@ FilterResult inlineEndCodes(const char* line)
 {
     if (!std::strchr(line, 'M'))
         return FilterResult::NextFilter;
-    bool endCode = firstCodeIs(line, 'M', "02") || firstCodeIs(line, 'M', "30") ||
-                   firstCodeIs(line, 'M', "99");
+    bool endCode = firstCodeIs(line, 'M', "02") || firstCodeIs(line, 'M', "30") || firstCodeIs(line, 'M', "99");
     return endCode ? FilterResult::Drop : FilterResult::Send;
 }
 

@@ -79,8 +79,7 @@ bool ProgramSender::dropsComments() const
 
 bool ProgramSender::openProgram(Invocation& program)
 {
-    if (std::strlen(program.name) > maxProgramNameLength ||
-        !openTextReader(program.reader, program.name)) {
+    if (std::strlen(program.name) > maxProgramNameLength || !openTextReader(program.reader, program.name)) {
         printStatus(noFileWord, program.name);
         sendErrorTape(sink_, notFoundProblem, program.name);
         return false;
@@ -96,8 +95,7 @@ bool ProgramSender::passesLeadCheck(Invocation& program)
     const char* refusal = nullptr;
     if (length < checkedLeadLength)
         refusal = tooShortWord;
-    else if (std::any_of(lead, lead + length,
-                         [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }))
+    else if (std::any_of(lead, lead + length, [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }))
         refusal = notAsciiWord;
     if (refusal) {
         printRefusal(refusal, program.name);
@@ -127,8 +125,7 @@ static void formatBlockHeader(const char* name, bool lLabel, char* header)
     char number[maxProgramNameLength + 1];
     std::size_t numberLength = std::strcspn(name, ".");
     std::size_t skipped = std::min<std::size_t>(2, numberLength);
-    std::snprintf(number, sizeof number, "%.*s", static_cast<int>(numberLength - skipped),
-                  name + skipped);
+    std::snprintf(number, sizeof number, "%.*s", static_cast<int>(numberLength - skipped), name + skipped);
     std::snprintf(header, headerSize, lLabel ? "L%s \n(%5s)\n" : "O%s \n(%5s)\n", number, name);
 }
 
@@ -186,8 +183,7 @@ bool ProgramSender::refuseLoop(const Invocation& program, const char* calledName
 bool ProgramSender::expandCall(const Invocation& program, const CallLine& call)
 {
     char calledName[lineReadSize];
-    std::snprintf(calledName, sizeof calledName, "%.*s", static_cast<int>(call.nameLength),
-                  call.name);
+    std::snprintf(calledName, sizeof calledName, "%.*s", static_cast<int>(call.nameLength), call.name);
     RuleList rules;
     int repeatCount = 1;
     if (call.macroSpec && !loadMacroSpec(call.macroSpec, &rules, &repeatCount)) {
@@ -227,8 +223,7 @@ bool ProgramSender::endProgram(const Invocation& program, const char* closingLin
     bool sent = program.isTop && closingLine ? sink_.closingLine(closingLine) : true;
     if (sent)
         sent = sink_.flush();
-    printClosing(program.isTop ? endWord : closeWord,
-                 program.isTop ? topProgramName_ : program.name);
+    printClosing(program.isTop ? endWord : closeWord, program.isTop ? topProgramName_ : program.name);
     return sent;
 }
 
@@ -255,8 +250,7 @@ bool ProgramSender::sendProgramLines(Invocation& program)
     return endProgram(program, program.isTop && program.insideProgram ? "%\n" : nullptr);
 }
 
-bool ProgramSender::sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber,
-                             const RuleList* rules)
+bool ProgramSender::sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber, const RuleList* rules)
 {
     Invocation program{name, isTop, kind, sequenceNumber, rules, TextReader{}, false, false, {}};
     if (!openProgram(program))

@@ -40,8 +40,7 @@ public:
 private:
     struct Invocation;
 
-    bool sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber,
-                  const RuleList* rules);
+    bool sendFile(const char* name, bool isTop, CallKind kind, int sequenceNumber, const RuleList* rules);
     bool openProgram(Invocation& program);
     bool passesLeadCheck(Invocation& program);
     void announceProgram(const Invocation& program);

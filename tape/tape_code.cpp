@@ -18,13 +18,12 @@ struct EiaPair {
 
 // The EIA RS-244 codes that translate both ways.
 constexpr EiaPair eiaCodes[] = {
-    {'\n', 0x80}, {'%', 0x0B}, {'&', 0x0E}, {'(', 0x1A}, {')', 0x4A}, {'+', 0x70}, {'-', 0x40},
-    {'.', 0x6B},  {'/', 0x31}, {'0', 0x20}, {'1', 0x01}, {'2', 0x02}, {'3', 0x13}, {'4', 0x04},
-    {'5', 0x15},  {'6', 0x16}, {'7', 0x07}, {'8', 0x08}, {'9', 0x19}, {'A', 0x61}, {'B', 0x62},
-    {'C', 0x73},  {'D', 0x64}, {'E', 0x75}, {'F', 0x76}, {'G', 0x67}, {'H', 0x68}, {'I', 0x79},
-    {'J', 0x51},  {'K', 0x52}, {'L', 0x43}, {'M', 0x54}, {'N', 0x45}, {'O', 0x46}, {'P', 0x57},
-    {'Q', 0x58},  {'R', 0x49}, {'S', 0x32}, {'T', 0x23}, {'U', 0x34}, {'V', 0x25}, {'W', 0x26},
-    {'X', 0x37},  {'Y', 0x38}, {'Z', 0x29},
+    {'\n', 0x80}, {'%', 0x0B}, {'&', 0x0E}, {'(', 0x1A}, {')', 0x4A}, {'+', 0x70}, {'-', 0x40}, {'.', 0x6B},
+    {'/', 0x31},  {'0', 0x20}, {'1', 0x01}, {'2', 0x02}, {'3', 0x13}, {'4', 0x04}, {'5', 0x15}, {'6', 0x16},
+    {'7', 0x07},  {'8', 0x08}, {'9', 0x19}, {'A', 0x61}, {'B', 0x62}, {'C', 0x73}, {'D', 0x64}, {'E', 0x75},
+    {'F', 0x76},  {'G', 0x67}, {'H', 0x68}, {'I', 0x79}, {'J', 0x51}, {'K', 0x52}, {'L', 0x43}, {'M', 0x54},
+    {'N', 0x45},  {'O', 0x46}, {'P', 0x57}, {'Q', 0x58}, {'R', 0x49}, {'S', 0x32}, {'T', 0x23}, {'U', 0x34},
+    {'V', 0x25},  {'W', 0x26}, {'X', 0x37}, {'Y', 0x38}, {'Z', 0x29},
 };
 
 // Characters without an EIA code of their own: sent as the code of a look-alike,
@@ -89,9 +88,8 @@ constexpr bool hasOddOnes(unsigned char bits)
 constexpr std::array<unsigned char, 128> isoEncodeTable = [] {
     std::array<unsigned char, 128> table{};
     for (int c = 0; c < 128; ++c)
-        table[c] = hasOddOnes(static_cast<unsigned char>(c))
-                       ? static_cast<unsigned char>(c | parityBit)
-                       : static_cast<unsigned char>(c);
+        table[c] = hasOddOnes(static_cast<unsigned char>(c)) ? static_cast<unsigned char>(c | parityBit)
+                                                             : static_cast<unsigned char>(c);
     return table;
 }();
 

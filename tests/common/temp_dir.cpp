@@ -12,9 +12,8 @@ TempDir::TempDir()
 {
     // Test cases run as parallel processes: a random part keeps them apart.
     static std::atomic<unsigned> serial{0};
-    fs::path path =
-        fs::temp_directory_path() /
-        ("zek-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
+    fs::path path = fs::temp_directory_path() /
+                    ("zek-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
     fs::create_directories(path);
     path_ = path.string();
 }

@@ -30,8 +30,7 @@ LocaleRun runIn(const std::string& locale, const std::vector<std::string>& args)
     TempDir dir;
     dir.write("A.NC", program);
     ZekResult result = runZek(args, dir.path(), 30000, locale);
-    return {result, withoutTimes(dir.read("ZEKLOG.TXT")), dir.read("ZEKMAC.TXT"),
-            dir.read("out.nc")};
+    return {result, withoutTimes(dir.read("ZEKLOG.TXT")), dir.read("ZEKMAC.TXT"), dir.read("out.nc")};
 }
 
 TEST(ConsoleCharset, Utf8LocaleChangesTheJapaneseTextsAlone)

@@ -7,9 +7,9 @@ namespace {
 
 constexpr size_t sendTapeBytes = 4000000;
 constexpr size_t receiveTapeBytes = 1500000;
-constexpr size_t sendPieceBytes = 512;   // the plain sender's piece
+constexpr size_t sendPieceBytes = 512;  // the plain sender's piece
 constexpr int longHoldMs = 200;
-constexpr int longHoldEvery = 400;       // one hold in so many is a long one
+constexpr int longHoldEvery = 400;  // one hold in so many is a long one
 
 // At most 256 bytes of what arrives on fd within waitMs: a chance of a hold after each.
 std::string readChunk(int fd, int waitMs)
@@ -41,7 +41,7 @@ TEST(FlowStress, PunchOutUnderRandomHoldsDeliversEveryByteOnceInOrder)
     std::string received;
     size_t feedsSent = 0;
     int holds = 0;
-    int leaked = 0;   // bytes that came after the first half of a long hold
+    int leaked = 0;  // bytes that came after the first half of a long hold
     writeAll(controller, "\x11");
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60 * stressScale());
     while (received.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
@@ -77,7 +77,7 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
 {
     std::mt19937 random(19700101);
     std::string program = generatedProgram(receiveTapeBytes * size_t(stressScale()), random);
-    program = "%" + program.substr(1, program.size() - 3) + "%";   // the tape's own "%" codes go around it
+    program = "%" + program.substr(1, program.size() - 3) + "%";  // the tape's own "%" codes go around it
     const std::string tape = isoTape(program);
     TempDir dir;
     PtyPair pty;
@@ -90,7 +90,7 @@ TEST(FlowStress, ReceiveWithInputFlowStoresEveryByteOnceInOrder)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60 * stressScale());
     size_t sent = 0;
     while (sent < tape.size() && std::chrono::steady_clock::now() < deadline) {
-        readChunk(controller, 0);   // zek's DC1 and DC3
+        readChunk(controller, 0);  // zek's DC1 and DC3
         ssize_t n = write(controller, tape.data() + sent, std::min(pieceSize(random), tape.size() - sent));
         sent += n > 0 ? size_t(n) : 0;
         if (n < 0 && errno == EAGAIN) {

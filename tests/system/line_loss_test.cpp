@@ -9,7 +9,7 @@ namespace {
 
 constexpr int statusCompleted = 0;
 constexpr int statusFailed = 2;
-constexpr int statusInterrupted = 130;   // 128 + SIGINT, as the shell sees Ctrl-C
+constexpr int statusInterrupted = 130;  // 128 + SIGINT, as the shell sees Ctrl-C
 // Seconds over a run of several; spinning takes them all. Wine's own start
 // counts here too, and takes most of a second on a busy machine.
 const double idleCpuLimit = runningWindowsBuild() ? 2.0 : 1.0;
@@ -74,11 +74,13 @@ private:
 // What the controller does on its end before the line goes.
 using ControllerPart = std::function<void(int controller)>;
 
-void sendsNothing(int) {}
+void sendsNothing(int)
+{
+}
 
 void punchesOneLine(int controller)
 {
-    writeAll(controller, "\xA5\xCF\xB1\x0A");   // "%O1\n" in ISO
+    writeAll(controller, "\xA5\xCF\xB1\x0A");  // "%O1\n" in ISO
 }
 
 // Okuma receive: the opening, the request, one DAT of "O1\n", its GTD.
@@ -95,25 +97,40 @@ struct HangUpCase {
     const char* mode;
     std::vector<std::string> args;
     ControllerPart beforeHangUp;
-    int exitStatus;              // statusInterrupted: a server, ended by Ctrl-C
-    std::string stored;          // IN.NC afterwards, when not empty
-    std::vector<std::string> shown;   // regexes, in this order
+    int exitStatus;                  // statusInterrupted: a server, ended by Ctrl-C
+    std::string stored;              // IN.NC afterwards, when not empty
+    std::vector<std::string> shown;  // regexes, in this order
     std::string absent;
 };
 
 TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
 {
     const std::vector<HangUpCase> cases = {
-        {"receive", {"-r", "IN.NC"}, punchesOneLine, statusFailed, "%O1\r\n",
-         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern}, "STOP CODE"},
+        {"receive",
+         {"-r", "IN.NC"},
+         punchesOneLine,
+         statusFailed,
+         "%O1\r\n",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern},
+         "STOP CODE"},
         // Without a stop code the line's end is the tape's end.
-        {"receive without stop code", {"-p", "-r", "IN.NC"}, punchesOneLine, statusCompleted, "%O1\r\n",
-         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte "}, "STOP CODE"},
+        {"receive without stop code",
+         {"-p", "-r", "IN.NC"},
+         punchesOneLine,
+         statusCompleted,
+         "%O1\r\n",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte "},
+         "STOP CODE"},
         {"punch-out", {"BIG.NC"}, sendsNothing, statusFailed, "", {" START BIG\\.NC ", lineLost}, "MODE END"},
         {"Protocol A send", {"-g", "BIG.NC"}, sendsNothing, statusFailed, "", {lineLost}, "SEND FILE TOTAL"},
         // Eleven retries come first, as on a noisy line.
-        {"Protocol A receive", {"-R", "IN.NC"}, deliversOneRecord, statusFailed, "O1\r\n",
-         {"RTY>", lineLost, " close file IN\\.NC 4Byte "}, "TOTAL RECV FILE"},
+        {"Protocol A receive",
+         {"-R", "IN.NC"},
+         deliversOneRecord,
+         statusFailed,
+         "O1\r\n",
+         {"RTY>", lineLost, " close file IN\\.NC 4Byte "},
+         "TOTAL RECV FILE"},
         {"Protocol B server", {"-s", "IN.NC"}, sendsNothing, statusInterrupted, "", {lineLost, deviceGone}, ""},
         {"Protocol A server", {"-S"}, sendsNothing, statusInterrupted, "", {"ERR-RETRY SYN SEND", deviceGone}, ""},
     };
@@ -122,7 +139,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         TempDir dir;
         dir.write("BIG.NC", largeProgram());
         PtyPair pty;
-        DeviceName device(dir, pty);   // gone for good: a later pseudo-terminal may take its number
+        DeviceName device(dir, pty);  // gone for good: a later pseudo-terminal may take its number
         std::vector<std::string> args = {device.option(), "-b0"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const double cpuBefore = childCpuSeconds();
@@ -137,7 +154,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
             sleepMs(3000);
             zek.kill();
         }
-        ASSERT_TRUE(zek.wait(30000)) << zek.result().err;   // the retries of -R take about 22 s
+        ASSERT_TRUE(zek.wait(30000)) << zek.result().err;  // the retries of -R take about 22 s
         expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
@@ -156,7 +173,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
 struct ComebackCase {
     const char* mode;
     std::vector<std::string> args;
-    ControllerPart served;   // one request, answered, on the device that came back
+    ControllerPart served;  // one request, answered, on the device that came back
 };
 
 void tapeIsStored(int controller)
@@ -191,7 +208,7 @@ TEST(LineLoss, ServerWaitsForItsDeviceAndServesItWhenItComesBack)
         device.remove();
         ASSERT_TRUE(zek.waitForErr(deviceGone)) << zek.result().err;
         const size_t openings = countOf(zek.result().err, "INIT.");
-        sleepMs(3000);   // a few tries, none of them on the console
+        sleepMs(3000);  // a few tries, none of them on the console
         EXPECT_EQ(countOf(zek.result().err, "INIT."), openings) << zek.result().err;
         PtyPair second;
         device.pointAt(second);

@@ -66,7 +66,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
                 ASSERT_FALSE(damage) << "a damaged record was taken, piece " << i;
                 break;
             }
-            if (answer.letters == "SYN") {   // eleven bad records in a row: given up
+            if (answer.letters == "SYN") {  // eleven bad records in a row: given up
                 completed = false;
                 break;
             }
@@ -78,7 +78,7 @@ TEST(NoisyLine, ClientReceiveStoresTheExactFileOrGivesItUp)
         peer.send("EOD");
         EXPECT_EQ(peer.read().letters, "SYN");
         peer.send("SYN");
-        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+        EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     }
     ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
     const std::string stored = dir.read("GOT.NC");
@@ -105,7 +105,7 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
     ASSERT_TRUE(answerHandshake(peer));
     ASSERT_EQ(peer.read().raw, wireRecord("RTD", "SEND.NC"));
     int injected = 0;
-    int linesDamaged = 0;   // DAT records the controller reported as damaged
+    int linesDamaged = 0;  // DAT records the controller reported as damaged
     std::string got;
     bool completed = false;
     for (bool ended = false; !ended;) {
@@ -132,13 +132,13 @@ TEST(NoisyLine, ClientSendRepeatsUntilEveryPieceArrivedOrGivesUp)
         ended = true;
         completed = answer.letters == "EOD";
         if (completed) {
-            peer.send("SYN");   // the record zek reads and disregards
+            peer.send("SYN");  // the record zek reads and disregards
         } else {
             ASSERT_EQ(answer.letters, "SYN");
         }
     }
     if (completed) {
-        EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+        EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     }
     ASSERT_TRUE(zek.wait(15000)) << zek.result().err;
     if (completed) {

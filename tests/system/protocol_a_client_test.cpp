@@ -54,7 +54,7 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     EXPECT_EQ(announce.payload, "O2500.NC");
     PeerRecord repeat = ask("RTY", "1");
     EXPECT_EQ(repeat.letters, "DAT");
-    EXPECT_EQ(repeat.payload, "");   // nothing read yet: no stale data
+    EXPECT_EQ(repeat.payload, "");  // nothing read yet: no stale data
     for (int i = 0; i < 3; ++i) {
         peer.sendRaw(badChecksumRecord("GTD"));
         EXPECT_EQ(peer.read().raw, "33RTY1\x03");
@@ -105,7 +105,7 @@ TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
     EXPECT_EQ(requestPieces(), std::vector<std::string>{"O1\n"});
-    expectRunEnd(2);   // A.NC was given up
+    expectRunEnd(2);  // A.NC was given up
     EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 3Byte\n"));
 }
 
@@ -146,8 +146,8 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     endFile();
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
-    peer.send("RTY", "1");   // not data: the file is closed without an answer
-    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    peer.send("RTY", "1");                  // not data: the file is closed without an answer
+    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
     EXPECT_EQ(dir.read("A.NC"), "O1\r\n" + std::string(2497, 'X'));
     EXPECT_TRUE(dir.exists("B.NC"));
@@ -172,12 +172,12 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
     EXPECT_EQ(peer.read().raw, "33RTY1\x03");
     deliver(isoTape("%\nO1\n%\n"));
     EXPECT_EQ(ask("SYN").letters, "SYN");
-    EXPECT_EQ(peer.read().letters, "SYN");   // the run's closing SYN
+    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
     EXPECT_EQ(dir.read("ZEK99GET.DAT"), "%\r\nO1\r\n%\r\n");
     EXPECT_TRUE(appearInOrder(err(), {"\nNO_FILE_NAME MODE SET FILENAME ZEK99GET\\.DAT\n",
-                                      " zek ---> \\*kirpa \\(get data\\) FANUC_MODE\n",
-                                      "GET BAD DATA RESET COM\nRTY>", "GET SYN<SYN>", "TOTAL RECV FILE 0KB\n"}))
+                                      " zek ---> \\*kirpa \\(get data\\) FANUC_MODE\n", "GET BAD DATA RESET COM\nRTY>",
+                                      "GET SYN<SYN>", "TOTAL RECV FILE 0KB\n"}))
         << err();
 }
 

@@ -89,7 +89,7 @@ TEST_F(ProtocolAServer, AMissingProgramGoesOutAsAnErrorTapeAndEndsWithRst)
     EXPECT_EQ(end.letters, "RST");
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(contains(blocks[0], "NOPE"));
-    EXPECT_EQ(ask("RDY").letters, "RDY");   // and the server goes on
+    EXPECT_EQ(ask("RDY").letters, "RDY");  // and the server goes on
 }
 
 TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNextRecord)
@@ -113,7 +113,7 @@ TEST_F(ProtocolAServer, SatDuringABlockIsAnsweredWithTheStoredSetTextUntilTheNex
     // The exchange ends on what the controller sends next.
     ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
     EXPECT_EQ(ask("SAT").letters, "SET");
-    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));   // the block went before the SAT
+    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));  // the block went before the SAT
     EXPECT_EQ(ask("GTD").raw, wireRecord("EOD"));
     ASSERT_EQ(ask("GTD", "O7").letters, "DAT");
     EXPECT_EQ(ask("SAT").letters, "SET");
@@ -138,8 +138,8 @@ TEST_F(ProtocolAServer, ReceivesAnAnnouncedFileAndAnswersWithSetOrOtherwiseRst)
     EXPECT_EQ(ask("EOD").raw, wireRecord("SET"));
     ASSERT_TRUE(zek->waitForErr("RECV(A) END O100 "));
     EXPECT_EQ(dir.read("O100"), "O100\r\n" + std::string(95, 'X') + std::string(99, 'Y') + "\r\n");
-    EXPECT_TRUE(appearInOrder(err(), {"RECV\\(A\\) START O100 ", " READ WAT SLEEP ",
-                                      "\rRECV\\(A\\) END O100 200Byte " + timePattern + "\n"}))
+    EXPECT_TRUE(appearInOrder(
+        err(), {"RECV\\(A\\) START O100 ", " READ WAT SLEEP ", "\rRECV\\(A\\) END O100 200Byte " + timePattern + "\n"}))
         << err();
     // Without a name into the fallback file; ended otherwise than by EOD.
     EXPECT_EQ(ask("RTD").raw, wireRecord("GTD"));
@@ -173,10 +173,10 @@ TEST_F(ProtocolAServer, RefusesFileNamesOutsideTheWorkingDirectory)
 TEST_F(ProtocolAServer, BadRecordsNeverStopTheServer)
 {
     startServer({"-o"});
-    expectRecovery("fdSYN\x03");                       // lower-case checksum
-    expectRecovery(wireRecord("XYZ"));                 // no such type
-    expectRecovery("12GTDO1");                         // cut short
-    expectRecovery(std::string(recordSizeForTest, 'A'));   // no ETX in a whole record
+    expectRecovery("fdSYN\x03");                          // lower-case checksum
+    expectRecovery(wireRecord("XYZ"));                    // no such type
+    expectRecovery("12GTDO1");                            // cut short
+    expectRecovery(std::string(recordSizeForTest, 'A'));  // no ETX in a whole record
     ASSERT_TRUE(zek->waitForErr("---<"));
     EXPECT_GE(countOf(err(), "ERR-RETRY SYN SEND "), 4u);
 }
@@ -229,7 +229,7 @@ TEST_F(ProtocolAServer, AnswersEachRequestInKindAndTheControllerCanRepeatOrStopA
     EXPECT_FALSE(contains(err(), "ERR-RETRY"));
     struct Stop {
         const char* letters;
-        std::string answer;   // to the record that stops the block
+        std::string answer;  // to the record that stops the block
         const char* logLine;
     };
     const Stop stops[] = {

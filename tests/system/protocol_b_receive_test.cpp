@@ -67,9 +67,9 @@ TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
         EXPECT_EQ(got.run.exitStatus, 0);
         EXPECT_EQ(got.file, "%O1\r\n%");
         for (const std::string& console : {got.run.err, got.log})
-            EXPECT_TRUE(appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
-                                                "\nSTOP CODE DEFINE\n",
-                                                "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
+            EXPECT_TRUE(
+                appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
+                                        "\nSTOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
                 << console;
     }
 }
@@ -128,7 +128,8 @@ TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
 {
     Reception got = receiveTape({}, isoTape("%" + programBody(61000) + "%"));
     EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
-                                      ".........60KB.")) << got.run.err;
+                                      ".........60KB."))
+        << got.run.err;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
@@ -159,8 +160,7 @@ TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
     closeFd(controller);
     EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n");
-    EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos)
-        << zek.result().err;
+    EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos) << zek.result().err;
 }
 
 TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
@@ -175,16 +175,14 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
         GTEST_SKIP() << "Windows has no always-full device like /dev/full; the open error "
                         "above is checked";
     TcpListener listener;
-    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "/dev/full"},
-                   dir.path());
+    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "/dev/full"}, dir.path());
     int controller = listener.accept(10000);
     ASSERT_GE(controller, 0);
     ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
     writeAll(controller, "\xA5\xCF\xA5");
     EXPECT_TRUE(zek.wait(20000));
     closeFd(controller);
-    EXPECT_NE(zek.result().err.find("file write2 error:/dev/full\n"), std::string::npos)
-        << zek.result().err;
+    EXPECT_NE(zek.result().err.find("file write2 error:/dev/full\n"), std::string::npos) << zek.result().err;
 }
 
 }  // namespace

@@ -24,11 +24,11 @@ TEST(ProtocolBSend, FileNamesAndTheLinesAroundTheTransfer)
                                                   {{"-t", "-n", "-c\\out.nc", "MISSING.NC"}, missing.path()}});
     // Only the first file name counts.
     EXPECT_EQ(runs[0].exitStatus, 0);
-    EXPECT_TRUE(appearInOrder(runs[0].err, {"\\*\\* PROT\\(B\\) FILE NAME = PROG\\.NC \\*\\*\n",
-                                            "SEND\\(B\\) SUB MODE START PROG\\.NC " + timePattern + "\n",
-                                            "SEND\\(B\\) SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " +
-                                                timePattern + "\n",
-                                            "END OF ZEK " + timePattern}))
+    EXPECT_TRUE(
+        appearInOrder(runs[0].err, {"\\*\\* PROT\\(B\\) FILE NAME = PROG\\.NC \\*\\*\n",
+                                    "SEND\\(B\\) SUB MODE START PROG\\.NC " + timePattern + "\n",
+                                    "SEND\\(B\\) SUB MODE END PROG\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n",
+                                    "END OF ZEK " + timePattern}))
         << runs[0].err;
     EXPECT_TRUE(contains(expanding.read("out.nc"), isoTape("G01 X10.\n")));
     EXPECT_FALSE(contains(runs[0].err, "OTHER.NC"));
@@ -47,8 +47,8 @@ TEST(ProtocolBSend, FileNamesAndTheLinesAroundTheTransfer)
     EXPECT_TRUE(contains(runs[3].err, "FILE NAME = " + longest + " **"));
     // Tape feed with a missing file ends after the error tape.
     EXPECT_EQ(runs[4].exitStatus, 2);
-    EXPECT_EQ(missing.read("out.nc"), "\x12" + std::string(400, '\xA0') +
-                                          isoTape("(ZEK_ERROR MISSING.NC IS NOT FOUND!! )\n%\n"));
+    EXPECT_EQ(missing.read("out.nc"),
+              "\x12" + std::string(400, '\xA0') + isoTape("(ZEK_ERROR MISSING.NC IS NOT FOUND!! )\n%\n"));
     EXPECT_FALSE(contains(runs[4].err, "MODE END"));
     EXPECT_TRUE(contains(runs[4].err, "END OF ZEK"));
 }

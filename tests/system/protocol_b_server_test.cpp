@@ -21,8 +21,7 @@ TEST(ProtocolBServer, ReceivesAnIsoTapeAndWaitsAgain)
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
     EXPECT_TRUE(appearInOrder(zek.result().err,
                               {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "ISO CODE DEFINE \n",
-                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n",
-                               "RECV\\(B\\) END IN\\.NC 5Byte ",
+                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte ",
                                "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
         << zek.result().err;
 }
@@ -48,8 +47,7 @@ TEST(ProtocolBServer, AnswersDc1WithTheFileInTheCodeLastReceived)
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O7\r\n%");
     EXPECT_TRUE(appearInOrder(zek.result().err,
-                              {"EIA CODE DEFINE \n", "D1 CODE DEFINE \n",
-                               "SEND\\(B\\) NO_SUB MODE START IN\\.NC ",
+                              {"EIA CODE DEFINE \n", "D1 CODE DEFINE \n", "SEND\\(B\\) NO_SUB MODE START IN\\.NC ",
                                "SEND\\(B\\) NO_SUB MODE END IN\\.NC ", "ASCII CODE DEFINE \n"}))
         << zek.result().err;
 }

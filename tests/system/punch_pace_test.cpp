@@ -95,7 +95,7 @@ class BreakWatch : public testing::TestWithParam<BreakCase> {};
 TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
 {
     const BreakCase& row = GetParam();
-    const std::string program = numberedProgram(6000);   // far more than the pseudo-terminal holds
+    const std::string program = numberedProgram(6000);  // far more than the pseudo-terminal holds
     const std::string tape = isoTape(program);
     TempDir dir;
     dir.write("LONG.NC", program);
@@ -106,7 +106,7 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
     writeAll(pty.masterFd(), std::string(1, row.byte));
     received += readUntilQuiet(pty.masterFd(), 500, 30000);
     ASSERT_TRUE(zek.wait(15000));
-    EXPECT_EQ(zek.result().exitStatus, row.stops ? 2 : 0);   // a batch file tells a stopped send
+    EXPECT_EQ(zek.result().exitStatus, row.stops ? 2 : 0);  // a batch file tells a stopped send
     const std::string& err = zek.result().err;
     EXPECT_EQ(contains(err, "BREAK CODE DEFINE \n"), row.stops) << err;
     EXPECT_EQ(contains(err, "SUB MODE END"), !row.stops) << err;
@@ -117,10 +117,8 @@ TEST_P(BreakWatch, BreakCodeStopsTheSendAndOtherBytesAreDropped)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, BreakWatch,
-                         testing::Values(BreakCase{"AsciiPercent", '\x25', true},
-                                         BreakCase{"IsoPercent", '\xA5', true},
-                                         BreakCase{"EiaPercent", '\x0B', true},
-                                         BreakCase{"IsoSyn", '\x96', true},
+                         testing::Values(BreakCase{"AsciiPercent", '\x25', true}, BreakCase{"IsoPercent", '\xA5', true},
+                                         BreakCase{"EiaPercent", '\x0B', true}, BreakCase{"IsoSyn", '\x96', true},
                                          BreakCase{"OtherByte", 'A', false}),
                          [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
@@ -143,16 +141,16 @@ TEST(PercentMarks, CallingProgramsMeterGoesOnAfterASubProgram)
     ASSERT_FALSE(before.empty());
     ASSERT_FALSE(after.empty());
     EXPECT_GT(after.front(), before.back()) << run.err;
-    EXPECT_LE(after.back(), 110) << run.err;   // each line feed counts twice
+    EXPECT_LE(after.back(), 110) << run.err;  // each line feed counts twice
     std::smatch endLine;
     ASSERT_TRUE(std::regex_search(run.err, endLine, std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
-    EXPECT_GE(std::stoi(endLine[1]), after.back());   // the last steps may show as dots
+    EXPECT_GE(std::stoi(endLine[1]), after.back());  // the last steps may show as dots
     EXPECT_LE(std::stoi(endLine[1]), 110);
 }
 
 // Bytes on a gathering link, read back from the far end.
-std::string punchOut(bool overTcp, const std::vector<std::string>& options, const TempDir& dir,
-                     size_t expectedSize, std::string* err)
+std::string punchOut(bool overTcp, const std::vector<std::string>& options, const TempDir& dir, size_t expectedSize,
+                     std::string* err)
 {
     std::vector<std::string> args = options;
     if (!overTcp) {

@@ -48,13 +48,12 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
     ZekResult run = runZek({"-c\\out.nc", "MISSING.NC"}, dir.path());
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_TRUE(matches(run.err, "^ZEK \\\\out\\.nc FILE OUT PUT\n" + banner));
-    EXPECT_TRUE(matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " +
-                                     timePattern + "\n$"))
+    EXPECT_TRUE(
+        matches(run.err, "\nEND OF ZEK " + timePattern + "\n\n\\*\\*\\* PROG_END \\*\\*\\* " + timePattern + "\n$"))
         << run.err;
     const std::string log = logOf(dir);
     EXPECT_TRUE(matches(log, "^ZEK \\\\out\\.nc FILE OUT PUT\n")) << log;
-    EXPECT_TRUE(matches(log, "\nEND OF ZEK " + timePattern + "\n\\*\\*\\* PROG_END \\*\\*\\* " +
-                                 timePattern + "\n$"))
+    EXPECT_TRUE(matches(log, "\nEND OF ZEK " + timePattern + "\n\\*\\*\\* PROG_END \\*\\*\\* " + timePattern + "\n$"))
         << log;
     EXPECT_FALSE(contains(log, banner));
 }
@@ -89,7 +88,7 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
         std::vector<std::string> args;
-        std::string message;   // a regex
+        std::string message;  // a regex
         bool logged;
     };
     TcpListener portInUse;
@@ -103,12 +102,15 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         {{"-c" + std::string(60, 'h') + ":8000", "A.NC"}, "TOO LONG", true},
         {{"-cnosuchhost.invalid:8000", "A.NC"}, "\nnosuchhost\\.invalid: REMOTE HOST unkown\\.\n$", true},
         {{"-S", "-cx:" + std::to_string(portInUse.port())},
-         "zek : bind: " + std::string(runningWindowsBuild() ? ".*" : "Address already in use") + "\nBIND\\(S\\) ERR\\.\n$",
+         "zek : bind: " + std::string(runningWindowsBuild() ? ".*" : "Address already in use") +
+             "\nBIND\\(S\\) ERR\\.\n$",
          false},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
     for (const char* port : {"80x", "", "0", "70000", "-5"})
-        all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"}, "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$", true});
+        all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"},
+                       "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$",
+                       true});
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<ZekRun> runs;
     for (const Case& c : all) {

@@ -11,7 +11,7 @@ struct Punch {
     std::vector<std::string> options;
     Files files;
     std::string tape;
-    std::string shown = "";   // a regex
+    std::string shown = "";  // a regex
     int exitStatus = 0;
 };
 
@@ -46,8 +46,10 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
     EXPECT_EQ(dir.read("out.nc"), isoTape("%\n(MAIN.NC)\nO1000\nG90G54\n( SUB1-001)\nO2000\nG01X-10.F200 \nM30\n%\n"));
     // The console returns to the line start over the progress marks; the log has no marks.
     auto statusLines = [](const std::string& lineStart) {
-        return std::vector<std::string>{" FILE  MAIN\\.NC : 34Byte\n", " START MAIN\\.NC " + timePattern + "\n",
-                                        " FILE  SUB1 : 26Byte\n", " OPEN_ SUB1 " + timePattern + "\n",
+        return std::vector<std::string>{" FILE  MAIN\\.NC : 34Byte\n",
+                                        " START MAIN\\.NC " + timePattern + "\n",
+                                        " FILE  SUB1 : 26Byte\n",
+                                        " OPEN_ SUB1 " + timePattern + "\n",
                                         lineStart + " CLOSE SUB1 " + timePattern + "\n",
                                         lineStart + " _END_ MAIN\\.NC " + timePattern + "\n"};
     };
@@ -69,10 +71,11 @@ TEST(SenderRun, ExamplesPunchOutAsOneTape)
     const std::string pocket = "(POCKET 10X10)\nG00Z2.\nG01Z-2.F100\nG42G01X-5.Y0.F300\nG02X-10.Y5.J5. \n"
                                "G01Y10.\nG40G01X-1. \nG00Z2.\n";
     EXPECT_EQ(dir.read("out.nc"), "%\n(MAIN.NC)\nO1000(EXAMPLE PART)\nG90G54G17\nT1M06\nS3000M03\n"
-                                  "G00X20.Y10.Z50.\n(POCKET-001)\n" + pocket + "(POCKET-002)\n" + pocket +
-                                  "G00X0.Y0.\nM98P2000\nG00Z50.\nM30\n"
-                                  "O2000 \n(SB2000.NC)\n(DRILL 4 HOLES)\nG81G99X-15.Y-15.Z-5.R2.F120\n"
-                                  "X15.\nY15.\nX-15.\nG80\nM99\n%\n");
+                                  "G00X20.Y10.Z50.\n(POCKET-001)\n" +
+                                      pocket + "(POCKET-002)\n" + pocket +
+                                      "G00X0.Y0.\nM98P2000\nG00Z50.\nM30\n"
+                                      "O2000 \n(SB2000.NC)\n(DRILL 4 HOLES)\nG81G99X-15.Y-15.Z-5.R2.F120\n"
+                                      "X15.\nY15.\nX-15.\nG80\nM99\n%\n");
 }
 
 TEST(SenderRun, CallLinesAreRecognisedByTheirMarker)
@@ -98,44 +101,59 @@ TEST(SenderRun, SubProgramsAreExpandedIntoOneTape)
     const Files withComments = {{"MAIN.NC", "%\n(OWN)\n& SUB1\n%\n"}, {"SUB1", "%\n(SUBOWN)\nX1.\n%\n---------\n"}};
     expectPunches({
         // Repeat counts number the headers.
-        {{"-a"}, {{"MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n"}, {"SUB1", "%\nG01X1.\n%\n---------------\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n"}, {"SUB1", "%\nG01X1.\n%\n---------------\n"}},
          "%\n( SUB1-001)\nG01X1.\n( SUB1-002)\nG01X1.\n( SUB1-003)\nG01X1.\nM30\n%\n"},
         // An inline sub-program loses its end codes.
-        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"},
-                  {"SUB1", "%\nM02\nM30\nM99\nM300\nM2\nG68\nG68M05\n(MAIN)M30\nG01X1.\n%\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"},
+          {"SUB1", "%\nM02\nM30\nM99\nM300\nM2\nG68\nG68M05\n(MAIN)M30\nG01X1.\n%\n"}},
          "%\n( SUB1-001)\nM2\nG68M05\n(MAIN)M30\nG01X1.\n%\n"},
         // A block call is a program of its own.
-        {{"-a"}, {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG68\nG01X1.\nM99\n%\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG68\nG01X1.\nM99\n%\n"}},
          "%\nO234 \n(O1234.NC)\nG68\nG01X1.\nM99\n%\n"},
-        {{"-a", "-m"}, {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG01X1.\n(END)M99\nM30\nM99\n%\n"}},
+        {{"-a", "-m"},
+         {{"MAIN.NC", "%\n&& O1234.NC\n%\n"}, {"O1234.NC", "%\nG01X1.\n(END)M99\nM30\nM99\n%\n"}},
          "%\nL234 \n(O1234.NC)\nG01X1.\n(END)M99\nG68\nG68\n%\n"},
         // Skipping L lines applies after the call filters.
-        {{"-a", "-M"}, {{"LID.NC", "%\nO1\nG01L2\nG01X1.\n& SUB1\n%\n"}, {"SUB1", "%\nL5\nG65L2\nM98L3\nX1.\n%\n"}},
+        {{"-a", "-M"},
+         {{"LID.NC", "%\nO1\nG01L2\nG01X1.\n& SUB1\n%\n"}, {"SUB1", "%\nL5\nG65L2\nM98L3\nX1.\n%\n"}},
          "O1\nG01X1.\n( SUB1-001)\nG65L2\nM98L3\nX1.\n%\n"},
         // No name comment before a call; short names are padded.
-        {{"-a"}, {{"AB", "%\n& SUB1\n%\n-------------\n"}, {"SUB1", "%\nX1.\n%\n-----------------\n"}},
+        {{"-a"},
+         {{"AB", "%\n& SUB1\n%\n-------------\n"}, {"SUB1", "%\nX1.\n%\n-----------------\n"}},
          "%\n( SUB1-001)\nX1.\n%\n"},
         {{"-a"}, {{"AB", "%\nX2.\n%\n-------------\n"}}, "%\n(   AB)\nX2.\n%\n"},
         // Only the program between the percent lines is sent.
-        {{"-a"}, {{"MAIN.NC", "(BEFORE)\n& SUB1\n%\nX1.;Y2.;\n(A;B_C)\nG_01\n%;END\nAFTER\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "(BEFORE)\n& SUB1\n%\nX1.;Y2.;\n(A;B_C)\nG_01\n%;END\nAFTER\n"}},
          "%\n(MAIN.NC)\nX1.\nY2.\n\n(A;B_C)\nG 01\n%;END\n"},
         {{"-a"}, {{"MAIN.NC", "%\nX1.\n(A % IN A COMMENT)\nX2.\n%\n"}}, "%\n(MAIN.NC)\nX1.\n(A % IN A COMMENT)\n"},
         // Rules apply to their own level only.
-        {{"-a"}, {{"MAIN.NC", "%\n& SUB1,@XM\n%\n-----\n"}, {"SUB1", "%\nX1.\n(X2.)\n& SUB2\n%\n"},
-                  {"SUB2", "%\nX3.\n%\n------------\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n& SUB1,@XM\n%\n-----\n"},
+          {"SUB1", "%\nX1.\n(X2.)\n& SUB2\n%\n"},
+          {"SUB2", "%\nX3.\n%\n------------\n"}},
          "%\n( SUB1-001)\nX-1. \n(X2.)\n( SUB2-001)\nX3.\n%\n"},
         // Programs cut short still end the tape.
-        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB1\nG01X2."}, {"SUB1", "%\nG01X1.\nG01Y2.Z3."}},
-         "%\n(MAIN.NC)\nX1.\n( SUB1-001)\nG01X1.\nG01Y2.Z3.\nG01X2.\n%\n", "\r _END_ MAIN.NC"},
+        {{"-a"},
+         {{"MAIN.NC", "%\nX1.\n& SUB1\nG01X2."}, {"SUB1", "%\nG01X1.\nG01Y2.Z3."}},
+         "%\n(MAIN.NC)\nX1.\n( SUB1-001)\nG01X1.\nG01Y2.Z3.\nG01X2.\n%\n",
+         "\r _END_ MAIN.NC"},
         {{"-a"}, {{"MAIN.NC", "NO PERCENT LINE IN HERE\nX1.\n"}}, ""},
         // A sub-program without a percent line sends only its header.
-        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\nX2.\n%\n--------\n"}, {"SUB1", "G01X1.\nG01Y2.\nG01Z3.\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n& SUB1\nX2.\n%\n--------\n"}, {"SUB1", "G01X1.\nG01Y2.\nG01Z3.\n"}},
          "%\n( SUB1-001)\nX2.\n%\n"},
         // Long lines arrive in pieces, the rules applied to the first.
-        {{"-a"}, {{"MAIN.NC", "%\n" + longLine + "& SUB1,@XM\n%\n"}, {"SUB1", "%\nX" + std::string(1500, '2') + "\n%\n"}},
+        {{"-a"},
+         {{"MAIN.NC", "%\n" + longLine + "& SUB1,@XM\n%\n"}, {"SUB1", "%\nX" + std::string(1500, '2') + "\n%\n"}},
          "%\n(MAIN.NC)\n" + longLine + "( SUB1-001)\nX-" + std::string(1500, '2') + "\n%\n"},
         // Many line ends fit the block sender.
-        {{"-a", "-f"}, {{"MAIN.NC", "%\n" + std::string(1000, ';') + "\n%\n"}}, "% \r\n(MAIN.NC) \r\n" + lineEnds + "% \r\n"},
+        {{"-a", "-f"},
+         {{"MAIN.NC", "%\n" + std::string(1000, ';') + "\n%\n"}},
+         "% \r\n(MAIN.NC) \r\n" + lineEnds + "% \r\n"},
         // The comment modes choose comments and headers.
         {{"-a", "-k0"}, withComments, "%\nX1.\n%\n"},
         {{"-a", "-k1"}, withComments, "%\n(MAIN.NC)\n(OWN)\n( SUB1-001)\n(SUBOWN)\nX1.\n%\n"},
@@ -149,20 +167,35 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
 {
     const std::string longName(64, 'N');
     expectPunches({
-        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB9\nX2.\n%\n"}},
-         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR SUB9 IS NOT FOUND!! )\n%\n", " NOFILE SUB9 " + timePattern, 2},
+        {{"-a"},
+         {{"MAIN.NC", "%\nX1.\n& SUB9\nX2.\n%\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR SUB9 IS NOT FOUND!! )\n%\n",
+         " NOFILE SUB9 " + timePattern,
+         2},
         {{"-a"}, {{"SHORT.NC", "%\nX1.\n%\n-------"}}, "", " NO_SIZE SHORT.NC\n", 2},
         {{"-a"}, {{"HIGH.NC", "%\nX1.\n(\x80)\n%\n------"}}, "", " ASC_ERR HIGH.NC\n", 2},
         {{"-a"}, {{"LATE.NC", "%\nX1.\n---------------(\x80)\n%\n"}}, "%\n(LATE.NC)\nX1.\n---------------(\x80)\n%\n"},
-        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n"}},
-         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n", "Cant find VELKMAC ENTRY \n", 2},
-        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& MAIN.NC\nX2.\n%\n"}}, "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC ERR-LOOP!!)\n%\n",
-         " ERR-LOOPMAIN.NC " + timePattern + "\n", 2},
-        {{"-a"}, {{"MAIN.NC", "O1000\nG90G54\nM30\n%\n"}}, "(ZEK_ERROR MAIN.NC ERROR-CLOSE!! )\n%\n",
-         " ERR-CLOSE MAIN.NC " + timePattern + "\n", 2},
+        {{"-a"},
+         {{"MAIN.NC", "%\nX1.\n& SUB1,@NOPE\nX2.\n%\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n",
+         "Cant find VELKMAC ENTRY \n",
+         2},
+        {{"-a"},
+         {{"MAIN.NC", "%\nX1.\n& MAIN.NC\nX2.\n%\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC ERR-LOOP!!)\n%\n",
+         " ERR-LOOPMAIN.NC " + timePattern + "\n",
+         2},
+        {{"-a"},
+         {{"MAIN.NC", "O1000\nG90G54\nM30\n%\n"}},
+         "(ZEK_ERROR MAIN.NC ERROR-CLOSE!! )\n%\n",
+         " ERR-CLOSE MAIN.NC " + timePattern + "\n",
+         2},
         // An over-long called name is not found.
-        {{"-a"}, {{"MAIN.NC", "%\nX1.\n& " + longName + "\n%\n"}, {longName, "%\nX1.\n%\n-----------------\n"}},
-         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + longName + " IS NOT FOUND!! )\n%\n", "", 2},
+        {{"-a"},
+         {{"MAIN.NC", "%\nX1.\n& " + longName + "\n%\n"}, {longName, "%\nX1.\n%\n-----------------\n"}},
+         "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR " + longName + " IS NOT FOUND!! )\n%\n",
+         "",
+         2},
         {{"-a", "-n"}, {{"MAIN.NC", ""}}, "", "FILE MAIN.NC : 0Byte\n"},
     });
     // A missing file, expanded and plain, and a call cycle stopped at the nesting limit.
@@ -192,8 +225,12 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
         {{"-n", "-a"}, {{"P.NC", text}}, text, "FILE P.NC : 1300Byte\n"},
         {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}}, std::string(512, 'y')},
         // CR LF is read as LF, a lone CR stays, Ctrl-Z ends the text.
-        {{"-n", "-a"}, {{"P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a" "AFTER\r\n"}}, "%\n& SUB1\nX1.;_\n%\n"},
-        {{"-n", "-a"}, {{"P.NC", std::string("%\r\nO100\rX1\r\r\nY2\n\r\x82\xA0\xFF\x00Z\n", 24)}},
+        {{"-n", "-a"},
+         {{"P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a"
+                   "AFTER\r\n"}},
+         "%\n& SUB1\nX1.;_\n%\n"},
+        {{"-n", "-a"},
+         {{"P.NC", std::string("%\r\nO100\rX1\r\r\nY2\n\r\x82\xA0\xFF\x00Z\n", 24)}},
          std::string("%\nO100\rX1\r\nY2\n\r\x82\xA0\xFF\x00Z\n", 22)},
         // A line feed counts twice in the meter whether or not a CR goes out.
         {{"-n", "-f"}, {{"P.NC", ncLines}}, std::string("\x47\xB1\xA0\x8D\x0A"), "\n133%SEND"},
@@ -201,11 +238,18 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
         {{"-n", "-i"}, {{"P.NC", "N"}}, "N"},
         {{"-n", "-e", "-f"}, {{"P.NC", ncLines}}, std::string("\x67\x01\x80")},
         {{"-n", "-a", "-f"}, {{"P.NC", ncLines}}, "G1 \r\n"},
-        {{"-n"}, {{"P.NC", "%\r\nG01 X10.\r\n%\r\n"}}, isoTape("%\nG01 X10.\n%\n"),
-         "SEND\\(B\\) NO_SUB MODE START P\\.NC " + timePattern + "\n(.|\n)*SEND\\(B\\) NO_SUB MODE END P\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n"},
+        {{"-n"},
+         {{"P.NC", "%\r\nG01 X10.\r\n%\r\n"}},
+         isoTape("%\nG01 X10.\n%\n"),
+         "SEND\\(B\\) NO_SUB MODE START P\\.NC " + timePattern +
+             "\n(.|\n)*SEND\\(B\\) NO_SUB MODE END P\\.NC [0-9]+Byte [0-9]+% " + timePattern + "\n"},
         // Tape feed frames the program: DC2, DC4 and blanks have no EIA code.
-        {{"-n", "-t"}, {{"P.NC", ncLines}}, "\x12" + std::string(400, '\xA0') + isoTape(ncLines) + std::string(400, '\xA0') + "\x14"},
-        {{"-n", "-t", "-e"}, {{"P.NC", ncLines}}, std::string(401, '\x10') + eiaTape(ncLines) + std::string(401, '\x10')},
+        {{"-n", "-t"},
+         {{"P.NC", ncLines}},
+         "\x12" + std::string(400, '\xA0') + isoTape(ncLines) + std::string(400, '\xA0') + "\x14"},
+        {{"-n", "-t", "-e"},
+         {{"P.NC", ncLines}},
+         std::string(401, '\x10') + eiaTape(ncLines) + std::string(401, '\x10')},
     });
 }
 
@@ -217,11 +261,15 @@ TEST(SenderRun, MeterShowsPercentMarksAndAFreshOneForEachFile)
     program += "%\n";
     expectPunches({
         {{"-n", "-a"}, {{"P.NC", program}}, program, "\n46%92%108%SEND\\(B\\) NO_SUB MODE END P\\.NC 1306Byte 108% "},
-        {{"-a"}, {{"P.NC", program + "-----\n"}}, "%\n( P.NC)\n" + program.substr(2),
+        {{"-a"},
+         {{"P.NC", program + "-----\n"}},
+         "%\n( P.NC)\n" + program.substr(2),
          "\n2%\\.{7}10%\\.{8}20%\\.{8}30%\\.{9}40%\\.{8}\n50%\\.{8}60%\\.{9}70%\\.{8}80%\\.{8}90%\\.{9}100%\\.{7}\r _END_ "},
-        {{"-a"}, {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"}, {"SUB1", "%\nX1.\n%\n-------------------\n"}},
-         "%\n( SUB1-001)\nX1.\n%\n", " START MAIN\\.NC " + timePattern + "\n14% FILE  SUB1 : 28Byte\n OPEN_ SUB1 " +
-                                         timePattern + "\n\n46%64%\r CLOSE SUB1 " + timePattern + "\n28%\r _END_"},
+        {{"-a"},
+         {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"}, {"SUB1", "%\nX1.\n%\n-------------------\n"}},
+         "%\n( SUB1-001)\nX1.\n%\n",
+         " START MAIN\\.NC " + timePattern + "\n14% FILE  SUB1 : 28Byte\n OPEN_ SUB1 " + timePattern +
+             "\n\n46%64%\r CLOSE SUB1 " + timePattern + "\n28%\r _END_"},
     });
 }
 
@@ -266,8 +314,8 @@ TEST(SenderRun, OutputFileNameOfSixtyThreeCharactersIsTheLongestTaken)
 {
     TempDir longest, tooLong;
     const std::string name(63, 'n');
-    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\" + name, "GONE.NC"}, longest.path()},
-                                                  {{"-a", "-c\\" + name + "x", "GONE.NC"}, tooLong.path()}});
+    std::vector<ZekResult> runs = runZekTogether(
+        {{{"-a", "-c\\" + name, "GONE.NC"}, longest.path()}, {{"-a", "-c\\" + name + "x", "GONE.NC"}, tooLong.path()}});
     EXPECT_EQ(longest.read(name), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_TRUE(contains(runs[1].err, "Write file name too long (max 63) : " + name + "x\n")) << runs[1].err;
     EXPECT_FALSE(tooLong.exists(name + "x"));

@@ -38,10 +38,7 @@ protected:
         zek = std::make_unique<ZekProcess>(args, dir.path());
         ASSERT_TRUE(zek->waitForErr(started)) << zek->result().err;
     }
-    std::string fromPort(int quietMs = 400)
-    {
-        return readUntilQuiet(pty->masterFd(), quietMs, 5000);
-    }
+    std::string fromPort(int quietMs = 400) { return readUntilQuiet(pty->masterFd(), quietMs, 5000); }
     termios deviceSettings()
     {
         termios settings{};
@@ -76,8 +73,7 @@ TEST_P(SerialLinkRunFlow, SendingPortFollowsTheStopCodeOfItsModeAndDc1)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
-                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"},
-                                         FlowCase{"-D", "\x93", true, "NcDc3"},
+                         testing::Values(FlowCase{"-d", "\x13", true, "Dc3"}, FlowCase{"-D", "\x93", true, "NcDc3"},
                                          FlowCase{"-q", "\x93", false, "NcDc3NoWait"}),
                          [](const auto& flow) { return std::string(flow.param.name); });
 
@@ -85,10 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkRunFlow,
 // settings are the evidence that the driver would.
 TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeOfItsMode)
 {
-    const FlowCase flows[] = {{"-d", "\x13", true, ""},
-                              {"-D", "\x93", true, ""},
-                              {"-q", "\x93", true, ""},
-                              {"-b0", "", false, ""}};
+    const FlowCase flows[] = {
+        {"-d", "\x13", true, ""}, {"-D", "\x93", true, ""}, {"-q", "\x93", true, ""}, {"-b0", "", false, ""}};
     for (const FlowCase& flow : flows) {
         SCOPED_TRACE(flow.option);
         zek.reset();
@@ -119,8 +113,7 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
     zek.reset();
     start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;
-    EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n"))
-        << zek->result().err;
+    EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n")) << zek->result().err;
     settings = deviceSettings();
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
 }
@@ -135,9 +128,7 @@ TEST(SerialLinkRunRefusal, PortThatCannotBeOpenedEndsTheRunAtStartUp)
     if (runningWindowsBuild())
         return;
     run = runZek({"-c/dev/zek-no-such-port", "PROG.NC"}, dir.path());
-    EXPECT_TRUE(
-        matches(run.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$"))
-        << run.err;
+    EXPECT_TRUE(matches(run.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: No such file or directory\n$")) << run.err;
 }
 
 TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
@@ -146,14 +137,12 @@ TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
         GTEST_SKIP() << "Wine opens a COM port a second time although the first open shares it "
                         "with no one (Windows refuses it with ERROR_ACCESS_DENIED); the refused "
                         "open is checked by PortThatCannotBeOpenedEndsTheRunAtStartUp";
-    zek = std::make_unique<ZekProcess>(
-        std::vector<std::string>{serialChannelOption(*pty), "-d", "PROG.NC"}, dir.path());
+    zek =
+        std::make_unique<ZekProcess>(std::vector<std::string>{serialChannelOption(*pty), "-d", "PROG.NC"}, dir.path());
     ASSERT_TRUE(zek->waitForErr("INIT. CTRL-C to END")) << zek->result().err;
     ZekResult second = runZek({serialChannelOption(*pty), "PROG.NC"}, dir.path());
     EXPECT_EQ(second.exitStatus, 1);
-    EXPECT_TRUE(
-        matches(second.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$"))
-        << second.err;
+    EXPECT_TRUE(matches(second.err, "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: Device or resource busy\n$")) << second.err;
     zek->kill();
     EXPECT_TRUE(matches(zek->result().out, "TTY OPEN \\S+ 4800 bps W 0\n")) << zek->result().out;
     EXPECT_TRUE(matches(logOf(dir), "ZEK95706 4800bps  M=1 \\S+ INIT.\n")) << logOf(dir);

@@ -30,7 +30,10 @@
 #include "support/zek_process.h"
 #include "tape/tape_code.h"
 
-inline void sleepMs(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+inline void sleepMs(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 inline const std::string timePattern = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
 
@@ -86,8 +89,7 @@ inline std::string toCodePage932(const std::string& utf8)
 }
 
 // Waits until a file in dir holds the expected bytes (it may grow slowly).
-inline bool waitForFile(const TempDir& dir, const std::string& name, const std::string& bytes,
-                        int timeoutMs = 10000)
+inline bool waitForFile(const TempDir& dir, const std::string& name, const std::string& bytes, int timeoutMs = 10000)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (dir.read(name) != bytes) {

@@ -17,7 +17,6 @@ TEST(TcpLinkRun, ClientRetriesEverySecondUntilTheControllerListens)
     const std::string& err = zek.result().err;
     EXPECT_GE(countOf(err, "zek : connect: Connection refused"), 2u) << err;
     EXPECT_LE(countOf(err, "CONNECT(C) ERR.\n"), 4u) << err;
-    EXPECT_TRUE(contains(err, "SOCKET_OPEN(Client) REMOTE=127.0.0.1 PORT=" + std::to_string(port) +
-                                  " CTRL-C to END\n"))
+    EXPECT_TRUE(contains(err, "SOCKET_OPEN(Client) REMOTE=127.0.0.1 PORT=" + std::to_string(port) + " CTRL-C to END\n"))
         << err;
 }

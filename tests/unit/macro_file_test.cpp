@@ -134,8 +134,7 @@ TEST_F(MacroFile, DefaultEntriesGiveTheWorkedExamples)
         {"Q=R\n", "G01X10.", "G01X10."},
     };
     for (const MacroExample& example : examples)
-        EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut)
-            << example.spec << example.lineIn;
+        EXPECT_EQ(transform(example.spec, example.lineIn), example.lineOut) << example.spec << example.lineIn;
 }
 
 TEST_F(MacroFile, RuleWithWordTakesTheValueUpToTheNextAddressAndOnlyALineFeedGetsABlank)
@@ -153,8 +152,7 @@ TEST_F(MacroFile, CallTextCombinesMacrosRulesAndCount)
     ensureMacroFile();
     ASSERT_TRUE(load("@XM,AF100,2)\n"));
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(loadedRules(),
-              "X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G,F*=F100");
+    EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G,F*=F100");
     ASSERT_TRUE(load("X=x-,x--=X,x=X,3)\n"));
     EXPECT_EQ(count, 3);
     EXPECT_EQ(loadedRules(), "X=x-,x--=X,x=X");

@@ -49,8 +49,7 @@ TEST(Records, GoOutByteForByte)
         {built(EOD, "text"), withChecksumOf("EOD\x03")},
         {built(WAT, "text"), withChecksumOf("WAT\x03")},
         {built(ARS, "text"), withChecksumOf("ARS\x03")},
-        {built(DAT, tooLong.c_str()),
-         withChecksumOf("DAT" + tooLong.substr(0, maxPayloadLength) + "\x03")},
+        {built(DAT, tooLong.c_str()), withChecksumOf("DAT" + tooLong.substr(0, maxPayloadLength) + "\x03")},
     };
     for (const auto& [wire, expected] : records)
         EXPECT_EQ(wire, expected);
@@ -107,7 +106,7 @@ TEST(ControllerFileNames, StayInsideTheWorkingDirectory)
 {
     for (const char* name : {"O100", "PROG.NC", "sub/O1", "a..b", "..x", "O1 X", "O1:A"})
         EXPECT_TRUE(isNameInsideWorkDir(name)) << name;
-    for (const char* name : {"../x", "..", "a/../../b", "sub\\..\\..\\x", "/etc/passwd",
-                             "\\WINDOWS\\x", "C:X", "c:\\x", "x/.."})
+    for (const char* name :
+         {"../x", "..", "a/../../b", "sub\\..\\..\\x", "/etc/passwd", "\\WINDOWS\\x", "C:X", "c:\\x", "x/.."})
         EXPECT_FALSE(isNameInsideWorkDir(name)) << name;
 }

@@ -62,8 +62,8 @@ static std::string wineComPortOption(const std::string& slavePath)
     constexpr int portCount = 240;
     std::string terminalNumber = std::filesystem::path(slavePath).filename().string();
     int port = firstPort + std::atoi(terminalNumber.c_str()) % portCount;
-    std::filesystem::path link = std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" /
-                                 ("com" + std::to_string(port));
+    std::filesystem::path link =
+        std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" / ("com" + std::to_string(port));
     std::error_code ignored;
     std::filesystem::remove(link, ignored);
     std::filesystem::create_symlink(slavePath, link, ignored);
@@ -147,8 +147,7 @@ TcpListener::TcpListener(int port, int receiveBuffer)
     if (receiveBuffer > 0)
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address = loopback(port);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(fd_, 5) != 0)
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 5) != 0)
         return;
     socklen_t length = sizeof address;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
@@ -169,7 +168,10 @@ int TcpListener::accept(int timeoutMs)
 }
 
 // The listener closes at once; its port stays free for a while.
-int freeTcpPort() { return TcpListener().port(); }
+int freeTcpPort()
+{
+    return TcpListener().port();
+}
 
 int connectTcp(int port, int timeoutMs)
 {

@@ -81,8 +81,8 @@ std::string sharedProgramsDir()
     return fs::is_directory(dir) ? dir : "";
 }
 
-static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd,
-                      int outFd, int errFd, const std::string& locale)
+static pid_t spawnZek(const std::vector<std::string>& args, const std::string& dir, int inFd, int outFd, int errFd,
+                      const std::string& locale)
 {
     std::vector<std::string> words = zekCommand();
     words.insert(words.end(), args.begin(), args.end());
@@ -107,8 +107,7 @@ static pid_t spawnZek(const std::vector<std::string>& args, const std::string& d
     _exit(127);
 }
 
-ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir,
-                       const std::string& locale)
+ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir, const std::string& locale)
 {
     // Close-on-exec, so that no zek holds another one's pipes open.
     int in[2], out[2], err[2];
@@ -219,8 +218,7 @@ const ZekResult& ZekProcess::result()
     return result_;
 }
 
-ZekResult runZek(const std::vector<std::string>& args, const std::string& dir, int timeoutMs,
-                 const std::string& locale)
+ZekResult runZek(const std::vector<std::string>& args, const std::string& dir, int timeoutMs, const std::string& locale)
 {
     return runZekTogether({{args, dir, locale}}, timeoutMs)[0];
 }

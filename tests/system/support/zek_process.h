@@ -14,9 +14,9 @@ std::string logOf(const TempDir& dir);
 // Console output of the Windows build is in text mode: its CR LF line ends
 // are read back as LF, so that the same expectations hold on both builds.
 struct ZekResult {
-    int exitStatus = -1;   // -1 when it did not end by itself in time
-    std::string out;       // standard output
-    std::string err;       // standard error
+    int exitStatus = -1;  // -1 when it did not end by itself in time
+    std::string out;      // standard output
+    std::string err;      // standard error
 };
 
 // True when ZEK_COMMAND runs a Windows zek.exe (under Wine) instead of the
@@ -45,24 +45,24 @@ class ZekProcess {
 public:
     ZekProcess(const std::vector<std::string>& args, const std::string& dir,
                const std::string& locale = zekDefaultLocale);
-    ~ZekProcess();   // kills the process if it still runs
+    ~ZekProcess();  // kills the process if it still runs
     ZekProcess(const ZekProcess&) = delete;
     ZekProcess& operator=(const ZekProcess&) = delete;
     // Waits for the end; false when it did not end within timeoutMs.
     bool wait(int timeoutMs = 30000);
-    void kill();                  // ends it as Ctrl-C would
+    void kill();  // ends it as Ctrl-C would
     // Waits until standard error holds text count times; false after timeoutMs.
     bool waitForErr(const std::string& text, int timeoutMs = 10000, size_t count = 1);
     bool running();
-    const ZekResult& result();    // output so far, and the status once ended
+    const ZekResult& result();  // output so far, and the status once ended
 
 private:
     void collect(int timeoutMs);
     pid_t pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
-    ZekResult raw_;      // as read from the pipes
-    ZekResult result_;   // raw_ with the console line ends made LF
+    ZekResult raw_;     // as read from the pipes
+    ZekResult result_;  // raw_ with the console line ends made LF
 };
 
 // Processor time of the child processes that have ended so far, in seconds:
