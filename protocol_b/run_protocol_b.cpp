@@ -65,7 +65,7 @@ TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSe
 {
     char transferName[maxTransferName + 1];
     if (!chooseTransferName(settings.fileName, transferName))
-        return TransferOutcome::Completed;
+        return TransferOutcome::Failed;
     TapeSession session{link, meter, settings, settings.mode, settings.tape.code};
     for (;;) {
         if (!runCycle(session, transferName))

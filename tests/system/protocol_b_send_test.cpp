@@ -36,8 +36,8 @@ TEST(ProtocolBSend, FileNamesAndTheLinesAroundTheTransfer)
     // Without a name the fixed one goes.
     EXPECT_TRUE(contains(runs[1].err, "** PROT(B) NEED FILE NAME = ZEKTMP.TXT **\n"));
     EXPECT_EQ(unnamed.read("out.nc"), isoTape(smallProgram));
-    // The name's length is checked at its limit.
-    EXPECT_EQ(runs[2].exitStatus, 0);
+    // The name's length is checked at its limit; a refused name is a failed run.
+    EXPECT_EQ(runs[2].exitStatus, 2);
     EXPECT_TRUE(contains(runs[2].err, "** PROT(B) FILE NAME TOO LONG " + tooLong + " **\n"));
     EXPECT_FALSE(contains(runs[2].err, "SEND(B)"));
     EXPECT_TRUE(contains(runs[2].err, "END OF ZEK"));
