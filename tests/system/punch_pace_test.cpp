@@ -23,11 +23,6 @@ std::string numberedProgram(int lines)
     return text + "%\n";
 }
 
-int msSince(Clock::time_point start)
-{
-    return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
 // The percent values of the marks in a stretch of console text.
 std::vector<int> percentMarks(const std::string& text)
 {
@@ -70,7 +65,7 @@ TEST_P(PunchPace, HundredsOfBlocksKeepTheLineBusy)
     }
     const int blocks = lines + 2 + row.feedBlocks;
     std::string received = readBytes(pty.masterFd(), tape.size(), 2 * blocks * boundMsPerBlock + 5000);
-    int elapsedMs = msSince(start);
+    int elapsedMs = millisecondsSince(start);
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
     EXPECT_LT(elapsedMs, blocks * boundMsPerBlock) << blocks << " blocks";
     EXPECT_TRUE(zek.wait(15000));

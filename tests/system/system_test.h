@@ -37,14 +37,6 @@ inline void sleepMs(int milliseconds)
 
 inline const std::string timePattern = "[0-9]{2}:[0-9]{2}:[0-9]{2}";
 
-inline size_t countOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 inline bool contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;

@@ -229,13 +229,11 @@ TEST_F(MacroFile, RuleTextIsLimitedTo255Characters)
     for (int i = 0; i < 3; ++i)
         spec += "," + inPlace;
     EXPECT_TRUE(load(spec + "\n")) << messages;
-    EXPECT_FALSE(load(spec + "," + inPlace + "\n"));
-    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
-
-    EXPECT_FALSE(load("X=" + std::string(300, 'y') + "\n"));
-    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
-    EXPECT_FALSE(load("X=" + std::string(64, 'y') + "\n"));
-    EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
+    for (const std::string& tooLong :
+         {spec + "," + inPlace, "X=" + std::string(300, 'y'), "X=" + std::string(64, 'y')}) {
+        EXPECT_FALSE(load(tooLong + "\n")) << tooLong.size();
+        EXPECT_EQ(messages, "Too long Macro command over 255 lines !!\n");
+    }
 }
 
 TEST_F(MacroFile, LongestGrowthStaysInsideTheLineBuffer)

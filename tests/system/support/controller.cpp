@@ -23,6 +23,11 @@ int millisecondsLeft(Clock::time_point deadline)
     return left.count() > 0 ? int(left.count()) : 0;
 }
 
+int millisecondsSince(Clock::time_point start)
+{
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
 PtyPair::PtyPair()
 {
     char name[256] = {};

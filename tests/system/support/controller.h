@@ -27,6 +27,7 @@ private:
 
 // What is left of the time until deadline, 0 once it has passed.
 int millisecondsLeft(std::chrono::steady_clock::time_point deadline);
+int millisecondsSince(std::chrono::steady_clock::time_point start);
 
 // Bytes from fd until count have come or timeoutMs has passed.
 std::string readBytes(int fd, size_t count, int timeoutMs);

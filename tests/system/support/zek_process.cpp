@@ -16,14 +16,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/controller.h"
+
 namespace fs = std::filesystem;
 
 using Clock = std::chrono::steady_clock;
-
-static int millisecondsSince(Clock::time_point start)
-{
-    return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 // ZEK_COMMAND, when set, replaces the built binary (for example with
 // "wine /path/zek.exe" to run the Windows build).
@@ -54,6 +51,14 @@ static std::string fromTextMode(const std::string& bytes)
             text += bytes[i];
     }
     return text;
+}
+
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 std::string logOf(const TempDir& dir)
@@ -196,12 +201,7 @@ void ZekProcess::kill()
 bool ZekProcess::waitForErr(const std::string& text, int timeoutMs, size_t count)
 {
     auto start = Clock::now();
-    auto seen = [&] {
-        size_t found = 0;
-        for (size_t at = result_.err.find(text); at != std::string::npos; at = result_.err.find(text, at + 1))
-            ++found;
-        return found >= count;
-    };
+    auto seen = [&] { return countOf(result_.err, text) >= count; };
     for (;;) {
         collect(20);
         if (seen())

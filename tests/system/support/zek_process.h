@@ -72,3 +72,6 @@ double childCpuSeconds();
 // The real NC programs in shared/testdata/programs; "" when absent.
 std::string sharedProgramsDir();
 std::string readFileBytes(const std::string& path);
+
+// How often part occurs in text, overlaps counted.
+size_t countOf(const std::string& text, const std::string& part);
