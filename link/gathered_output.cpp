@@ -35,6 +35,8 @@ bool GatheredOutput::gather(const unsigned char* bytes, int length)
     return !writeFailed_;
 }
 
+// The held bytes leave the buffer before they are written: a line reported
+// during the write flushes again, and must find nothing to send twice.
 bool GatheredOutput::flush()
 {
     std::vector<unsigned char> out;
