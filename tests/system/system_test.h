@@ -120,11 +120,7 @@ inline std::string withoutParity(const std::string& bytes)
 // A program file as the senders read it: CR LF as LF, ended by a 0x1A.
 inline std::string textContent(const std::string& fileBytes)
 {
-    std::string text;
-    for (size_t i = 0; i < fileBytes.size() && fileBytes[i] != '\x1a'; ++i)
-        if (!(fileBytes[i] == '\r' && i + 1 < fileBytes.size() && fileBytes[i + 1] == '\n'))
-            text += fileBytes[i];
-    return text;
+    return crLfAsLf(fileBytes.substr(0, fileBytes.find('\x1a')));
 }
 
 // Text as a received file stores it: each LF as CR LF.

@@ -38,19 +38,21 @@ bool runningWindowsBuild()
     return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
 }
 
-// Text mode on Windows writes each LF as CR LF, so there every CR LF pair
-// stands for one LF (the program's own CR LF comes out as CR CR LF).
-static std::string fromTextMode(const std::string& bytes)
+std::string crLfAsLf(const std::string& bytes)
 {
-    if (!runningWindowsBuild())
-        return bytes;
     std::string text;
-    text.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
             text += bytes[i];
     }
     return text;
+}
+
+// Text mode on Windows writes each LF as CR LF, so there every CR LF pair
+// stands for one LF (the program's own CR LF comes out as CR CR LF).
+static std::string fromTextMode(const std::string& bytes)
+{
+    return runningWindowsBuild() ? crLfAsLf(bytes) : bytes;
 }
 
 size_t countOf(const std::string& text, const std::string& part)

@@ -73,5 +73,8 @@ double childCpuSeconds();
 std::string sharedProgramsDir();
 std::string readFileBytes(const std::string& path);
 
+// Every CR LF pair as one LF.
+std::string crLfAsLf(const std::string& bytes);
+
 // How often part occurs in text, overlaps counted.
 size_t countOf(const std::string& text, const std::string& part);
