@@ -16,9 +16,9 @@ std::string program2500()
 class ProtocolAClient : public ProtocolAController {
 protected:
     // GTD after GTD until EOD: the DAT payloads, as read, without parity.
-    std::vector<std::string> requestPieces()
+    std::vector<std::string> requestPieces(const std::string& name = "")
     {
-        peer.send("GTD");
+        peer.send("GTD", name);
         PeerRecord end;
         std::vector<std::string> pieces = collectBlocks(&end);
         EXPECT_EQ(end.letters, "EOD");
@@ -26,12 +26,6 @@ protected:
     }
     // One DAT, answered by a GTD without a name.
     void deliver(const std::string& payload) { EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD")); }
-    // EOD, zek's SYN, and the one record that zek reads and disregards.
-    void endFile()
-    {
-        EXPECT_EQ(ask("EOD").letters, "SYN");
-        peer.send("SYN");
-    }
     // After EOD: one record that zek disregards, then the closing SYN.
     void expectRunEnd(int exitStatus = 0)
     {
@@ -55,13 +49,10 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
         peer.sendRaw(badChecksumRecord("GTD"));
         EXPECT_EQ(peer.read().raw, "33RTY1\x03");
     }
-    std::string first = ask("GTD").payload;
-    EXPECT_EQ(ask("RTY", "1").payload, first);
-    std::vector<std::string> rest = requestPieces();
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(first.size(), 1000u);
-    EXPECT_EQ(rest[0].size(), 1000u);
-    EXPECT_EQ(first + rest[0] + rest[1], program2500());
+    const std::string whole = program2500();
+    EXPECT_EQ(ask("GTD").payload, whole.substr(0, 1000));
+    EXPECT_EQ(ask("RTY", "1").payload, whole.substr(0, 1000));
+    EXPECT_EQ(requestPieces(), (std::vector<std::string>{whole.substr(1000, 1000), whole.substr(2000)}));
     expectRunEnd();
     EXPECT_TRUE(contains(err(), " zek (Srever-A) <--- *zek (send data)\n"));
     EXPECT_TRUE(matches(err(), " open send file O2500.NC 2500Byte " + timePattern + "\n"));
@@ -115,7 +106,7 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
         startClient(c.args);
         ASSERT_TRUE(zek->wait(15000));
         EXPECT_EQ(zek->result().exitStatus, 2);
-        EXPECT_EQ(peer.drain(200), "");
+        EXPECT_EQ(readUntilQuiet(fd, 200, 800), "");
         EXPECT_TRUE(contains(err(), c.shown)) << err();
         EXPECT_FALSE(contains(err(), c.absent)) << err();
     }
@@ -131,7 +122,8 @@ TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "A.NC"));
     deliver("\xCF\xB1\x0A");
     deliver(isoTape(std::string(2497, 'X')));
-    endFile();
+    EXPECT_EQ(ask("EOD").letters, "SYN");
+    peer.send("SYN");  // read and disregarded
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
     peer.send("RTY", "1");  // not data: the file is closed without an answer
@@ -156,7 +148,7 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
 {
     PtyPair pty;
     zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)}, dir.path());
-    peer.setFd(pty.masterFd());
+    peer = RecordPeer(pty.masterFd());
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
     deliver("");
@@ -185,20 +177,15 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     ASSERT_GT(program.size(), 200000u);
     dir.write("BIG.NC", program);
     startServer({"-n"});
-    peer.send("GTD", "BIG.NC");
-    PeerRecord end;
-    std::vector<std::string> blocks = collectBlocks(&end);
-    EXPECT_EQ(end.letters, "EOD");
+    std::vector<std::string> blocks = requestPieces("BIG.NC");
     ASSERT_GT(blocks.size(), 100u);
-    zek.reset();
     dir.write("BIG.NC", "");
     startClient({"-R", "BIG.NC"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "BIG.NC");
     for (const std::string& block : blocks)
-        EXPECT_EQ(ask("DAT", block).letters, "GTD");
-    endFile();
-    EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(zek->wait(15000));
+        deliver(block);
+    EXPECT_EQ(ask("EOD").letters, "SYN");
+    expectRunEnd();
     EXPECT_TRUE(dir.read("BIG.NC") == program);
 }

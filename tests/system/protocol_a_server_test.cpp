@@ -147,7 +147,7 @@ TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
 {
     PtyPair pty;
     zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-S", serialChannelOption(pty)}, dir.path());
-    peer.setFd(pty.masterFd());
+    peer = RecordPeer(pty.masterFd());
     ASSERT_TRUE(zek->waitForErr("** PROT(A) SERVER MODE ** "));
     EXPECT_EQ(ask("RDY").raw, wireRecord("RDY"));
     peer.sendRaw(badChecksumRecord("RDY"));
