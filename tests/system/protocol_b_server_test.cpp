@@ -42,15 +42,6 @@ TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived
         << zek.result().err;
 }
 
-// Connects to the server and punches one ISO tape; the connection stays open.
-int punchOverTcp(int port, const std::string& text)
-{
-    int controller = connectTcp(port, 10000);
-    EXPECT_GE(controller, 0);
-    writeAll(controller, isoTape(text));
-    return controller;
-}
-
 // A connection closed while the server waits is replaced; the server then
 // waits idle on the next one and serves each new connection.
 TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
@@ -62,7 +53,7 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
         ZekProcess zek({"-s", "-c127.0.0.1:" + std::to_string(port), "IN.NC"}, dir.path());
         closeFd(connectTcp(port, 10000));
         EXPECT_TRUE(zek.waitForErr("SOCKET_OPEN(Server)", 15000, 2)) << zek.result().err;
-        int first = punchOverTcp(port, "");
+        int first = connectTcp(port, 10000);
         EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
         sleepMs(1500);
         writeAll(first, isoTape("%O1\n%"));
@@ -70,7 +61,8 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
         EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
         EXPECT_EQ(connectTcp(port, 300), -1) << "the listener went with the accept";
         closeFd(first);
-        int second = punchOverTcp(port, "%O22\n%");
+        int second = connectTcp(port, 10000);
+        writeAll(second, isoTape("%O22\n%"));
         EXPECT_TRUE(zek.waitForErr("RECV(B) END IN.NC 6Byte", 15000)) << zek.result().err;
         closeFd(second);
         zek.kill();
