@@ -16,9 +16,9 @@ std::string program2500()
 class ProtocolAClient : public ProtocolAController {
 protected:
     // GTD after GTD until EOD: the DAT payloads, as read, without parity.
-    std::vector<std::string> requestPieces()
+    std::vector<std::string> requestPieces(const std::string& name = "")
     {
-        peer.send("GTD");
+        peer.send("GTD", name);
         PeerRecord end;
         std::vector<std::string> pieces = collectBlocks(&end);
         EXPECT_EQ(end.letters, "EOD");
@@ -26,12 +26,6 @@ protected:
     }
     // One DAT, answered by a GTD without a name.
     void deliver(const std::string& payload) { EXPECT_EQ(ask("DAT", payload).raw, wireRecord("GTD")); }
-    // EOD, zek's SYN, and the one record that zek reads and disregards.
-    void endFile()
-    {
-        EXPECT_EQ(ask("EOD").letters, "SYN");
-        peer.send("SYN");
-    }
     // After EOD: one record that zek disregards, then the closing SYN.
     void expectRunEnd(int exitStatus = 0)
     {
@@ -49,23 +43,16 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     dir.write("O2500.NC", program2500());
     startClient({"-g", "O2500.NC"});
     ASSERT_TRUE(answerHandshake(peer));
-    PeerRecord announce = peer.read();
-    EXPECT_EQ(announce.letters, "RTD");
-    EXPECT_EQ(announce.payload, "O2500.NC");
-    PeerRecord repeat = ask("RTY", "1");
-    EXPECT_EQ(repeat.letters, "DAT");
-    EXPECT_EQ(repeat.payload, "");  // nothing read yet: no stale data
+    EXPECT_EQ(peer.read().raw, wireRecord("RTD", "O2500.NC"));
+    EXPECT_EQ(ask("RTY", "1").raw, wireRecord("DAT"));  // nothing read yet: no stale data
     for (int i = 0; i < 3; ++i) {
         peer.sendRaw(badChecksumRecord("GTD"));
         EXPECT_EQ(peer.read().raw, "33RTY1\x03");
     }
-    std::string first = ask("GTD").payload;
-    EXPECT_EQ(ask("RTY", "1").payload, first);
-    std::vector<std::string> rest = requestPieces();
-    ASSERT_EQ(rest.size(), 2u);
-    EXPECT_EQ(first.size(), 1000u);
-    EXPECT_EQ(rest[0].size(), 1000u);
-    EXPECT_EQ(first + rest[0] + rest[1], program2500());
+    const std::string whole = program2500();
+    EXPECT_EQ(ask("GTD").payload, whole.substr(0, 1000));
+    EXPECT_EQ(ask("RTY", "1").payload, whole.substr(0, 1000));
+    EXPECT_EQ(requestPieces(), (std::vector<std::string>{whole.substr(1000, 1000), whole.substr(2000)}));
     expectRunEnd();
     EXPECT_TRUE(contains(err(), " zek (Srever-A) <--- *zek (send data)\n"));
     EXPECT_TRUE(matches(err(), " open send file O2500.NC 2500Byte " + timePattern + "\n"));
@@ -79,22 +66,13 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     EXPECT_FALSE(contains(log, "RTD>file"));
 }
 
-TEST_F(ProtocolAClient, BigBlocksCarryTheWholeFileAndLongNamesGoOutWhole)
-{
-    std::string name = std::string(66, 'L') + ".NC";
-    dir.write(name, program2500());
-    startClient({"-G", name});
-    ASSERT_TRUE(answerHandshake(peer));
-    EXPECT_EQ(peer.read().payload, name);
-    EXPECT_EQ(requestPieces(), std::vector<std::string>{program2500()});
-    expectRunEnd();
-}
-
+// Big blocks carry the whole file, and a long name goes out whole.
 TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
 {
-    dir.write("A.NC", program2500());
-    dir.write("B.NC", "O1\n");
-    startClient({"-g", "A.NC", "B.NC"});
+    std::string longName = std::string(66, 'L') + ".NC";
+    dir.write("A.NC", "O1\n");
+    dir.write(longName, program2500());
+    startClient({"-G", "A.NC", longName});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "A.NC");
     for (int i = 0; i < 11; ++i) {
@@ -103,10 +81,10 @@ TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
     }
     // The next file starts with its own opening, without a word more about A.
     ASSERT_TRUE(answerHandshake(peer));
-    EXPECT_EQ(peer.read().payload, "B.NC");
-    EXPECT_EQ(requestPieces(), std::vector<std::string>{"O1\n"});
+    EXPECT_EQ(peer.read().payload, longName);
+    EXPECT_EQ(requestPieces(), std::vector<std::string>{program2500()});
     expectRunEnd(2);  // A.NC was given up
-    EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 3Byte\n"));
+    EXPECT_TRUE(contains(err(), " SEND FILE TOTAL 2500Byte\n"));
 }
 
 TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
@@ -117,45 +95,51 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
         std::vector<std::string> args;
         std::string shown;
         std::string absent;
-        int exitStatus;
     };
     const Case cases[] = {
-        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC", 2},
-        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL", 2},
-        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE", 2},
+        {{"-g", "EMPTY.NC", "B.NC"}, " open send file EMPTY.NC 0Byte ", "B.NC"},
+        {{"-g", "NOPE.NC"}, " cant open read file NOPE.NC\n", "SEND FILE TOTAL"},
+        {{"-R", "no-such-dir/A.NC", "C.NC"}, " cant open write file no-such-dir/A.NC\n", "TOTAL RECV FILE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         startClient(c.args);
         ASSERT_TRUE(zek->wait(15000));
-        EXPECT_EQ(zek->result().exitStatus, c.exitStatus);
-        EXPECT_EQ(peer.drain(200), "");
+        EXPECT_EQ(zek->result().exitStatus, 2);
+        EXPECT_EQ(readUntilQuiet(fd, 200, 800), "");
         EXPECT_TRUE(contains(err(), c.shown)) << err();
         EXPECT_FALSE(contains(err(), c.absent)) << err();
     }
     EXPECT_FALSE(dir.exists("C.NC"));
 }
 
+// A file ended by a record that is no data is kept as far as it came; data
+// that cannot be stored gives the file up with RST.
 TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
 {
-    startClient({"-R", "A.NC", "B.NC"});
+    startClient({"-R", "A.NC", "B.NC", "/dev/full"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "A.NC"));
     deliver("\xCF\xB1\x0A");
     deliver(isoTape(std::string(2497, 'X')));
-    endFile();
+    EXPECT_EQ(ask("EOD").letters, "SYN");
+    peer.send("SYN");  // read and disregarded
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "B.NC");
-    peer.send("RTY", "1");                  // not data: the file is closed without an answer
+    peer.send("RTY", "1");  // not data: the file is closed without an answer
+    ASSERT_TRUE(answerHandshake(peer));
+    EXPECT_EQ(peer.read().raw, wireRecord("GTD", "/dev/full"));
+    EXPECT_EQ(ask("DAT", isoTape("O1\n")).letters, "RST");
     EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
     ASSERT_TRUE(zek->wait(15000));
+    EXPECT_EQ(zek->result().exitStatus, 2);
     EXPECT_EQ(dir.read("A.NC"), "O1\r\n" + std::string(2497, 'X'));
     EXPECT_TRUE(dir.exists("B.NC"));
     EXPECT_EQ(dir.read("B.NC"), "");
-    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC \n", " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n",
-                                      "FILE NAME A.NC GTD>\n", "\nGET FILE END EOD<SYN>",
-                                      " close file A.NC 2501Byte " + timePattern + "\n", "GET UNK<SYN>",
-                                      "TOTAL RECV FILE 2KB\n"}))
+    EXPECT_TRUE(appearInOrder(err(), {"FILE0=A.NC FILE1=B.NC FILE2=/dev/full \n",
+                                      " zek ---> \\*kirpa \\(get data\\) OKUMA_MODE\n", "FILE NAME A.NC GTD>\n",
+                                      "\nGET FILE END EOD<SYN>", " close file A.NC 2501Byte " + timePattern + "\n",
+                                      "GET UNK<SYN>", "Can't Write Recv File /dev/full\n", "TOTAL RECV FILE 2KB\n"}))
         << err();
     EXPECT_TRUE(contains(logOf(dir), "TOTAL RECV FILE 2KB\n"));
 }
@@ -164,7 +148,7 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
 {
     PtyPair pty;
     zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-RF", serialChannelOption(pty)}, dir.path());
-    peer.setFd(pty.masterFd());
+    peer = RecordPeer(pty.masterFd());
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, "E2GTD\x03");
     deliver("");
@@ -181,16 +165,6 @@ TEST_F(ProtocolAClient, FanucModeOverASerialLineAsksWithoutANameAndBearsBadRecor
         << err();
 }
 
-TEST_F(ProtocolAClient, DataThatCannotBeStoredGivesTheFileUpWithRst)
-{
-    startClient({"-R", "/dev/full"});
-    ASSERT_TRUE(answerHandshake(peer));
-    EXPECT_EQ(peer.read().raw, wireRecord("GTD", "/dev/full"));
-    EXPECT_EQ(ask("DAT", isoTape("O1\n")).letters, "RST");
-    ASSERT_TRUE(zek->wait(15000));
-    EXPECT_TRUE(contains(err(), "Can't Write Recv File /dev/full\n"));
-}
-
 // A real program out through the server and back in through the client
 // receive, the test carrying the records between them as the controller.
 TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
@@ -203,20 +177,15 @@ TEST_F(ProtocolAClient, ARealProgramComesBackUnchangedThroughServerAndReceive)
     ASSERT_GT(program.size(), 200000u);
     dir.write("BIG.NC", program);
     startServer({"-n"});
-    peer.send("GTD", "BIG.NC");
-    PeerRecord end;
-    std::vector<std::string> blocks = collectBlocks(&end);
-    EXPECT_EQ(end.letters, "EOD");
+    std::vector<std::string> blocks = requestPieces("BIG.NC");
     ASSERT_GT(blocks.size(), 100u);
-    zek.reset();
     dir.write("BIG.NC", "");
     startClient({"-R", "BIG.NC"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().payload, "BIG.NC");
     for (const std::string& block : blocks)
-        EXPECT_EQ(ask("DAT", block).letters, "GTD");
-    endFile();
-    EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(zek->wait(15000));
+        deliver(block);
+    EXPECT_EQ(ask("EOD").letters, "SYN");
+    expectRunEnd();
     EXPECT_TRUE(dir.read("BIG.NC") == program);
 }

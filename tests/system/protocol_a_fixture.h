@@ -38,7 +38,7 @@ protected:
         closeFd(fd);
         fd = connected;
         ASSERT_GE(fd, 0);
-        peer.setFd(fd);
+        peer = RecordPeer(fd);
     }
     PeerRecord ask(const std::string& letters, const std::string& payload = "")
     {

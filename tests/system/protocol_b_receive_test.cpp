@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct Reception {
     ZekResult run;
     std::string file;
@@ -43,51 +45,58 @@ std::vector<Reception> receiveTapes(const std::vector<Punching>& punchings)
     return receptions;
 }
 
-Reception receiveTape(const std::vector<std::string>& options, const std::string& tape)
+// A program of about `size` bytes between, not including, its "%" codes.
+std::string programBody(size_t size)
 {
-    return receiveTapes({{options, tape}})[0];
+    std::mt19937 random(7);
+    std::string program = generatedProgram(size, random);
+    return program.substr(1, program.size() - 3);
 }
 
 TEST(ProtocolBReceive, StartCodeDecidesTheTapeCodeAndTheStopCodeEndsTheFile)
 {
+    const std::string body = "%" + programBody(2500) + "%";
     struct Case {
+        std::vector<std::string> options;
         std::string tape;
-        std::string codeLine;
+        std::string file;
+        std::string codeLine;  // "" where the code is given, not found
+        std::string echoed;    // on standard output after the port's TTY OPEN line
     };
     const Case cases[] = {
-        {"\xA5\xCF\xB1\x0A\xA5", "ISO CODE DEFINE \n"},
-        {eiaTape("%O1\n%"), "EIA CODE DEFINE \n"},
-        {"%O1\n%", "ASCII CODE DEFINE \n"},
+        {{}, "\xA5\xCF\xB1\x0A\xA5", "%O1\r\n%", "ISO CODE DEFINE \n", ""},
+        {{}, eiaTape("%O1\n%"), "%O1\r\n%", "EIA CODE DEFINE \n", ""},
+        {{}, "%O1\n%", "%O1\r\n%", "ASCII CODE DEFINE \n", ""},
+        // Feed counts only inside the tape and DEL never.
+        {{}, "\x00\x0A\xFF\x96\xA5\x00\xCF\xFF\x0A\xA5"s, "%\0O\r\n%"s, "ISO CODE DEFINE \n", ""},
+        // An explicit code takes the tape's start code as its stop.
+        {{"-i"}, "\xA5\xCF\xB1\xA5", "%%", "", ""},
+        {{"-e"}, eiaTape("%O1%"), "%%", "", ""},
+        // The monitor echoes the tape instead of progress marks.
+        {{"-o"}, isoTape(body), storedText(body), "ISO CODE DEFINE \n", body},
     };
-    std::vector<Reception> receptions = receiveTapes({{{}, cases[0].tape}, {{}, cases[1].tape}, {{}, cases[2].tape}});
+    std::vector<Punching> punchings;
+    for (const Case& c : cases)
+        punchings.push_back({c.options, c.tape});
+    std::vector<Reception> receptions = receiveTapes(punchings);
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         const Reception& got = receptions[i];
-        SCOPED_TRACE(c.codeLine);
+        SCOPED_TRACE("case " + std::to_string(i));
         EXPECT_EQ(got.run.exitStatus, 0);
-        EXPECT_EQ(got.file, "%O1\r\n%");
+        EXPECT_EQ(got.file, c.file);
+        EXPECT_EQ(got.run.out.substr(got.run.out.find('\n') + 1), c.echoed);
+        EXPECT_FALSE(contains(got.run.err, "KB"));
+        EXPECT_EQ(contains(got.run.err, "CODE DEFINE \n"), !c.codeLine.empty());
+        size_t received = c.file.size() - std::count(c.file.begin(), c.file.end(), '\r');
+        std::vector<std::string> lines = {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n",
+                                          "RECV\\(B\\) END IN\\.NC " + std::to_string(received) + "Byte " +
+                                              timePattern + "\n"};
+        if (!c.codeLine.empty())
+            lines.insert(lines.begin() + 1, {c.codeLine, "\nSTOP CODE DEFINE\n"});
         for (const std::string& console : {got.run.err, got.log})
-            EXPECT_TRUE(
-                appearInOrder(console, {"RECV\\(B\\) START IN\\.NC " + timePattern + "\n", c.codeLine,
-                                        "\nSTOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte " + timePattern + "\n"}))
-                << console;
+            EXPECT_TRUE(appearInOrder(console, lines)) << console;
     }
-}
-
-TEST(ProtocolBReceive, FeedCountsOnlyInsideTheTapeAndDelNever)
-{
-    Reception got = receiveTape({}, std::string("\x00\x0A\xFF\x96\xA5\x00\xCF\xFF\x0A\xA5", 10));
-    EXPECT_EQ(got.file, std::string("%\0O\r\n%", 6));
-    EXPECT_NE(got.run.err.find("RECV(B) END IN.NC 5Byte"), std::string::npos) << got.run.err;
-}
-
-TEST(ProtocolBReceive, ExplicitCodeTakesTheTapesStartCodeAsItsStop)
-{
-    std::vector<Reception> got = receiveTapes({{{"-i"}, "\xA5\xCF\xB1\xA5"}, {{"-e"}, eiaTape("%O1%")}});
-    EXPECT_EQ(got[0].file, "%%");
-    EXPECT_FALSE(contains(got[0].run.err, "CODE DEFINE \n"));
-    EXPECT_TRUE(contains(got[0].run.err, "RECV(B) END IN.NC 2Byte")) << got[0].run.err;
-    EXPECT_EQ(got[1].file, "%%");
 }
 
 TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
@@ -105,28 +114,9 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     EXPECT_EQ(zek.result().err.find("STOP CODE"), std::string::npos);
 }
 
-// A program of about `size` bytes between, not including, its "%" codes.
-std::string programBody(size_t size)
-{
-    std::mt19937 random(7);
-    std::string program = generatedProgram(size, random);
-    return program.substr(1, program.size() - 3);
-}
-
-TEST(ProtocolBReceive, MonitorEchoesTheTapeInsteadOfProgressMarks)
-{
-    const std::string body = programBody(2500);
-    Reception got = receiveTape({"-o"}, isoTape("%" + body + "%"));
-    // Standard output opens with the port's TTY OPEN line.
-    const std::string& out = got.run.out;
-    EXPECT_EQ(out.substr(out.find('\n') + 1), "%" + body + "%");
-    EXPECT_EQ(got.run.err.find("KB"), std::string::npos);
-    EXPECT_EQ(got.file, storedText("%" + body + "%"));
-}
-
 TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
 {
-    Reception got = receiveTape({}, isoTape("%" + programBody(61000) + "%"));
+    Reception got = receiveTapes({{{}, isoTape("%" + programBody(61000) + "%")}})[0];
     EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
                                       ".........60KB."))
         << got.run.err;
@@ -148,19 +138,27 @@ TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)
     EXPECT_NE(zek.result().err.find("EIA CODE DEFINE \n"), std::string::npos);
 }
 
+// Runs "zek -r" into file as the client of the test's listener, sends the
+// bytes once the receive has started, and closes the connection.
+ZekResult receiveOverTcp(const TempDir& dir, const std::string& file, const std::string& bytes)
+{
+    TcpListener listener;
+    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), file}, dir.path());
+    int controller = listener.accept(10000);
+    EXPECT_GE(controller, 0);
+    EXPECT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
+    writeAll(controller, bytes);
+    closeFd(controller);
+    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
+    return zek.result();
+}
+
 TEST(ProtocolBReceive, ControllerClosingEarlyEndsTheReceiveAndKeepsTheBytes)
 {
     TempDir dir;
-    TcpListener listener;
-    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "IN.NC"}, dir.path());
-    int controller = listener.accept(10000);
-    ASSERT_GE(controller, 0);
-    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
-    writeAll(controller, "\xA5\xCF\xB1\x0A");
-    closeFd(controller);
-    EXPECT_TRUE(zek.wait(20000)) << zek.result().err;
+    ZekResult run = receiveOverTcp(dir, "IN.NC", "\xA5\xCF\xB1\x0A");
     EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n");
-    EXPECT_NE(zek.result().err.find("RECV(B) END IN.NC 4Byte"), std::string::npos) << zek.result().err;
+    EXPECT_TRUE(contains(run.err, "RECV(B) END IN.NC 4Byte")) << run.err;
 }
 
 TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
@@ -168,21 +166,14 @@ TEST(ProtocolBReceive, FileThatCannotBeWrittenIsReported)
     TempDir dir;
     ZekResult missingDirectory = runZek({"-r", "-c\\line.tap", "NO/SUCH/IN.NC"}, dir.path());
     EXPECT_EQ(missingDirectory.exitStatus, 2);
-    EXPECT_NE(missingDirectory.err.find("Write file open error : NO/SUCH/IN.NC\n"), std::string::npos);
-    EXPECT_EQ(missingDirectory.err.find("RECV(B) START"), std::string::npos);
+    EXPECT_TRUE(contains(missingDirectory.err, "Write file open error : NO/SUCH/IN.NC\n"));
+    EXPECT_FALSE(contains(missingDirectory.err, "RECV(B) START"));
     // A full disk shows only when the buffered bytes are written at the close.
     if (runningWindowsBuild())
         GTEST_SKIP() << "Windows has no always-full device like /dev/full; the open error "
                         "above is checked";
-    TcpListener listener;
-    ZekProcess zek({"-r", "-c127.0.0.1:" + std::to_string(listener.port()), "/dev/full"}, dir.path());
-    int controller = listener.accept(10000);
-    ASSERT_GE(controller, 0);
-    ASSERT_TRUE(zek.waitForErr("RECV(B) START", 10000)) << zek.result().err;
-    writeAll(controller, "\xA5\xCF\xA5");
-    EXPECT_TRUE(zek.wait(20000));
-    closeFd(controller);
-    EXPECT_NE(zek.result().err.find("file write2 error:/dev/full\n"), std::string::npos) << zek.result().err;
+    ZekResult full = receiveOverTcp(dir, "/dev/full", "\xA5\xCF\xA5");
+    EXPECT_TRUE(contains(full.err, "file write2 error:/dev/full\n")) << full.err;
 }
 
 }  // namespace

@@ -7,58 +7,39 @@ namespace {
 
 const std::string waitingLine = "** PROT(B) SERVER MODE IN.NC **\n";
 
-TEST(ProtocolBServer, ReceivesAnIsoTapeAndWaitsAgain)
+// Each tape received, the server waits again; DC1 is answered with the file
+// in the code of the tape last received.
+TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived)
 {
     TempDir dir;
-    PtyPair pty;
-    ZekProcess zek({"-s", serialChannelOption(pty), "-b0", "IN.NC"}, dir.path());
-    ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
-    // ISO SYN and a line feed are no request.
-    writeAll(pty.masterFd(), "\x96\x0A");
-    writeAll(pty.masterFd(), "\xA5\xCF\xB1\x0A\xA5");
-    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
-    zek.kill();
-    EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
-    EXPECT_TRUE(appearInOrder(zek.result().err,
-                              {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "ISO CODE DEFINE \n",
-                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte ",
-                               "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
-        << zek.result().err;
-}
-
-TEST(ProtocolBServer, AnswersDc1WithTheFileInTheCodeLastReceived)
-{
-    TempDir dir;
-    dir.write("IN.NC", "%\nO0009\n%\n");
     PtyPair pty;
     const int controller = pty.masterFd();
     ZekProcess zek({"-s", "-n", serialChannelOption(pty), "-b0", "IN.NC"}, dir.path());
     ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
-    writeAll(controller, eiaTape("%O12\nG1X3.\n%"));
+    // ISO SYN and a line feed are no request.
+    writeAll(controller, "\x96\x0A");
+    writeAll(controller, "\xA5\xCF\xB1\x0A\xA5");
     ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
+    EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
+    writeAll(controller, eiaTape("%O12\nG1X3.\n%"));
+    ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, 3)) << zek.result().err;
     EXPECT_EQ(dir.read("IN.NC"), "%O12\r\nG1X3.\r\n%");
     writeAll(controller, "\x11");
     const std::string expected = eiaTape("%O12\nG1X3.\n%");
     EXPECT_EQ(readBytes(controller, expected.size(), 10000), expected);
-    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 3)) << zek.result().err;
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 4)) << zek.result().err;
     // Back to waiting, the server takes the next tape.
     writeAll(controller, "%O7\n%");
-    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 4)) << zek.result().err;
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 5)) << zek.result().err;
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), "%O7\r\n%");
     EXPECT_TRUE(appearInOrder(zek.result().err,
-                              {"EIA CODE DEFINE \n", "D1 CODE DEFINE \n", "SEND\\(B\\) NO_SUB MODE START IN\\.NC ",
+                              {"\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "ISO CODE DEFINE \n",
+                               "RECV\\(B\\) START IN\\.NC ", "STOP CODE DEFINE\n", "RECV\\(B\\) END IN\\.NC 5Byte ",
+                               "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n", "EIA CODE DEFINE \n",
+                               "D1 CODE DEFINE \n", "SEND\\(B\\) NO_SUB MODE START IN\\.NC ",
                                "SEND\\(B\\) NO_SUB MODE END IN\\.NC ", "ASCII CODE DEFINE \n"}))
         << zek.result().err;
-}
-
-// Connects to the server and punches one ISO tape; the connection stays open.
-int punchOverTcp(int port, const std::string& text)
-{
-    int controller = connectTcp(port, 10000);
-    EXPECT_GE(controller, 0);
-    writeAll(controller, isoTape(text));
-    return controller;
 }
 
 // A connection closed while the server waits is replaced; the server then
@@ -72,7 +53,7 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
         ZekProcess zek({"-s", "-c127.0.0.1:" + std::to_string(port), "IN.NC"}, dir.path());
         closeFd(connectTcp(port, 10000));
         EXPECT_TRUE(zek.waitForErr("SOCKET_OPEN(Server)", 15000, 2)) << zek.result().err;
-        int first = punchOverTcp(port, "");
+        int first = connectTcp(port, 10000);
         EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
         sleepMs(1500);
         writeAll(first, isoTape("%O1\n%"));
@@ -80,7 +61,8 @@ TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
         EXPECT_EQ(dir.read("IN.NC"), "%O1\r\n%");
         EXPECT_EQ(connectTcp(port, 300), -1) << "the listener went with the accept";
         closeFd(first);
-        int second = punchOverTcp(port, "%O22\n%");
+        int second = connectTcp(port, 10000);
+        writeAll(second, isoTape("%O22\n%"));
         EXPECT_TRUE(zek.waitForErr("RECV(B) END IN.NC 6Byte", 15000)) << zek.result().err;
         closeFd(second);
         zek.kill();

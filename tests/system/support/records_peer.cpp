@@ -87,19 +87,6 @@ PeerRecord RecordPeer::readUntilType(const std::string& letters, int timeoutMs)
     }
 }
 
-std::string RecordPeer::drain(int quietMs)
-{
-    std::string got = pending_ + readUntilQuiet(fd_, quietMs, quietMs * 4);
-    pending_.clear();
-    return got;
-}
-
-void RecordPeer::setFd(int fd)
-{
-    fd_ = fd;
-    pending_.clear();
-}
-
 bool answerHandshake(RecordPeer& peer, int timeoutMs)
 {
     for (const char* letters : {"SYN", "SYN", "RDY"}) {

@@ -26,9 +26,6 @@ public:
     PeerRecord read(int timeoutMs = 5000);
     // Reads records until one with these letters came; the others are dropped.
     PeerRecord readUntilType(const std::string& letters, int timeoutMs);
-    // Whatever arrives within quietMs of silence, for "nothing more came" checks.
-    std::string drain(int quietMs);
-    void setFd(int fd);
 
 private:
     int fd_;
