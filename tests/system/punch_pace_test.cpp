@@ -1,6 +1,6 @@
 // A punch-out at the pace of the link: no idle line between blocks, a break
-// code from the controller still heard, a percent meter that belongs to the
-// file it counts, and gathered TCP and file output that carries the same bytes.
+// code from the controller still heard, and gathered output that carries the
+// same bytes or reports the write that failed.
 
 #include "system_test.h"
 
@@ -21,16 +21,6 @@ std::string numberedProgram(int lines)
     for (int i = 1; i <= lines; ++i)
         text += "N" + std::to_string(i) + " G01 X" + std::to_string(i % 97) + ". F200\n";
     return text + "%\n";
-}
-
-// The percent values of the marks in a stretch of console text.
-std::vector<int> percentMarks(const std::string& text)
-{
-    std::vector<int> values;
-    std::regex mark("([0-9]+)%");
-    for (std::sregex_iterator it(text.begin(), text.end(), mark), end; it != end; ++it)
-        values.push_back(std::stoi((*it)[1]));
-    return values;
 }
 
 struct PaceCase {
@@ -117,73 +107,25 @@ INSTANTIATE_TEST_SUITE_P(Codes, BreakWatch,
                                          BreakCase{"OtherByte", 'A', false}),
                          [](const testing::TestParamInfo<BreakCase>& info) { return info.param.name; });
 
-// A call in the middle of the main program: its sub-program runs a meter of
-// its own, then the main program's marks go on where they stood.
-TEST(PercentMarks, CallingProgramsMeterGoesOnAfterASubProgram)
-{
-    std::string main = numberedProgram(400);
-    main.insert(main.find("N200 "), "(C SUB1)\n");
-    TempDir dir;
-    dir.write("MAIN.NC", main);
-    dir.write("SUB1", "%\nO2000\nG01X10.F200\nG01X20.\nG01X30.\nM99\n%\n");
-    ZekResult run = runZek({"-c\\out.nc", "MAIN.NC"}, dir.path());
-    size_t open = run.err.find(" OPEN_ SUB1");
-    size_t close = run.err.find(" CLOSE SUB1");
-    size_t end = run.err.find(" _END_ MAIN.NC");
-    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && end != std::string::npos) << run.err;
-    std::vector<int> before = percentMarks(run.err.substr(0, open));
-    std::vector<int> after = percentMarks(run.err.substr(close, end - close));
-    ASSERT_FALSE(before.empty());
-    ASSERT_FALSE(after.empty());
-    EXPECT_GT(after.front(), before.back()) << run.err;
-    EXPECT_LE(after.back(), 110) << run.err;  // each line feed counts twice
-    std::smatch endLine;
-    ASSERT_TRUE(std::regex_search(run.err, endLine, std::regex("SUB MODE END MAIN\\.NC [0-9]+Byte ([0-9]+)%")));
-    EXPECT_GE(std::stoi(endLine[1]), after.back());  // the last steps may show as dots
-    EXPECT_LE(std::stoi(endLine[1]), 110);
-}
-
-// Bytes on a gathering link, read back from the far end.
-std::string punchOut(bool overTcp, const std::vector<std::string>& options, const TempDir& dir, size_t expectedSize,
-                     std::string* err)
-{
-    std::vector<std::string> args = options;
-    if (!overTcp) {
-        args.insert(args.begin(), "-c\\out.nc");
-        ZekResult run = runZek(args, dir.path());
-        *err = run.err;
-        return dir.read("out.nc");
-    }
-    TcpListener listener;
-    args.insert(args.begin(), "-c127.0.0.1:" + std::to_string(listener.port()));
-    ZekProcess zek(args, dir.path());
-    int controller = listener.accept(10000);
-    std::string received = readBytes(controller, expectedSize, 20000);
-    received += readUntilQuiet(controller, 300, 3000);
-    closeFd(controller);
-    zek.wait(15000);
-    *err = zek.result().err;
-    return received;
-}
-
-class GatheredPunchOut : public testing::TestWithParam<bool> {};
-
-// A program larger than the gathering buffer, into a file or over TCP.
-TEST_P(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
+// A program larger than the gathering buffer, over TCP; into a file, the
+// real programs of the sender tests are larger than it too.
+TEST(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
 {
     const std::string programs = sharedProgramsDir();
     const std::string program = programs.empty() ? numberedProgram(6000) : readFileBytes(programs + "/HELIX.NC");
     TempDir dir;
     dir.write("PROG.NC", program);
     const std::string tape = isoTape(textContent(program));
-    std::string err;
-    std::string received = punchOut(GetParam(), {"-n", "PROG.NC"}, dir, tape.size(), &err);
+    TcpListener listener;
+    ZekProcess zek({"-c127.0.0.1:" + std::to_string(listener.port()), "-n", "PROG.NC"}, dir.path());
+    int controller = listener.accept(10000);
+    std::string received = readBytes(controller, tape.size(), 20000);
+    received += readUntilQuiet(controller, 300, 3000);
+    closeFd(controller);
+    ASSERT_TRUE(zek.wait(15000));
     EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
-    EXPECT_TRUE(contains(err, "SEND(B) NO_SUB MODE END PROG.NC")) << err;
+    EXPECT_TRUE(contains(zek.result().err, "SEND(B) NO_SUB MODE END PROG.NC")) << zek.result().err;
 }
-
-INSTANTIATE_TEST_SUITE_P(Links, GatheredPunchOut, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Tcp" : "File"; });
 
 // A write that fails when the gathered bytes go out is a failed send, never
 // a finished one.

@@ -29,8 +29,10 @@ TEST(RunControlUsage, NoArgumentOrAnUnknownLetterShowsJapaneseTextAfterCreatingT
     }
 }
 
-// Usage ends at once, without waiting for an input line.
-TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
+// Usage ends at once, without waiting for an input line. The options before
+// the usage letter still write their lines to the log, which each run
+// appends to unless -l.
+TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLineAndEachRunAppendsToTheLogUnlessDashL)
 {
     const std::string expected = usageBytes("english");
     ASSERT_TRUE(contains(expected, " -o  ... Monitor ( default\x81\x40:\x81\x40no monitor )\n"));
@@ -39,7 +41,10 @@ TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLine)
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "ZEK EXEC COMMAND make parts\n");
-    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND make parts\n");
+    runZek({"-xsecond", "-h"}, dir.path());
+    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND make parts\nZEK EXEC COMMAND second\n");
+    runZek({"-l", "-xthird", "-h"}, dir.path());
+    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
 }
 
 TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
@@ -58,18 +63,6 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
     EXPECT_FALSE(contains(log, banner));
 }
 
-// Usage runs end at once, and the options before the usage letter still
-// write their lines to the log.
-TEST(RunControlLog, EachRunAppendsUnlessDashL)
-{
-    TempDir dir;
-    runZek({"-xfirst", "-h"}, dir.path());
-    runZek({"-xsecond", "-h"}, dir.path());
-    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND first\nZEK EXEC COMMAND second\n");
-    runZek({"-l", "-xthird", "-h"}, dir.path());
-    EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
-}
-
 TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
 {
     TempDir dir;
@@ -83,7 +76,8 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
 }
 
-// Settings the run cannot take end it at start, before any link is opened.
+// Settings the run cannot take, and a port that cannot be opened, end it at
+// start, before anything is sent or received.
 TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
@@ -105,6 +99,10 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
          "zek : bind: " + std::string(runningWindowsBuild() ? ".*" : "Address already in use") +
              "\nBIND\\(S\\) ERR\\.\n$",
          false},
+        {{"-c251", "A.NC"},  // no such port here
+         "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
+             std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),
+         false},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
     for (const char* port : {"80x", "", "0", "70000", "-5"})
@@ -122,6 +120,7 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         SCOPED_TRACE(all[i].message);
         EXPECT_EQ(results[i].exitStatus, 1);
         EXPECT_TRUE(matches(results[i].err, all[i].message)) << results[i].err;
+        EXPECT_EQ(results[i].out, "");  // no link was opened
         EXPECT_FALSE(contains(results[i].err, "END OF ZEK"));
         EXPECT_EQ(matches(logOf(*dirs[i]), all[i].message), all[i].logged) << logOf(*dirs[i]);
     }

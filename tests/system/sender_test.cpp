@@ -13,6 +13,7 @@ struct Punch {
     std::string tape;
     std::string shown = "";  // a regex
     int exitStatus = 0;
+    std::string echoed = "";  // on standard output, under the monitor option
 };
 
 void expectPunches(const std::vector<Punch>& punches)
@@ -33,6 +34,7 @@ void expectPunches(const std::vector<Punch>& punches)
         EXPECT_EQ(results[i].exitStatus, punches[i].exitStatus);
         EXPECT_EQ(dirs[i]->read("out.nc"), punches[i].tape);
         EXPECT_TRUE(matches(results[i].err, punches[i].shown)) << results[i].err;
+        EXPECT_TRUE(contains(results[i].out, punches[i].echoed)) << results[i].out;
     }
 }
 
@@ -61,37 +63,6 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
                          "\r\n@XM:X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G\r\n"));
 }
 
-TEST(SenderRun, ExamplesPunchOutAsOneTape)
-{
-    TempDir dir;
-    for (const char* name : {"MAIN.NC", "POCKET", "SB2000.NC"})
-        dir.write(name, readFileBytes(std::string(ZEK_SOURCE_DIR) + "/examples/" + name));
-    ZekResult run = runZek({"-c\\out.nc", "-a", "MAIN.NC"}, dir.path());
-    EXPECT_EQ(run.exitStatus, 0);
-    const std::string pocket = "(POCKET 10X10)\nG00Z2.\nG01Z-2.F100\nG42G01X-5.Y0.F300\nG02X-10.Y5.J5. \n"
-                               "G01Y10.\nG40G01X-1. \nG00Z2.\n";
-    EXPECT_EQ(dir.read("out.nc"), "%\n(MAIN.NC)\nO1000(EXAMPLE PART)\nG90G54G17\nT1M06\nS3000M03\n"
-                                  "G00X20.Y10.Z50.\n(POCKET-001)\n" +
-                                      pocket + "(POCKET-002)\n" + pocket +
-                                      "G00X0.Y0.\nM98P2000\nG00Z50.\nM30\n"
-                                      "O2000 \n(SB2000.NC)\n(DRILL 4 HOLES)\nG81G99X-15.Y-15.Z-5.R2.F120\n"
-                                      "X15.\nY15.\nX-15.\nG80\nM99\n%\n");
-}
-
-TEST(SenderRun, CallLinesAreRecognisedByTheirMarker)
-{
-    const std::string sub1 = "( SUB1-001)\nX1.\n";
-    const std::string sub2 = "OB2 \n( SUB2)\nY2.\n";
-    expectPunches({{{"-a"},
-                    {{"MAIN.NC", "%\n& SUB1\n&,SUB1\n&SUB1\n&& SUB2\n&C SUB2\n(C SUB1)\n(C,SUB1,2)\n(CC SUB2)\n"
-                                 "G01X5.(C SUB1)\n(CUT SPEED)\n(C,SUB1,@XM,2)\n%\n"},
-                     {"SUB1", "%\nX1.\n%\n-----------------\n"},
-                     {"UB1", "%\nX1.\n%\n-----------------\n"},
-                     {"SUB2", "%\nY2.\n%\n-----------------\n"}},
-                    "%\n" + sub1 + sub1 + "(  UB1-001)\nX1.\n" + sub2 + sub2 + sub1 + sub1 + "( SUB1-002)\nX1.\n" +
-                        sub2 + "G01X5.(C SUB1)\n(CUT SPEED)\n( SUB1-001)\nX-1. \n( SUB1-002)\nX-1. \n%\n"}});
-}
-
 TEST(SenderRun, SubProgramsAreExpandedIntoOneTape)
 {
     const std::string longLine = "G01" + std::string(2500, '1') + "\n";
@@ -99,7 +70,30 @@ TEST(SenderRun, SubProgramsAreExpandedIntoOneTape)
     for (int i = 0; i < 1001; ++i)
         lineEnds += " \r\n";
     const Files withComments = {{"MAIN.NC", "%\n(OWN)\n& SUB1\n%\n"}, {"SUB1", "%\n(SUBOWN)\nX1.\n%\n---------\n"}};
+    auto example = [](const std::string& name) {
+        return readFileBytes(std::string(ZEK_SOURCE_DIR) + "/examples/" + name);
+    };
+    const std::string pocket = "(POCKET 10X10)\nG00Z2.\nG01Z-2.F100\nG42G01X-5.Y0.F300\nG02X-10.Y5.J5. \n"
+                               "G01Y10.\nG40G01X-1. \nG00Z2.\n";
+    const std::string sub1 = "( SUB1-001)\nX1.\n";
+    const std::string sub2 = "OB2 \n( SUB2)\nY2.\n";
     expectPunches({
+        // The examples of the source tree make one tape.
+        {{"-a"},
+         {{"MAIN.NC", example("MAIN.NC")}, {"POCKET", example("POCKET")}, {"SB2000.NC", example("SB2000.NC")}},
+         "%\n(MAIN.NC)\nO1000(EXAMPLE PART)\nG90G54G17\nT1M06\nS3000M03\nG00X20.Y10.Z50.\n(POCKET-001)\n" + pocket +
+             "(POCKET-002)\n" + pocket +
+             "G00X0.Y0.\nM98P2000\nG00Z50.\nM30\nO2000 \n(SB2000.NC)\n(DRILL 4 HOLES)\nG81G99X-15.Y-15.Z-5.R2.F120\n"
+             "X15.\nY15.\nX-15.\nG80\nM99\n%\n"},
+        // Call lines are recognised by their marker.
+        {{"-a"},
+         {{"MAIN.NC", "%\n& SUB1\n&,SUB1\n&SUB1\n&& SUB2\n&C SUB2\n(C SUB1)\n(C,SUB1,2)\n(CC SUB2)\n"
+                      "G01X5.(C SUB1)\n(CUT SPEED)\n(C,SUB1,@XM,2)\n%\n"},
+          {"SUB1", "%\nX1.\n%\n-----------------\n"},
+          {"UB1", "%\nX1.\n%\n-----------------\n"},
+          {"SUB2", "%\nY2.\n%\n-----------------\n"}},
+         "%\n" + sub1 + sub1 + "(  UB1-001)\nX1.\n" + sub2 + sub2 + sub1 + sub1 + "( SUB1-002)\nX1.\n" + sub2 +
+             "G01X5.(C SUB1)\n(CUT SPEED)\n( SUB1-001)\nX-1. \n( SUB1-002)\nX-1. \n%\n"},
         // Repeat counts number the headers.
         {{"-a"},
          {{"MAIN.NC", "%\n(C,SUB1,3)\n(C,SUB1,0)\nM30\n%\n"}, {"SUB1", "%\nG01X1.\n%\n---------------\n"}},
@@ -198,21 +192,27 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
          2},
         {{"-a", "-n"}, {{"MAIN.NC", ""}}, "", "FILE MAIN.NC : 0Byte\n"},
     });
-    // A missing file, expanded and plain, and a call cycle stopped at the nesting limit.
-    TempDir expanded, plain, cycle;
+    // A missing file, expanded into the longest output file name taken and
+    // plain; a call cycle stopped at the nesting limit; an output file name
+    // one too long.
+    const std::string longestOutput(63, 'n');
+    TempDir expanded, plain, cycle, tooLong;
     cycle.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
     cycle.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
-    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\out.nc", "GONE.NC"}, expanded.path()},
+    std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\" + longestOutput, "GONE.NC"}, expanded.path()},
                                                   {{"-a", "-n", "-c\\out.nc", "GONE.NC"}, plain.path()},
-                                                  {{"-a", "-c\\out.nc", "A.NC"}, cycle.path()}});
-    for (const TempDir* dir : {&expanded, &plain})
-        EXPECT_EQ(dir->read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+                                                  {{"-a", "-c\\out.nc", "A.NC"}, cycle.path()},
+                                                  {{"-a", "-c\\" + longestOutput + "x", "GONE.NC"}, tooLong.path()}});
+    EXPECT_EQ(expanded.read(longestOutput), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
+    EXPECT_EQ(plain.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_TRUE(matches(runs[0].err, " NOFILE GONE.NC " + timePattern)) << runs[0].err;
     EXPECT_TRUE(matches(runs[1].err, "NO_SUB MODE NO FILE GONE.NC " + timePattern + "\n")) << runs[1].err;
     const std::string tape = cycle.read("out.nc");
     EXPECT_TRUE(matches(tape, "\\(ZEK_ERROR B\\.NC ERR-LOOP!!\\)\n%\n$")) << tape;
     EXPECT_EQ(std::count(tape.begin(), tape.end(), 'X'), 1 + 16);
     EXPECT_TRUE(matches(runs[2].err, " ERR-LOOPB.NC " + timePattern + "\n")) << runs[2].err;
+    EXPECT_TRUE(contains(runs[3].err, "Write file name too long (max 63) : " + longestOutput + "x\n")) << runs[3].err;
+    EXPECT_FALSE(tooLong.exists(longestOutput + "x"));
 }
 
 TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
@@ -236,6 +236,13 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
         {{"-n", "-f"}, {{"P.NC", ncLines}}, std::string("\x47\xB1\xA0\x8D\x0A"), "\n133%SEND"},
         {{"-n"}, {{"P.NC", "%\nO1\n"}}, std::string("\xA5\x0A\xCF\xB1\x0A"), "\n140%SEND"},
         {{"-n", "-i"}, {{"P.NC", "N"}}, "N"},
+        // The monitor echoes the source in place of the meter.
+        {{"-n", "-o", "-e"},
+         {{"P.NC", "x1\nG1X2\n"}},
+         eiaTape("x1\nG1X2\n"),
+         "Byte\nSEND\\(B\\) NO_SUB MODE END",
+         0,
+         "x1\nG1X2\n"},
         {{"-n", "-e", "-f"}, {{"P.NC", ncLines}}, std::string("\x67\x01\x80")},
         {{"-n", "-a", "-f"}, {{"P.NC", ncLines}}, "G1 \r\n"},
         {{"-n"},
@@ -269,18 +276,9 @@ TEST(SenderRun, MeterShowsPercentMarksAndAFreshOneForEachFile)
          {{"MAIN.NC", "%\n& SUB1\n%\n---------\n"}, {"SUB1", "%\nX1.\n%\n-------------------\n"}},
          "%\n( SUB1-001)\nX1.\n%\n",
          " START MAIN\\.NC " + timePattern + "\n14% FILE  SUB1 : 28Byte\n OPEN_ SUB1 " + timePattern +
-             "\n\n46%64%\r CLOSE SUB1 " + timePattern + "\n28%\r _END_"},
+             "\n\n46%64%\r CLOSE SUB1 " + timePattern + "\n28%\r _END_ MAIN\\.NC " + timePattern +
+             "\nSEND\\(B\\) SUB MODE END MAIN\\.NC 24Byte 28% "},
     });
-}
-
-TEST(SenderRun, MonitorEchoesTheSource)
-{
-    TempDir dir;
-    dir.write("P.NC", "x1\nG1X2\n");
-    ZekResult run = runZek({"-n", "-o", "-e", "-c\\out.nc", "P.NC"}, dir.path());
-    EXPECT_TRUE(contains(run.out, "x1\nG1X2\n")) << run.out;
-    EXPECT_FALSE(contains(run.err, "%SEND")) << run.err;
-    EXPECT_EQ(dir.read("out.nc"), eiaTape("x1\nG1X2\n"));
 }
 
 // A run lingers a second before it ends: each wait must add clearly more,
@@ -308,17 +306,6 @@ TEST(SenderRun, CharacterWaitPausesAfterEachByteAndBlockWaitAfterEachLine)
     }
     EXPECT_TRUE(contains(charWait.read("out.nc"), "X1\nX2\nX3\n"));
     EXPECT_TRUE(contains(blockWait.read("out.nc"), "X1\nX2\nX3\n"));
-}
-
-TEST(SenderRun, OutputFileNameOfSixtyThreeCharactersIsTheLongestTaken)
-{
-    TempDir longest, tooLong;
-    const std::string name(63, 'n');
-    std::vector<ZekResult> runs = runZekTogether(
-        {{{"-a", "-c\\" + name, "GONE.NC"}, longest.path()}, {{"-a", "-c\\" + name + "x", "GONE.NC"}, tooLong.path()}});
-    EXPECT_EQ(longest.read(name), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
-    EXPECT_TRUE(contains(runs[1].err, "Write file name too long (max 63) : " + name + "x\n")) << runs[1].err;
-    EXPECT_FALSE(tooLong.exists(name + "x"));
 }
 
 // What the expansion makes of a program without calls: its name after the
