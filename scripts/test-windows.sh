@@ -25,11 +25,11 @@ hostBuild=${1:-}
 # show there (about 100 s: large tapes, a real program's round trip, eleven
 # bad records, the stress and noisy-line runs) or the platform-free expansion
 # tables and waits of SenderRun. '*' runs every test.
-windowsFilter='RunControl*:ConsoleCharset*:Sender*:SerialLinkRunRefusal.*:SerialLinkRun.SecondZek*'
+windowsFilter='RunControl*:ConsoleCharset*:Sender*:SerialLinkRun.SecondZek*'
 windowsFilter+=':*PunchPace.*:*BreakWatch.*:LineLoss.*:ProtocolBSend.*:ProtocolBReceive.*'
 windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*'
 windowsFilter+=':-*LargeTape*:*LongTape*:*ARealProgramComesBack*:*ElevenBadRecords*'
-windowsFilter+=':SenderRun.CallLines*:SenderRun.SubPrograms*:SenderRun.BadFiles*:SenderRun.*Wait*'
+windowsFilter+=':SenderRun.SubPrograms*:SenderRun.BadFiles*:SenderRun.*Wait*'
 filter=${2:-$windowsFilter}
 
 # Most of a system test is waiting for zek or for the controller's time-outs:
