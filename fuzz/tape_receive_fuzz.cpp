@@ -13,18 +13,13 @@ using namespace zek::tape;
 
 namespace {
 
-TapeCode startCode(uint8_t byte)
-{
-    return startCodeOf(byte);
-}
-
 void checkStartCode(uint8_t byte)
 {
     TapeCode expected = byte == isoPercent     ? TapeCode::Iso
                         : byte == eiaPercent   ? TapeCode::Eia
                         : byte == asciiPercent ? TapeCode::Ascii
                                                : TapeCode::IsoDefault;
-    fuzzCheck(startCode(byte) == expected, "only the three percent codes start a tape");
+    fuzzCheck(startCodeOf(byte) == expected, "only the three percent codes start a tape");
 }
 
 void checkStoredByte(TapeCode codeMode, uint8_t byte)
@@ -54,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     std::size_t next = 1;
     for (; codeMode == TapeCode::IsoDefault && !noStopCode && next < size; ++next) {
         checkStartCode(data[next]);
-        codeMode = startCode(data[next]);
+        codeMode = startCodeOf(data[next]);
     }
     for (; next < size; ++next) {
         checkStartCode(data[next]);
