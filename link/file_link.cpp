@@ -8,8 +8,7 @@ using namespace zek::log;
 
 namespace zek::link {
 
-FileLink::FileLink(const LinkConfig& config)
-    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+FileLink::FileLink(const LinkConfig& config) : GatheringLink(config)
 {
 }
 
@@ -31,8 +30,7 @@ bool FileLink::open(bool)
 
 void FileLink::release()
 {
-    flush();
-    gathered_.reset();
+    releaseGathered();
     if (file_)
         std::fclose(file_);
     file_ = nullptr;
@@ -58,11 +56,6 @@ bool FileLink::write(const unsigned char* bytes, int length)
     if (file_ && !config_.charWait)
         return gathered_.gather(bytes, length);
     return writePaced(bytes, length);
-}
-
-bool FileLink::flush()
-{
-    return gathered_.flush();
 }
 
 void FileLink::close()

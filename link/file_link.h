@@ -4,18 +4,16 @@
 
 #include <cstdio>
 
-#include "link/gathered_output.h"
-#include "link/link.h"
+#include "link/gathering_link.h"
 
 namespace zek::link {
 
-class FileLink : public Link {
+class FileLink : public GatheringLink {
 public:
     explicit FileLink(const LinkConfig& config);
 
     int readByte(int timeoutMs) override;
     bool write(const unsigned char* bytes, int length) override;
-    bool flush() override;
     void close() override;
 
 protected:
@@ -25,7 +23,6 @@ protected:
 
 private:
     std::FILE* file_ = nullptr;
-    GatheredOutput gathered_;
 };
 
 }  // namespace zek::link

@@ -67,8 +67,7 @@ bool serverStep(bool done, const char* call, const char* message)
 
 }  // namespace
 
-TcpLink::TcpLink(const LinkConfig& config)
-    : Link(config), gathered_([this](const unsigned char* bytes, int length) { return writeNow(bytes, length); })
+TcpLink::TcpLink(const LinkConfig& config) : GatheringLink(config)
 {
 }
 
@@ -125,8 +124,7 @@ bool TcpLink::openServer(const char* port)
 
 void TcpLink::release()
 {
-    flush();
-    gathered_.reset();
+    releaseGathered();
     receivedStart_ = receivedEnd_ = 0;
     tcpClose();
 }
@@ -158,11 +156,6 @@ bool TcpLink::writeNow(const unsigned char* bytes, int length)
 bool TcpLink::write(const unsigned char* bytes, int length)
 {
     return gathered_.gather(bytes, length);
-}
-
-bool TcpLink::flush()
-{
-    return gathered_.flush();
 }
 
 bool TcpLink::controllerGone()

@@ -2,18 +2,16 @@
 // as the one-connection server that the controller calls (-s, -S).
 #pragma once
 
-#include "link/gathered_output.h"
-#include "link/link.h"
+#include "link/gathering_link.h"
 
 namespace zek::link {
 
-class TcpLink : public Link {
+class TcpLink : public GatheringLink {
 public:
     explicit TcpLink(const LinkConfig& config);
 
     int readByte(int timeoutMs) override;
     bool write(const unsigned char* bytes, int length) override;
-    bool flush() override;
     bool renew() override;
     void close() override;
 
@@ -29,7 +27,6 @@ private:
     bool openServer(const char* port);
     bool fillReceived();
 
-    GatheredOutput gathered_;
     // Received and not yet handed out: one receive serves many one-byte reads.
     static constexpr int receiveSize = 4096;
     unsigned char received_[receiveSize] = {};
