@@ -8,9 +8,9 @@
 #include "app/command_line.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
-#include "link/console.h"
 #include "log/console_text.h"
 #include "log/log.h"
+#include "platform/console.h"
 #include "protocol_a/protocol_a.h"
 #include "protocol_b/protocol_b.h"
 #include "sender/macro_file.h"
@@ -21,6 +21,7 @@ using namespace zek::log;
 using namespace zek::protocol_a;
 using namespace zek::protocol_b;
 using namespace zek::sender;
+using namespace zek::platform;
 
 static void openLogOrEnd(bool append)
 {

@@ -6,6 +6,7 @@
 #include "tape/tape_code.h"
 
 using namespace zek::tape;
+using namespace zek::platform;
 
 namespace zek::link {
 
@@ -22,7 +23,7 @@ long nowMs()
 
 }  // namespace
 
-void FlowGate::start(const SerialConfig& config)
+void FlowGate::start(const platform::SerialConfig& config)
 {
     config_ = config;
     held_ = false;

@@ -11,15 +11,15 @@
 
 #include <deque>
 
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 namespace zek::link {
 
 class FlowGate {
 public:
-    void start(const SerialConfig& config);  // a freshly configured port
-    void hold();                             // nothing goes out until the peer's DC1
-    void resume();                           // go on as if DC1 had come
+    void start(const platform::SerialConfig& config);  // a freshly configured port
+    void hold();                                       // nothing goes out until the peer's DC1
+    void resume();                                     // go on as if DC1 had come
 
     // One byte 0..255, or noByte when none came within timeoutMs.
     int readByte(int timeoutMs);
@@ -36,7 +36,7 @@ private:
     void take(unsigned char byte);
     void sortWaitingInput();
 
-    SerialConfig config_;
+    platform::SerialConfig config_;
     bool held_ = false;
     bool driverFlowOn_ = false;
     std::deque<unsigned char> received_;

@@ -2,13 +2,14 @@
 
 #include <cstring>
 
-#include "link/clock.h"
 #include "link/file_link.h"
 #include "link/serial_link.h"
 #include "link/tcp_link.h"
 #include "log/log.h"
+#include "platform/clock.h"
 
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::link {
 

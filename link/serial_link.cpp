@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <utility>
 
-#include "link/clock.h"
-#include "link/failure_report.h"
 #include "log/log.h"
+#include "platform/clock.h"
+#include "platform/failure_report.h"
 #include "tape/tape_code.h"
 
 using namespace zek::log;
 using namespace zek::tape;
+using namespace zek::platform;
 
 namespace zek::link {
 
@@ -34,10 +35,10 @@ SerialLink::SerialLink(const LinkConfig& config, std::string portName) : Link(co
 
 // The sending side follows CTS or the controller's DC1/DC3; the receiving
 // side throttles the controller with DC1/DC3.
-SerialConfig SerialLink::serialConfig() const
+platform::SerialConfig SerialLink::serialConfig() const
 {
     bool softwareFlow = config_.flow != FlowMode::Hardware;
-    SerialConfig serial;
+    platform::SerialConfig serial;
     serial.speed = config_.baudRate;
     serial.ctsFlow = config_.sending && !softwareFlow;
     serial.outputXonXoff = config_.sending && softwareFlow;
@@ -102,7 +103,7 @@ bool SerialLink::open(bool afterLoss)
         reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
     std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate, config_.charWaitMs);
     std::fflush(stdout);  // a server run ends by Ctrl-C, which would lose a buffered line
-    SerialConfig serial = serialConfig();
+    platform::SerialConfig serial = serialConfig();
     serialConfigure(serial);
     gate_.start(serial);
     unsigned lines = 0;

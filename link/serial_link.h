@@ -31,7 +31,7 @@ protected:
 private:
     bool openDevice(bool afterLoss);
     void awaitDevice();
-    SerialConfig serialConfig() const;
+    platform::SerialConfig serialConfig() const;
     void reportInit() const;
     void startFlow();
 

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "link/clock.h"
-#include "link/failure_report.h"
-#include "link/tcp_socket.h"
 #include "log/log.h"
+#include "platform/clock.h"
+#include "platform/failure_report.h"
+#include "platform/tcp_socket.h"
 
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::link {
 

@@ -1,17 +1,17 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "link/clock.h"
-#include "link/file_status.h"
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/clock.h"
+#include "platform/file_status.h"
+#include "platform/text_file.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
 
-using namespace zek::link;
 using namespace zek::log;
 using namespace zek::protocol_b;
 using namespace zek::sender;
+using namespace zek::platform;
 
 namespace zek::protocol_a {
 

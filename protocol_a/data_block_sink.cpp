@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/clock.h"
 #include "log/log.h"
+#include "platform/clock.h"
 
-using namespace zek::link;
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::protocol_a {
 

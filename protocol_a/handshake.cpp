@@ -1,8 +1,8 @@
 #include "protocol_a/handshake.h"
 
-#include "link/clock.h"
+#include "platform/clock.h"
 
-using namespace zek::link;
+using namespace zek::platform;
 
 namespace zek::protocol_a {
 

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/clock.h"
+#include "platform/clock.h"
 #include "tape/tape_code.h"
 
-using namespace zek::link;
 using namespace zek::tape;
+using namespace zek::link;
+using namespace zek::platform;
 
 namespace zek::protocol_a {
 

@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/clock.h"
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/clock.h"
+#include "platform/text_file.h"
 #include "protocol_a/data_block_sink.h"
 #include "protocol_a/file_name_check.h"
 #include "protocol_a/protocol_a.h"
@@ -13,6 +13,7 @@ using namespace zek::link;
 using namespace zek::log;
 using namespace zek::sender;
 using namespace zek::protocol_b;
+using namespace zek::platform;
 
 namespace zek::protocol_a {
 

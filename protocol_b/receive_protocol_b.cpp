@@ -1,12 +1,13 @@
 #include <cstdio>
 
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/text_file.h"
 #include "protocol_b/tape_session.h"
 
 using namespace zek::link;
 using namespace zek::log;
 using namespace zek::tape;
+using namespace zek::platform;
 
 namespace zek::protocol_b {
 

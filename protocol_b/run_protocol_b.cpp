@@ -1,12 +1,13 @@
 #include <cstring>
 
-#include "link/clock.h"
 #include "log/log.h"
+#include "platform/clock.h"
 #include "protocol_b/tape_session.h"
 
 using namespace zek::link;
 using namespace zek::log;
 using namespace zek::sender;
+using namespace zek::platform;
 
 namespace zek::protocol_b {
 

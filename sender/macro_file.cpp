@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/text_file.h"
+#include "platform/text_file.h"
 #include "sender/macro_table.h"
 
-using namespace zek::link;
+using namespace zek::platform;
 
 namespace zek::sender {
 

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/text_file.h"
 
-using namespace zek::link;
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::sender {
 

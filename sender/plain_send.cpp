@@ -1,11 +1,11 @@
 #include "sender/plain_send.h"
 
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/text_file.h"
 #include "sender/error_tape.h"
 
-using namespace zek::link;
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::sender {
 

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "link/file_status.h"
+#include "platform/file_status.h"
 
-using namespace zek::link;
+using namespace zek::platform;
 
 namespace zek::sender {
 

@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/text_file.h"
 #include "log/log.h"
+#include "platform/text_file.h"
 #include "sender/call_line.h"
 #include "sender/error_tape.h"
 #include "sender/line_filters.h"
 #include "sender/send_status.h"
 
-using namespace zek::link;
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::sender {
 

@@ -1,6 +1,6 @@
-#include "link/text_file.h"
+#include "platform/text_file.h"
 
-namespace zek::link {
+namespace zek::platform {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::size_t writeTextBytes(std::FILE* file, const char* bytes, std::size_t count
     return stored;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

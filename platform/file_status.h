@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-namespace zek::link {
+namespace zek::platform {
 
 // The size, 0 when the file cannot be examined.
 int32_t fileSize(const char* path);
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,5 +1,5 @@
 // The TCP connection on BSD sockets.
-#include "link/tcp_socket.h"
+#include "platform/tcp_socket.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-namespace zek::link {
+namespace zek::platform {
 
 static int listenFd = -1;
 static int connectionFd = -1;
@@ -182,4 +182,4 @@ void tcpClose()
     peerClosed = false;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

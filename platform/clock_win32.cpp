@@ -1,8 +1,8 @@
-#include "link/clock.h"
+#include "platform/clock.h"
 
 #include <windows.h>
 
-namespace zek::link {
+namespace zek::platform {
 
 void sleepMs(int milliseconds)
 {
@@ -10,4 +10,4 @@ void sleepMs(int milliseconds)
         Sleep(static_cast<DWORD>(milliseconds));
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,8 +1,8 @@
 // Waiting a fixed time.
 #pragma once
 
-namespace zek::link {
+namespace zek::platform {
 
 void sleepMs(int milliseconds);
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -2,8 +2,8 @@
 // a blank and the reason, on standard error only.
 #pragma once
 
-namespace zek::link {
+namespace zek::platform {
 
 void reportFailure(const char* text);
 
-}  // namespace zek::link
+}  // namespace zek::platform

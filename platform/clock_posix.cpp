@@ -1,9 +1,9 @@
-#include "link/clock.h"
+#include "platform/clock.h"
 
 #include <cerrno>
 #include <ctime>
 
-namespace zek::link {
+namespace zek::platform {
 
 void sleepMs(int milliseconds)
 {
@@ -17,4 +17,4 @@ void sleepMs(int milliseconds)
     }
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

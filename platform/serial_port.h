@@ -4,7 +4,7 @@
 // reason in errno, for perror-style reports.
 #pragma once
 
-namespace zek::link {
+namespace zek::platform {
 
 struct SerialConfig {
     long speed = 0;              // bit/s; 0 keeps the device's speed
@@ -44,4 +44,4 @@ void serialClose();
 // reads then give no byte at once, writes fail, and nothing is left to drain.
 bool serialHungUp();
 
-}  // namespace zek::link
+}  // namespace zek::platform

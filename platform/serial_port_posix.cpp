@@ -1,6 +1,6 @@
 // The serial device on termios. The driver's output XON/XOFF is IXON: the
 // flow gate above switches it on while the transmitter runs.
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 #include <cerrno>
 #include <climits>
@@ -15,9 +15,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link/failure_report.h"
+#include "platform/failure_report.h"
 
-namespace zek::link {
+namespace zek::platform {
 
 static constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
 
@@ -235,4 +235,4 @@ bool serialHungUp()
     return hungUp;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

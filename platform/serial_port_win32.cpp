@@ -3,16 +3,16 @@
 // The driver's output XON/XOFF is fOutX: the flow gate above switches it on
 // while the transmitter runs. SETXOFF is never used: under Wine it becomes a
 // stop that the peer's DC1 does not release.
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "link/failure_report.h"
-#include "link/last_error_win32.h"
+#include "platform/failure_report.h"
+#include "platform/last_error_win32.h"
 
-namespace zek::link {
+namespace zek::platform {
 
 namespace {
 
@@ -237,4 +237,4 @@ bool serialHungUp()
     return hungUp;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace zek::link {
+namespace zek::platform {
 
 // True when console bytes are to be UTF-8 rather than Shift-JIS: the
 // character set of the user's locale on POSIX systems; never on Windows,
@@ -16,4 +16,4 @@ bool consoleTakesUtf8();
 // to a file or a pipe, or the system has no console windows (POSIX).
 bool writeConsoleWindow(std::FILE* stream, const std::u16string& text);
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-namespace zek::link {
+namespace zek::platform {
 
 struct TextReader {
     std::FILE* file = nullptr;
@@ -28,4 +28,4 @@ bool writeTextByte(std::FILE* file, unsigned char byte);
 // Writes count bytes through writeTextByte; returns how many were stored.
 std::size_t writeTextBytes(std::FILE* file, const char* bytes, std::size_t count);
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,11 +1,11 @@
-#include "link/last_error_win32.h"
+#include "platform/last_error_win32.h"
 
 #include <windows.h>
 #include <winsock2.h>
 
 #include <cerrno>
 
-namespace zek::link {
+namespace zek::platform {
 
 namespace {
 
@@ -100,4 +100,4 @@ bool lastFailureFromWindows(unsigned long* windowsError)
     return true;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

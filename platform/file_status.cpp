@@ -1,8 +1,8 @@
-#include "link/file_status.h"
+#include "platform/file_status.h"
 
 #include <cstdio>
 
-namespace zek::link {
+namespace zek::platform {
 
 int32_t fileSize(const char* path)
 {
@@ -19,4 +19,4 @@ int32_t fileSize(const char* path)
     return size;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,9 +1,9 @@
-#include "link/console.h"
+#include "platform/console.h"
 
 #include <io.h>
 #include <windows.h>
 
-namespace zek::link {
+namespace zek::platform {
 
 bool consoleTakesUtf8()
 {
@@ -23,4 +23,4 @@ bool writeConsoleWindow(std::FILE* stream, const std::u16string& text)
                          nullptr) != 0;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,15 +1,15 @@
 // The TCP connection on Windows Sockets 2: one connected socket, and the
 // listening socket of the server modes until it has accepted.
-#include "link/tcp_socket.h"
+#include "platform/tcp_socket.h"
 
 #include <winsock2.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "link/last_error_win32.h"
+#include "platform/last_error_win32.h"
 
-namespace zek::link {
+namespace zek::platform {
 
 namespace {
 
@@ -183,4 +183,4 @@ void tcpClose()
     peerClosed = false;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

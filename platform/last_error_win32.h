@@ -2,7 +2,7 @@
 // callers of the link layer read errno, as perror does. Windows builds only.
 #pragma once
 
-namespace zek::link {
+namespace zek::platform {
 
 // Sets errno from GetLastError(). Always false, for "return failed();".
 bool failedWithLastError();
@@ -12,4 +12,4 @@ bool failedWithSocketError();
 // failedWith... call set. false when errno came from elsewhere.
 bool lastFailureFromWindows(unsigned long* windowsError);
 
-}  // namespace zek::link
+}  // namespace zek::platform

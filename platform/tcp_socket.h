@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace zek::link {
+namespace zek::platform {
 
 // First IPv4 address of a host name or dotted address, in network order.
 bool resolveIPv4(const char* host, uint32_t* address);
@@ -25,4 +25,4 @@ bool tcpPeerClosed();
 int tcpSend(const unsigned char* bytes, int length);  // bytes sent, -1 on error
 void tcpClose();
 
-}  // namespace zek::link
+}  // namespace zek::platform

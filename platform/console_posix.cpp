@@ -1,10 +1,10 @@
-#include "link/console.h"
+#include "platform/console.h"
 
 #include <clocale>
 #include <langinfo.h>
 #include <strings.h>
 
-namespace zek::link {
+namespace zek::platform {
 
 // The locale is asked for its character set alone: LC_CTYPE goes back to
 // what it was, so that no character test on received bytes or file names
@@ -30,4 +30,4 @@ bool writeConsoleWindow(std::FILE*, const std::u16string&)
     return false;
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform

@@ -1,4 +1,4 @@
-#include "link/failure_report.h"
+#include "platform/failure_report.h"
 
 #include <windows.h>
 
@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/last_error_win32.h"
+#include "platform/last_error_win32.h"
 
-namespace zek::link {
+namespace zek::platform {
 
 // The C runtime names only the classic errno values; a socket error such as a
 // refused connection would read "Unknown error". Windows' own text for the
@@ -32,4 +32,4 @@ void reportFailure(const char* text)
     std::fprintf(stderr, "%s: %s\n", text, reason);
 }
 
-}  // namespace zek::link
+}  // namespace zek::platform
