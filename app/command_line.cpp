@@ -288,7 +288,7 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     case CommandLineOutcome::Accepted:
         break;
     }
-    std::fputs(bannerText, stderr);
+    consoleOnly("%s", bannerText);
     return true;
 }
 

@@ -8,9 +8,7 @@
 #include "app/command_line.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
-#include "log/console_text.h"
 #include "log/log.h"
-#include "platform/console.h"
 #include "protocol_a/protocol_a.h"
 #include "protocol_b/protocol_b.h"
 #include "sender/macro_file.h"
@@ -21,19 +19,18 @@ using namespace zek::log;
 using namespace zek::protocol_a;
 using namespace zek::protocol_b;
 using namespace zek::sender;
-using namespace zek::platform;
 
 static void openLogOrEnd(bool append)
 {
     if (openLog(append))
         return;
-    std::fputs(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n", stderr);
+    consoleOnly(append ? "Can Not Open ADD LOGFILE !!\n" : "Can Not Open NEW LOGFILE !!\n");
     std::exit(1);
 }
 
 static TransferOutcome runTransfer(Link& link, const RunSettings& settings)
 {
-    ProgressMeter meter(link, settings.monitor);
+    ProgressMeter meter(settings.monitor);
     if (settings.protocolA || settings.serverA) {
         RecordLine records(link, recordSettings(settings));
         ProtocolASettings protocol = protocolASettings(settings);
@@ -48,7 +45,6 @@ static TransferOutcome runTransfer(Link& link, const RunSettings& settings)
 
 int main(int argc, char** argv)
 {
-    setConsoleSystem({consoleTakesUtf8(), writeConsoleWindow});
     RunSettings settings;
     applyLogOption(argc, argv, settings);
     openLogOrEnd(settings.logAppend);

@@ -1,6 +1,5 @@
 #include "app/run_end.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "log/log.h"
@@ -31,11 +30,9 @@ void endRun(Link& link, TransferOutcome outcome)
         endStartUp();
     if (outcome != TransferOutcome::Abandoned)
         link.drain();
-    std::fprintf(stderr, "\n*** PROG_END *** %s\n", timeStamp());
-    logOnly("*** PROG_END *** %s\n", timeStamp());
+    echoLogEach("\n*** PROG_END *** %s\n", "*** PROG_END *** %s\n", timeStamp());
     closeLog();
     link.close();
-    std::fflush(stdout);
     std::exit(outcome == TransferOutcome::Completed ? exitCompleted : exitTransferFailed);
 }
 

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/link.h"
 #include "measure_support.h"
 #include "tape/tape_code.h"
 
@@ -95,7 +96,7 @@ Measure zekPunchOverPty(const DataSet& data, const std::vector<std::string>& opt
     if (started && startsOnDc1) {
         started = waitForErrText(zek, "SUB MODE START", startTimeoutMs, &start);
         start = Clock::now();
-        started = started && write(line.master, &dc1, 1) == 1;
+        started = started && write(line.master, &zek::link::dc1, 1) == 1;
     }
     std::string received;
     Clock::time_point lastByte =

@@ -12,7 +12,10 @@ class FileLink : public GatheringLink {
 public:
     explicit FileLink(const LinkConfig& config);
 
+    LinkKind kind() const override { return LinkKind::OutputFile; }
+    LineState state() override { return LineState::Usable; }
     int readByte(int timeoutMs) override;
+    int pollByte() override { return noByte; }
     bool write(const unsigned char* bytes, int length) override;
     void close() override;
 

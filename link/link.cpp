@@ -72,7 +72,7 @@ bool Link::reopen(const LinkConfig& config)
     LinkConfig settled = config;
     if (!settleLineSpeed(settled))
         return false;
-    bool afterLoss = controllerGone();
+    bool afterLoss = state() == LineState::Lost;
     release();
     lossReported_ = false;
     config_ = settled;
@@ -89,17 +89,12 @@ void Link::drain()
 
 bool Link::reportLost()
 {
-    if (!controllerGone())
+    if (state() != LineState::Lost)
         return false;
     if (!lossReported_)
         echoLog("%s", lossReport());
     lossReported_ = true;
     return true;
-}
-
-bool Link::lineUsable()
-{
-    return !reportLost() && portUsable();
 }
 
 bool Link::writePaced(const unsigned char* bytes, int length)
@@ -120,6 +115,21 @@ bool Link::writePaced(const unsigned char* bytes, int length)
         sleepMs(config_.charWaitMs);
     }
     return true;
+}
+
+bool checkLine(Link& link)
+{
+    switch (link.state()) {
+    case LineState::Usable:
+        return true;
+    case LineState::Down:
+        echoLog("\n DSR(DR) not ready !!\n");
+        return false;
+    case LineState::Lost:
+        link.reportLost();
+        return false;
+    }
+    return false;
 }
 
 }  // namespace zek::link

@@ -1,6 +1,8 @@
 // The one link of a run: a serial port, a TCP connection, or an output file
 // that receives exactly the bytes a port would carry. Each kind is a class
 // of its own behind this interface; openLink chooses it from the settings.
+// A link moves bytes and says how the line stands; what the bytes mean is
+// the business of the layers above.
 #pragma once
 
 #include <memory>
@@ -8,7 +10,7 @@
 
 namespace zek::link {
 
-// readByte's result when nothing came in time.
+// readByte's and pollByte's result when no byte is there.
 constexpr int noByte = -1;
 
 // The tag of this version in the lines that open a link.
@@ -16,6 +18,12 @@ constexpr const char* versionTag = "ZEK95706";
 
 // The longest output file name or host:port text.
 constexpr int maxLinkNameLength = 63;
+
+// The software flow codes: the controller asks for data with DC1 and holds
+// it with DC3, or with the NC DC3 (DC3 with the ISO parity bit).
+constexpr unsigned char dc1 = 0x11;
+constexpr unsigned char dc3 = 0x13;
+constexpr unsigned char ncDc3 = 0x93;
 
 // The flow control of a serial port.
 enum class FlowMode {
@@ -30,21 +38,42 @@ struct LinkConfig {
     std::string channelName = "1";
     long baudRate = 4800;  // a speed, or its index 1..9 (settled when the link opens)
     FlowMode flow = FlowMode::Hardware;
-    bool sending = true;    // a sending port follows the controller's flow and break codes
+    bool sending = true;    // a sending port follows the controller's flow
     bool server = false;    // TCP listens; a lost serial device is waited for
     bool charWait = false;  // -w/-W: a pause of charWaitMs after each byte or block
     bool charWaitAfterBlock = false;
     int charWaitMs = 0;
 };
 
+enum class LinkKind { SerialPort, Tcp, OutputFile };
+
+// How the line stands.
+enum class LineState {
+    Usable,
+    Down,  // a serial port with no modem line on
+    Lost,  // the controller's side has gone: a closed connection, a device hung up or removed
+};
+
 class Link {
 public:
     virtual ~Link() = default;
+
+    virtual LinkKind kind() const = 0;
+
+    // How the line stands, looked at without reading or reporting anything.
+    virtual LineState state() = 0;
+
+    // true when the line is Lost; the first time after each opening it says
+    // so on the console and in the log.
+    bool reportLost();
 
     // One byte 0..255, or noByte when none came within timeoutMs (TCP waits
     // its own receive time-out instead). What is gathered goes out first: the
     // controller answers what it has received.
     virtual int readByte(int timeoutMs) = 0;
+
+    // A byte that has already come, without waiting; noByte when none has.
+    virtual int pollByte() = 0;
 
     // Writes a block, with the -w/-W waits on a port or file. A TCP
     // connection or an output file gathers the blocks until flush, a read, a
@@ -57,14 +86,6 @@ public:
     virtual int queueCount() { return 0; }  // bytes still waiting in the transmit queue
     void drain();                           // returns when the transmit queue is empty
 
-    // true while the line is usable; false after a reported stop condition
-    // (no modem line, a break code while punching out, a lost link).
-    bool lineUsable();
-
-    // true when the controller's side has gone: a closed TCP connection, or
-    // a serial device that hung up or was removed. Says so once per opening.
-    bool reportLost();
-
     virtual void purgeInput() {}    // serial port: discard every byte not yet read
     virtual void resumeOutput() {}  // serial port: go on as if DC1 had been received
 
@@ -76,7 +97,8 @@ public:
     // connection that the controller still holds.
     virtual bool renew() { return reopen(config_); }
 
-    // The end of the run: the last bytes out, the port's settings restored.
+    // The end of the run: the last bytes out, the port put back as the
+    // serial port says (see SerialPort::putBack).
     virtual void close() = 0;
 
     const LinkConfig& config() const { return config_; }
@@ -85,9 +107,7 @@ protected:
     explicit Link(const LinkConfig& config) : config_(config) {}
 
     virtual bool open(bool afterLoss) = 0;  // false when the run cannot go on
-    virtual void release() = 0;             // closes without restoring anything
-    virtual bool controllerGone() { return false; }
-    virtual bool portUsable() { return true; }
+    virtual void release() = 0;             // closes without putting anything back
     virtual const char* lossReport() const { return "\n LINE LOST !!\n"; }
 
     // Writes as a port does: byte by byte under -w, a block under -W, each
@@ -105,5 +125,9 @@ private:
 // Opens the link that config.channelName names. nullptr, said on the
 // console, when the speed is none a port takes or no link could be opened.
 std::unique_ptr<Link> openLink(const LinkConfig& config);
+
+// The check before a block or after a byte: false, after saying why, when
+// the controller's side has gone (said once per opening) or no modem line is on.
+bool checkLine(Link& link);
 
 }  // namespace zek::link

@@ -1,15 +1,11 @@
 #include "link/serial_link.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "log/log.h"
 #include "platform/clock.h"
-#include "platform/failure_report.h"
-#include "tape/tape_code.h"
 
 using namespace zek::log;
-using namespace zek::tape;
 using namespace zek::platform;
 
 namespace zek::link {
@@ -18,14 +14,6 @@ namespace {
 
 constexpr int deviceRetryMs = 1000;
 constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
-// The break watch only looks at what has come: a controller in the middle of
-// a punch-out sends nothing, and the next block must not wait for it.
-constexpr int breakWatchMs = 0;
-
-bool isBreakCode(int byte)
-{
-    return byte == asciiPercent || byte == isoPercent || byte == eiaPercent || byte == isoSyn;
-}
 
 }  // namespace
 
@@ -35,10 +23,10 @@ SerialLink::SerialLink(const LinkConfig& config, std::string portName) : Link(co
 
 // The sending side follows CTS or the controller's DC1/DC3; the receiving
 // side throttles the controller with DC1/DC3.
-platform::SerialConfig SerialLink::serialConfig() const
+SerialConfig SerialLink::serialConfig() const
 {
     bool softwareFlow = config_.flow != FlowMode::Hardware;
-    platform::SerialConfig serial;
+    SerialConfig serial;
     serial.speed = config_.baudRate;
     serial.ctsFlow = config_.sending && !softwareFlow;
     serial.outputXonXoff = config_.sending && softwareFlow;
@@ -51,10 +39,8 @@ platform::SerialConfig SerialLink::serialConfig() const
 
 void SerialLink::reportInit() const
 {
-    const char* port = portName_.c_str();
-    std::fprintf(stderr, "%s %ldbps M=%d %s INIT. CTRL-C to END\n", versionTag, config_.baudRate, int(config_.flow),
-                 port);
-    logOnly("%s %ldbps  M=%d %s INIT.\n", versionTag, config_.baudRate, int(config_.flow), port);
+    echoLogEach("%s %ldbps M=%d %s INIT. CTRL-C to END\n", "%s %ldbps  M=%d %s INIT.\n", versionTag, config_.baudRate,
+                int(config_.flow), portName_.c_str());
 }
 
 // A sending port waits for the controller's first DC1 (except in flow mode 3);
@@ -63,7 +49,7 @@ void SerialLink::startFlow()
 {
     FlowMode flow = config_.flow;
     if (config_.sending && (flow == FlowMode::Dc3 || flow == FlowMode::NcDc3))
-        gate_.hold();
+        traffic_.hold();
     else if (!config_.sending && flow != FlowMode::Hardware)
         write(&dc1, 1);
 }
@@ -77,13 +63,13 @@ void SerialLink::awaitDevice()
     echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName_.c_str(), timeStamp());
     do
         sleepMs(deviceRetryMs);
-    while (!serialOpen(portName_.c_str()));
+    while (!port_.open(portName_.c_str()));
 }
 
 bool SerialLink::openDevice(bool afterLoss)
 {
     bool mayWait = openedBefore_ && config_.server;
-    if (!(afterLoss && mayWait) && serialOpen(portName_.c_str()))
+    if (!(afterLoss && mayWait) && port_.open(portName_.c_str()))
         return true;
     if (!mayWait) {
         reportFailure("*** TTY OPEN ERROR  ***");
@@ -99,16 +85,15 @@ bool SerialLink::open(bool afterLoss)
         return false;
     isOpen_ = true;
     openedBefore_ = true;
-    if (!serialReadSettings())
+    if (!port_.readSettings())
         reportFailure("*** TTY GET COMMSTATE (PDCB) ERROR  ***");
-    std::printf("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate, config_.charWaitMs);
-    std::fflush(stdout);  // a server run ends by Ctrl-C, which would lose a buffered line
-    platform::SerialConfig serial = serialConfig();
-    serialConfigure(serial);
-    gate_.start(serial);
+    printOut("TTY OPEN %s %ld bps W %d\n", portName_.c_str(), config_.baudRate, config_.charWaitMs);
+    SerialConfig serial = serialConfig();
+    port_.configure(serial, reportFailure);
+    traffic_.start(serial);
     unsigned lines = 0;
-    if (serialModemStatus(&lines))
-        serialPurge(true, true);
+    if (port_.modemStatus(&lines))
+        port_.purge(true, true);
     else
         reportFailure("GetCommModemStatus");
     reportInit();
@@ -119,31 +104,35 @@ bool SerialLink::open(bool afterLoss)
 void SerialLink::release()
 {
     if (isOpen_)
-        serialClose();
+        port_.close();
     isOpen_ = false;
+}
+
+LineState SerialLink::state()
+{
+    if (traffic_.deviceGone())
+        return LineState::Lost;
+    unsigned lines = 0;
+    return port_.modemStatus(&lines) && lines == 0 ? LineState::Down : LineState::Usable;
 }
 
 int SerialLink::readByte(int timeoutMs)
 {
-    return gate_.readByte(timeoutMs);
+    return traffic_.readByte(timeoutMs);
+}
+
+int SerialLink::pollByte()
+{
+    return traffic_.readByte(0);
 }
 
 bool SerialLink::writeNow(const unsigned char* bytes, int length)
 {
-    int written = 0;
-    while (written < length) {
-        if (!gate_.openTransmitter())
-            return false;
-        int count = serialWriteSome(bytes + written, length - written);
-        if (count < 0)
-            return false;
-        written += count;
-    }
-    return true;
+    return traffic_.write(bytes, length);
 }
 
 // A serial port keeps one write per block: its driver queues the bytes, and
-// the break watch looks between blocks.
+// the punch-out looks at the line between blocks.
 bool SerialLink::write(const unsigned char* bytes, int length)
 {
     return writePaced(bytes, length);
@@ -151,50 +140,26 @@ bool SerialLink::write(const unsigned char* bytes, int length)
 
 int SerialLink::queueCount()
 {
-    return serialOutputQueue();
+    return traffic_.outputQueue();
 }
 
 void SerialLink::purgeInput()
 {
-    gate_.purgeInput();
+    traffic_.purgeInput();
 }
 
 void SerialLink::resumeOutput()
 {
-    gate_.resume();
-}
-
-// Reading a lost device gives no byte at once and for ever: every waiting
-// loop must ask this, or it spins.
-bool SerialLink::controllerGone()
-{
-    return serialHungUp();
-}
-
-bool SerialLink::portUsable()
-{
-    unsigned lines = 0;
-    if (serialModemStatus(&lines) && lines == 0) {
-        echoLog("\n DSR(DR) not ready !!\n");
-        return false;
-    }
-    if (!config_.sending)
-        return true;
-    // A time-out or any other byte lets the send go on; that byte is dropped.
-    if (!isBreakCode(readByte(breakWatchMs)))
-        return true;
-    echoLog("BREAK CODE DEFINE \n");
-    return false;
+    traffic_.resume();
 }
 
 void SerialLink::close()
 {
-    if (config_.baudRate != 0) {
+    if (config_.baudRate != 0)
         sleepMs(settleBeforeCloseMs);
-        if (!serialWriteBack())
-            reportFailure("SetCommState");
-        gate_.stopDriverFlow();
-    }
+    if (isOpen_ && !traffic_.deviceGone() && !port_.putBack())
+        reportFailure("SetCommState");
+    traffic_.stopDriverFlow();
     release();
 }
 

@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "link/flow_gate.h"
 #include "link/link.h"
+#include "link/serial_traffic.h"
+#include "platform/serial_port.h"
 
 namespace zek::link {
 
@@ -13,7 +14,10 @@ class SerialLink : public Link {
 public:
     SerialLink(const LinkConfig& config, std::string portName);
 
+    LinkKind kind() const override { return LinkKind::SerialPort; }
+    LineState state() override;
     int readByte(int timeoutMs) override;
+    int pollByte() override;
     bool write(const unsigned char* bytes, int length) override;
     bool flush() override { return true; }
     int queueCount() override;
@@ -24,8 +28,6 @@ public:
 protected:
     bool open(bool afterLoss) override;
     void release() override;
-    bool controllerGone() override;
-    bool portUsable() override;
     bool writeNow(const unsigned char* bytes, int length) override;
 
 private:
@@ -36,7 +38,8 @@ private:
     void startFlow();
 
     std::string portName_;
-    FlowGate gate_;
+    platform::SerialPort port_;
+    SerialTraffic traffic_{port_};
     bool isOpen_ = false;
     bool openedBefore_ = false;  // a server waits for a device it has had open
 };

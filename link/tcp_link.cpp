@@ -7,8 +7,6 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
-#include "platform/failure_report.h"
-#include "platform/tcp_socket.h"
 
 using namespace zek::log;
 using namespace zek::platform;
@@ -74,6 +72,8 @@ TcpLink::TcpLink(const LinkConfig& config) : GatheringLink(config)
 
 bool TcpLink::open(bool)
 {
+    if (const char* startFailure = startSockets())
+        printOut("%s", startFailure);
     const char* name = config_.channelName.c_str();
     if (std::strlen(name) > std::size_t(maxLinkNameLength)) {
         echoLog("%s: HOST:PORT TOO LONG (MAX %d).\n", name, maxLinkNameLength);
@@ -93,15 +93,31 @@ bool TcpLink::openClient(const char* host, const char* port)
     uint32_t address = 0;
     if (number == 0 || !resolve(host, ": REMOTE HOST unkown.\n", &address))
         return false;
-    while (!tcpConnect(address, number)) {
+    while (!connection_.connect(address, number)) {
         reportFailure("zek : connect");
         echoLog("CONNECT(C) ERR.\n");
         sleepMs(connectRetryMs);
     }
-    tcpSetReceiveTimeout(receiveTimeoutMs);
+    connection_.setReceiveTimeout(receiveTimeoutMs);
     return true;
 }
 
+// A connection that the peer dropped before it was taken, or a signal, is
+// no reason to stop serving: wait for the next one.
+bool TcpLink::acceptOne(TcpSocket& listener)
+{
+    char peerAddress[peerAddressSize] = "";
+    int peerPort = 0;
+    IoStatus accepted = IoStatus::Interrupted;
+    while (accepted == IoStatus::Interrupted)
+        accepted = listener.accept(connection_, peerAddress, peerAddressSize, &peerPort);
+    if (!serverStep(accepted == IoStatus::Done, "zek : accept", "ACCEPT(S) ERR.\n"))
+        return false;
+    echoLog("CONNECTION FROM %s port=%d %s\n", peerAddress, peerPort, timeStamp());
+    return true;
+}
+
+// The listener serves one connection and is closed once it has taken it.
 bool TcpLink::openServer(const char* port)
 {
     char hostName[hostNameSize] = "";
@@ -111,15 +127,13 @@ bool TcpLink::openServer(const char* port)
     uint32_t hostAddress = 0;
     if (number == 0 || !resolve(hostName, ": LOCAL_HOST unkown.\n", &hostAddress))
         return false;
-    char peerAddress[peerAddressSize] = "";
-    int peerPort = 0;
-    bool accepted = serverStep(tcpBind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
-                    serverStep(tcpListen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
-                    serverStep(tcpAccept(peerAddress, peerAddressSize, &peerPort), "zek : accept", "ACCEPT(S) ERR.\n");
+    TcpSocket listener;
+    bool accepted = serverStep(listener.bind(listenAddress(hostAddress), number), "zek : bind", "BIND(S) ERR.\n") &&
+                    serverStep(listener.listen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n") &&
+                    acceptOne(listener);
     if (!accepted)
         return false;
-    echoLog("CONNECTION FROM %s port=%d %s\n", peerAddress, peerPort, timeStamp());
-    tcpSetReceiveTimeout(receiveTimeoutMs);
+    connection_.setReceiveTimeout(receiveTimeoutMs);
     return true;
 }
 
@@ -127,16 +141,22 @@ void TcpLink::release()
 {
     releaseGathered();
     receivedStart_ = receivedEnd_ = 0;
-    tcpClose();
+    connection_.close();
+    peerClosed_ = false;
 }
 
+// One receive; a signal is no reason to give up the wait.
 bool TcpLink::fillReceived()
 {
-    int count = tcpReceive(received_, receiveSize);
-    if (count <= 0)
+    IoResult result{0, IoStatus::Interrupted};
+    while (!peerClosed_ && result.status == IoStatus::Interrupted)
+        result = connection_.receive(received_, receiveSize);
+    if (result.status == IoStatus::Gone)
+        peerClosed_ = true;
+    if (result.count <= 0)
         return false;
     receivedStart_ = 0;
-    receivedEnd_ = count;
+    receivedEnd_ = result.count;
     return true;
 }
 
@@ -148,9 +168,26 @@ int TcpLink::readByte(int)
     return received_[receivedStart_++];
 }
 
+// What a receive has already brought in; the connection is not asked.
+int TcpLink::pollByte()
+{
+    return receivedStart_ == receivedEnd_ ? noByte : received_[receivedStart_++];
+}
+
+// The system may take part of a block, or be interrupted: the rest follows
+// until all of it has gone. After the peer's end nothing can be delivered.
 bool TcpLink::writeNow(const unsigned char* bytes, int length)
 {
-    return tcpSend(bytes, length) == length;
+    int sent = 0;
+    while (sent < length && !peerClosed_) {
+        IoResult result = connection_.send(bytes + sent, length - sent);
+        if (result.status == IoStatus::Gone)
+            peerClosed_ = true;
+        else if (result.status == IoStatus::Failed)
+            return false;
+        sent += result.count;
+    }
+    return sent == length;
 }
 
 // The -w/-W waits do not apply: the network paces the connection.
@@ -159,15 +196,10 @@ bool TcpLink::write(const unsigned char* bytes, int length)
     return gathered_.gather(bytes, length);
 }
 
-bool TcpLink::controllerGone()
-{
-    return tcpPeerClosed();
-}
-
 // An idle controller is no noisy line: its connection is kept.
 bool TcpLink::renew()
 {
-    if (!tcpPeerClosed())
+    if (!peerClosed_)
         return true;
     return reopen(config_);
 }

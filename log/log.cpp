@@ -3,9 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <utility>
 
 #include "log/console_text.h"
+#include "platform/system_error.h"
 
 namespace zek::log {
 
@@ -31,6 +33,12 @@ void closeLog()
     logFile = nullptr;
 }
 
+static void beforeConsole()
+{
+    if (beforeMessage)
+        beforeMessage();
+}
+
 // Server runs end only by interrupt, so every line reaches the file at once.
 ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
 {
@@ -40,22 +48,39 @@ ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
     std::fflush(logFile);
 }
 
+ZEK_PRINTF(2, 0) static void writeConsole(std::FILE* stream, const char* format, std::va_list args)
+{
+    beforeConsole();
+    std::vfprintf(stream, format, args);
+}
+
 void echoLog(const char* format, ...)
 {
-    if (beforeMessage)
-        beforeMessage();
     std::va_list args;
     va_start(args, format);
     std::va_list copy;
     va_copy(copy, args);
-    std::vfprintf(stderr, format, args);
+    writeConsole(stderr, format, args);
     writeLog(format, copy);
+    va_end(copy);
+    va_end(args);
+}
+
+void echoLogEach(const char* consoleFormat, const char* logFormat, ...)
+{
+    std::va_list args;
+    va_start(args, logFormat);
+    std::va_list copy;
+    va_copy(copy, args);
+    writeConsole(stderr, consoleFormat, args);
+    writeLog(logFormat, copy);
     va_end(copy);
     va_end(args);
 }
 
 void echoLogText(const char* text)
 {
+    beforeConsole();
     writeConsoleText(stderr, text);
     logOnly("%s", text);
 }
@@ -66,6 +91,35 @@ void logOnly(const char* format, ...)
     va_start(args, format);
     writeLog(format, args);
     va_end(args);
+}
+
+void consoleOnly(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    writeConsole(stderr, format, args);
+    va_end(args);
+}
+
+void reportFailure(const char* call)
+{
+    const std::string reason = platform::lastErrorText();
+    consoleOnly("%s: %s\n", call, reason.c_str());
+}
+
+// A server run ends by Ctrl-C, which would lose a buffered line.
+void printOut(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    writeConsole(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+void echoMonitor(const char* text, std::size_t length)
+{
+    std::fwrite(text, 1, length, stdout);
 }
 
 // A clock the C library cannot convert reads as midnight rather than crash.

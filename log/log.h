@@ -1,6 +1,10 @@
-// Console and log output shared by every part of the program.
+// Console and log output: the one way every part of the program writes to
+// the operator's console and to ZEKLOG.TXT. Nothing else writes to standard
+// error or standard output, so no console line runs ahead of the bytes it
+// reports (see setBeforeMessage).
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 namespace zek::log {
@@ -20,13 +24,30 @@ void setBeforeMessage(BeforeMessage hook);
 // A message that carries timeStamp() formats each copy separately.
 void echoLog(const char* format, ...) ZEK_PRINTF(1, 2);
 
+// One message in two texts: consoleFormat on standard error, then logFormat
+// in the log, both with the same arguments.
+void echoLogEach(const char* consoleFormat, const char* logFormat, ...) ZEK_PRINTF(1, 3) ZEK_PRINTF(2, 3);
+
 // Writes a fixed Shift-JIS text to standard error in the form the console
 // shows (see writeConsoleText) and its bytes to the log. Such texts take no
 // arguments, so that a file name beside them reaches the console unchanged.
 void echoLogText(const char* text);
 
-// Writes the message to the log only (where the console copy differs).
+// Writes the message to the log only.
 void logOnly(const char* format, ...) ZEK_PRINTF(1, 2);
+
+// Writes the message to standard error only: progress marks, the banner.
+void consoleOnly(const char* format, ...) ZEK_PRINTF(1, 2);
+
+// A failed port or socket call, as perror reports it: the name of the call,
+// a colon, a blank and the system's reason, on standard error only.
+void reportFailure(const char* call);
+
+// Writes a line to standard output at once: the few start-up lines that go there.
+void printOut(const char* format, ...) ZEK_PRINTF(1, 2);
+
+// The monitor echo (-o): transferred characters on standard output.
+void echoMonitor(const char* text, std::size_t length);
 
 // The local time as HH:MM:SS in one buffer shared by every caller; use it at once.
 const char* timeStamp();

@@ -1,8 +1,12 @@
-// The serial device, one per process, behind one short call per operation.
-// Implemented once per platform (serial_port_posix.cpp, serial_port_win32.cpp);
-// the flow gate above them is the same on both. A call that fails leaves the
-// reason in errno, for perror-style reports.
+// One serial device, behind one short call per operation. Implemented once
+// per system (serial_port_posix.cpp, serial_port_win32.cpp); what the link
+// makes of a result (retries, a device that has gone) is decided above. A
+// call that fails leaves the reason for lastErrorText().
 #pragma once
+
+#include <memory>
+
+#include "platform/io_result.h"
 
 namespace zek::platform {
 
@@ -15,33 +19,56 @@ struct SerialConfig {
     unsigned char xoffChar = 0x13;
 };
 
-// Opens the device exclusively: "COMn" names a numbered port, anything else
-// is the device's own path. false when it cannot be opened or is in use.
-bool serialOpen(const char* portName);
-bool serialReadSettings();  // keeps them for serialWriteBack
-// 8 data bits, no parity, 1 stop bit, raw, the driver's output XON/XOFF off.
-// Each system call that fails is reported by its name; the port goes on.
-void serialConfigure(const SerialConfig& config);
-// The modem lines that are on (CTS, DSR, RING, RLSD as bits); a device without
-// modem lines reports them all on.
-bool serialModemStatus(unsigned* lines);
-void serialPurge(bool output, bool input);
-// The driver stops and restarts the output on the peer's XOFF and XON.
-void serialSetOutputFlow(bool on);
-void serialRestartOutput();  // as if XON had come
-// Reads what has come, at most size bytes, waiting up to timeoutMs (-1: a
-// while, as the platform can). The count, 0 when none came, -1 when the
-// device failed or hung up.
-int serialRead(unsigned char* buffer, int size, int timeoutMs);
-int serialInputWaiting();  // bytes the driver holds, not yet read
-// Writes what the driver takes now: the count, or -1 when the device failed.
-int serialWriteSome(const unsigned char* bytes, int length);
-int serialOutputQueue();  // bytes not yet transmitted
-// Switches output XON/XOFF off, drops RTS and writes the kept settings back.
-bool serialWriteBack();
-void serialClose();
-// true once the device has hung up, failed or gone away since it was opened:
-// reads then give no byte at once, writes fail, and nothing is left to drain.
-bool serialHungUp();
+// Told the name of each system call that failed while a port is configured.
+using FailedCall = void (*)(const char* call);
+
+class SerialPort {
+public:
+    SerialPort();
+    ~SerialPort();  // closes the device, putting nothing back
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens the device exclusively: "COMn" names a numbered port, anything
+    // else is the device's own path. false when it cannot be opened or is in use.
+    bool open(const char* portName);
+    void close();
+
+    // Reads the device's settings. Those found at the first opening are the
+    // ones putBack restores on POSIX systems.
+    bool readSettings();
+
+    // 8 data bits, no parity, 1 stop bit, raw, the driver's output XON/XOFF
+    // off. Each system call that fails is told to failed; the port goes on.
+    void configure(const SerialConfig& config, FailedCall failed);
+
+    // The modem lines that are on (CTS, DSR, RING, RLSD as bits); a device
+    // without modem lines reports them all on. false when the query failed.
+    bool modemStatus(unsigned* lines);
+
+    void purge(bool output, bool input);
+    void setOutputFlow(bool on);  // the driver stops and restarts on XOFF and XON
+    void restartOutput();         // as if XON had come
+
+    // What has come, at most size bytes, waiting up to timeoutMs (-1: a
+    // while, as the system can). Done with count 0 when nothing came.
+    IoResult read(unsigned char* buffer, int size, int timeoutMs);
+    int inputWaiting();  // bytes the driver holds, not yet read
+
+    // Writes what the driver takes now.
+    IoResult writeSome(const unsigned char* bytes, int length);
+    // Bytes not yet transmitted; Gone when the device cannot be asked.
+    IoResult outputQueue();
+
+    // The settings at the end of a run. POSIX: the device's settings as they
+    // were found, as the serial tools there leave a device. Windows: when the
+    // speed was set, the configured settings with output XON/XOFF off and RTS
+    // disabled, as the Windows tools do. false when they could not be written.
+    bool putBack();
+
+private:
+    struct Device;
+    std::unique_ptr<Device> device_;
+};
 
 }  // namespace zek::platform

@@ -1,5 +1,5 @@
 // The serial device on termios. The driver's output XON/XOFF is IXON: the
-// flow gate above switches it on while the transmitter runs.
+// link switches it on while the transmitter runs.
 #include "platform/serial_port.h"
 
 #include <cerrno>
@@ -15,29 +15,15 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/failure_report.h"
-
 namespace zek::platform {
 
-static constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
+namespace {
 
-struct SpeedCode {
-    long bitsPerSecond;
-    speed_t code;
-};
-
-static const SpeedCode speedCodes[] = {
-    {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},
-    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-};
-
-static int portFd = -1;
-static termios portSettings{};  // as read at open, then as configured
-static bool hungUp = false;     // the controller's side has gone
+constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
 
 // "COMn" is the n-th numbered port, /dev/ttyS(n-1); any other name is a path.
 // nullptr (errno ENOENT) for a "COM" name without a valid number.
-static const char* devicePath(const char* portName, char* numbered, std::size_t size)
+const char* devicePath(const char* portName, char* numbered, std::size_t size)
 {
     if (std::strncmp(portName, "COM", 3) != 0)
         return portName;
@@ -54,7 +40,7 @@ static const char* devicePath(const char* portName, char* numbered, std::size_t 
 }
 
 // One zek per device: a second open is refused as a busy device.
-static bool claimDevice(int fd)
+bool claimDevice(int fd)
 {
     if (!isatty(fd))
         return false;
@@ -68,45 +54,66 @@ static bool claimDevice(int fd)
     return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
-bool serialOpen(const char* portName)
+}  // namespace
+
+struct SerialPort::Device {
+    int fd = -1;
+    termios found{};  // as the first opening found them
+    bool foundKept = false;
+    termios configured{};  // as zek set them
+};
+
+SerialPort::SerialPort() : device_(std::make_unique<Device>())
+{
+}
+
+SerialPort::~SerialPort()
+{
+    close();
+}
+
+bool SerialPort::open(const char* portName)
 {
     char numbered[32];
     const char* path = devicePath(portName, numbered, sizeof numbered);
     if (!path)
         return false;
     // Non-blocking so that a port without carrier does not hang the open.
-    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return false;
     if (!claimDevice(fd)) {
         int reason = errno;
-        close(fd);
+        ::close(fd);
         errno = reason;
         return false;
     }
-    portFd = fd;
-    hungUp = false;
+    device_->fd = fd;
     return true;
 }
 
-bool serialReadSettings()
+void SerialPort::close()
 {
-    return tcgetattr(portFd, &portSettings) == 0;
+    if (device_->fd < 0)
+        return;
+    ioctl(device_->fd, TIOCNXCL);  // the device may outlive this open: leave it openable
+    ::close(device_->fd);
+    device_->fd = -1;
 }
 
-static void setSpeed(termios& settings, long speed)
+bool SerialPort::readSettings()
 {
-    for (const SpeedCode& entry : speedCodes) {
-        if (entry.bitsPerSecond == speed) {
-            cfsetispeed(&settings, entry.code);
-            cfsetospeed(&settings, entry.code);
-        }
-    }
+    if (tcgetattr(device_->fd, &device_->configured) != 0)
+        return false;
+    if (!device_->foundKept)
+        device_->found = device_->configured;
+    device_->foundKept = true;
+    return true;
 }
 
-void serialConfigure(const SerialConfig& config)
+void SerialPort::configure(const SerialConfig& config, FailedCall failed)
 {
-    termios settings = portSettings;
+    termios settings = device_->configured;
     cfmakeraw(&settings);
     settings.c_cflag &= ~(CSTOPB | CRTSCTS);
     settings.c_cflag |= CLOCAL | CREAD;
@@ -119,18 +126,20 @@ void serialConfigure(const SerialConfig& config)
     settings.c_cc[VSTOP] = config.xoffChar;
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    setSpeed(settings, config.speed);
-    portSettings = settings;
+    // The C library takes the speed in bit/s as well as its B constant.
+    if (config.speed != 0)
+        cfsetspeed(&settings, speed_t(config.speed));
+    device_->configured = settings;
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(portFd, TIOCMBIS, &lines);  // devices without modem lines have none to raise
-    if (tcsetattr(portFd, TCSANOW, &settings) != 0)
-        reportFailure("SetCommState");
+    ioctl(device_->fd, TIOCMBIS, &lines);  // devices without modem lines have none to raise
+    if (tcsetattr(device_->fd, TCSANOW, &settings) != 0)
+        failed("SetCommState");
 }
 
-bool serialModemStatus(unsigned* lines)
+bool SerialPort::modemStatus(unsigned* lines)
 {
     int bits = 0;
-    if (ioctl(portFd, TIOCMGET, &bits) == 0) {
+    if (ioctl(device_->fd, TIOCMGET, &bits) == 0) {
         *lines = unsigned(bits) & modemLines;
         return true;
     }
@@ -140,99 +149,75 @@ bool serialModemStatus(unsigned* lines)
     return true;
 }
 
-void serialPurge(bool output, bool input)
+void SerialPort::purge(bool output, bool input)
 {
     if (output && input)
-        tcflush(portFd, TCIOFLUSH);
+        tcflush(device_->fd, TCIOFLUSH);
     else if (output)
-        tcflush(portFd, TCOFLUSH);
+        tcflush(device_->fd, TCOFLUSH);
     else if (input)
-        tcflush(portFd, TCIFLUSH);
+        tcflush(device_->fd, TCIFLUSH);
 }
 
 // A kernel stop made with tcflow is not released by the peer's DC1: the
-// flow gate never asks for one, it only switches IXON.
-void serialSetOutputFlow(bool on)
+// link never asks for one, it only switches IXON.
+void SerialPort::setOutputFlow(bool on)
 {
-    termios settings = portSettings;
+    termios settings = device_->configured;
     if (on)
         settings.c_iflag |= IXON;
-    tcsetattr(portFd, TCSANOW, &settings);
+    tcsetattr(device_->fd, TCSANOW, &settings);
 }
 
-void serialRestartOutput()
+void SerialPort::restartOutput()
 {
-    tcflow(portFd, TCOON);
+    tcflow(device_->fd, TCOON);
 }
 
-// A hung-up device reads as ready and empty for ever: it is not asked again.
-int serialRead(unsigned char* buffer, int size, int timeoutMs)
+// A read of 0 bytes after poll said the device is ready is the hang-up; EIO,
+// ENXIO and the like are a device that has gone.
+IoResult SerialPort::read(unsigned char* buffer, int size, int timeoutMs)
 {
-    if (hungUp)
-        return -1;
-    pollfd watch{portFd, POLLIN, 0};
+    pollfd watch{device_->fd, POLLIN, 0};
     int ready = poll(&watch, 1, timeoutMs);
     if (ready == 0)
-        return 0;
+        return {};
     if (ready < 0)
-        return errno == EINTR ? 0 : -1;
-    ssize_t count = read(portFd, buffer, std::size_t(size));
+        return {0, errno == EINTR ? IoStatus::Interrupted : IoStatus::Failed};
+    ssize_t count = ::read(device_->fd, buffer, std::size_t(size));
+    if (count > 0)
+        return {int(count), IoStatus::Done};
     if (count < 0 && (errno == EINTR || errno == EAGAIN))
-        return 0;
-    if (count <= 0) {
-        hungUp = true;  // 0 is the hang-up; EIO, ENXIO and the like a device gone
-        return -1;
-    }
-    return int(count);
+        return {0, IoStatus::Interrupted};
+    return {0, IoStatus::Gone};
 }
 
-int serialInputWaiting()
+int SerialPort::inputWaiting()
 {
     int waiting = 0;
-    return ioctl(portFd, FIONREAD, &waiting) == 0 ? waiting : 0;
+    return ioctl(device_->fd, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
-int serialWriteSome(const unsigned char* bytes, int length)
+// A terminal refuses writes only once it has gone.
+IoResult SerialPort::writeSome(const unsigned char* bytes, int length)
 {
-    ssize_t count = write(portFd, bytes, std::size_t(length));
+    ssize_t count = ::write(device_->fd, bytes, std::size_t(length));
     if (count >= 0)
-        return int(count);
-    if (errno == EINTR)
-        return 0;
-    hungUp = true;  // a terminal refuses writes only once it has gone
-    return -1;
+        return {int(count), IoStatus::Done};
+    return {0, errno == EINTR ? IoStatus::Interrupted : IoStatus::Gone};
 }
 
-int serialOutputQueue()
+IoResult SerialPort::outputQueue()
 {
-    if (hungUp)
-        return 0;  // what is still queued will never leave
     int count = 0;
-    return ioctl(portFd, TIOCOUTQ, &count) == 0 ? count : 0;
+    if (ioctl(device_->fd, TIOCOUTQ, &count) != 0)
+        return {};
+    return {count, IoStatus::Done};
 }
 
-bool serialWriteBack()
+bool SerialPort::putBack()
 {
-    if (hungUp)
-        return true;  // no device left to restore
-    int rts = TIOCM_RTS;
-    ioctl(portFd, TIOCMBIC, &rts);  // devices without modem lines have no RTS to drop
-    return tcsetattr(portFd, TCSANOW, &portSettings) == 0;
-}
-
-void serialClose()
-{
-    if (portFd < 0)
-        return;
-    ioctl(portFd, TIOCNXCL);  // the device may outlive this open: leave it openable
-    close(portFd);
-    portFd = -1;
-    hungUp = false;
-}
-
-bool serialHungUp()
-{
-    return hungUp;
+    return !device_->foundKept || tcsetattr(device_->fd, TCSANOW, &device_->found) == 0;
 }
 
 }  // namespace zek::platform

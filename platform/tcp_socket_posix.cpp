@@ -1,4 +1,4 @@
-// The TCP connection on BSD sockets.
+// TCP sockets on BSD sockets.
 #include "platform/tcp_socket.h"
 
 #include <cerrno>
@@ -13,9 +13,35 @@
 
 namespace zek::platform {
 
-static int listenFd = -1;
-static int connectionFd = -1;
-static bool peerClosed = false;
+namespace {
+
+sockaddr_in socketAddress(uint32_t address, int port)
+{
+    sockaddr_in endpoint{};
+    endpoint.sin_family = AF_INET;
+    endpoint.sin_addr.s_addr = address;
+    endpoint.sin_port = htons(uint16_t(port));
+    return endpoint;
+}
+
+bool connectionLost(int error)
+{
+    return error == ECONNRESET || error == EPIPE || error == ENOTCONN;
+}
+
+IoStatus failureStatus()
+{
+    if (errno == EINTR)
+        return IoStatus::Interrupted;
+    return connectionLost(errno) ? IoStatus::Gone : IoStatus::Failed;
+}
+
+}  // namespace
+
+const char* startSockets()
+{
+    return nullptr;
+}
 
 bool resolveIPv4(const char* host, uint32_t* address)
 {
@@ -38,148 +64,92 @@ bool localHostName(char* name, int size)
     return true;
 }
 
-static sockaddr_in socketAddress(uint32_t address, int port)
+void TcpSocket::close()
 {
-    sockaddr_in endpoint{};
-    endpoint.sin_family = AF_INET;
-    endpoint.sin_addr.s_addr = address;
-    endpoint.sin_port = htons(uint16_t(port));
-    return endpoint;
-}
-
-static void closeKeepingErrno(int& fd)
-{
-    int reason = errno;
-    if (fd >= 0)
-        close(fd);
-    fd = -1;
+    if (!isOpen())
+        return;
+    int reason = errno;  // a failure being reported must keep its reason
+    ::close(int(handle_));
+    handle_ = closedHandle;
     errno = reason;
 }
 
-static void startConnection(int fd)
+bool TcpSocket::connect(uint32_t address, int port)
 {
-    connectionFd = fd;
-    peerClosed = false;
-}
-
-bool tcpConnect(uint32_t address, int port)
-{
-    tcpClose();
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
+    close();
+    handle_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (!isOpen())
         return false;
     sockaddr_in endpoint = socketAddress(address, port);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0) {
-        closeKeepingErrno(fd);
-        return false;
-    }
-    startConnection(fd);
-    return true;
+    if (::connect(int(handle_), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) == 0)
+        return true;
+    close();
+    return false;
 }
 
-bool tcpBind(uint32_t address, int port)
+bool TcpSocket::bind(uint32_t address, int port)
 {
-    tcpClose();
-    listenFd = socket(AF_INET, SOCK_STREAM, 0);
-    if (listenFd < 0)
+    close();
+    handle_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (!isOpen())
         return false;
     // A server opened anew binds at once, though the last connection lingers.
     int reuse = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    setsockopt(int(handle_), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in endpoint = socketAddress(address, port);
-    if (bind(listenFd, reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0) {
-        closeKeepingErrno(listenFd);
-        return false;
-    }
-    return true;
+    if (::bind(int(handle_), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) == 0)
+        return true;
+    close();
+    return false;
 }
 
-bool tcpListen(int backlog)
+bool TcpSocket::listen(int backlog)
 {
-    return listen(listenFd, backlog) == 0;
+    return ::listen(int(handle_), backlog) == 0;
 }
 
-// A connection that the peer dropped before it was taken, or a signal, is
-// no reason to stop serving: wait for the next one.
-static int acceptOne()
+IoStatus TcpSocket::accept(TcpSocket& connection, char* peerAddress, int size, int* peerPort)
 {
-    for (;;) {
-        int fd = accept(listenFd, nullptr, nullptr);
-        if (fd >= 0 || (errno != EINTR && errno != ECONNABORTED))
-            return fd;
-    }
-}
-
-bool tcpAccept(char* peerAddress, int size, int* peerPort)
-{
-    int fd = acceptOne();
-    closeKeepingErrno(listenFd);
-    if (fd < 0)
-        return false;
-    startConnection(fd);
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
-        !inet_ntop(AF_INET, &peer.sin_addr, peerAddress, socklen_t(size)))
-        return false;
+    int fd = ::accept(int(handle_), reinterpret_cast<sockaddr*>(&peer), &length);
+    if (fd < 0)
+        return errno == EINTR || errno == ECONNABORTED ? IoStatus::Interrupted : IoStatus::Failed;
+    connection.close();
+    connection.handle_ = fd;
+    if (!inet_ntop(AF_INET, &peer.sin_addr, peerAddress, socklen_t(size)))
+        return IoStatus::Failed;
     *peerPort = ntohs(peer.sin_port);
-    return true;
+    return IoStatus::Done;
 }
 
-bool tcpSetReceiveTimeout(int milliseconds)
+bool TcpSocket::setReceiveTimeout(int milliseconds)
 {
     timeval wait{};
     wait.tv_sec = milliseconds / 1000;
     wait.tv_usec = (milliseconds % 1000) * 1000;
-    return setsockopt(connectionFd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0;
+    return setsockopt(int(handle_), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0;
 }
 
-static bool connectionLost(int error)
+IoResult TcpSocket::receive(unsigned char* buffer, int size)
 {
-    return error == ECONNRESET || error == EPIPE || error == ENOTCONN;
+    ssize_t count = recv(int(handle_), buffer, std::size_t(size), 0);
+    if (count > 0)
+        return {int(count), IoStatus::Done};
+    if (count == 0)
+        return {0, IoStatus::Gone};
+    if (errno == EAGAIN || errno == EWOULDBLOCK)
+        return {};  // the receive time-out
+    return {0, failureStatus()};
 }
 
-int tcpReceive(unsigned char* buffer, int size)
+IoResult TcpSocket::send(const unsigned char* bytes, int length)
 {
-    if (connectionFd < 0 || peerClosed)
-        return -1;
-    ssize_t count = recv(connectionFd, buffer, std::size_t(size), 0);
-    if (count == 0 || (count < 0 && connectionLost(errno)))
-        peerClosed = true;
-    return count > 0 ? int(count) : -1;
-}
-
-bool tcpPeerClosed()
-{
-    return peerClosed;
-}
-
-int tcpSend(const unsigned char* bytes, int length)
-{
-    // After the peer's end of the connection nothing can be delivered.
-    if (connectionFd < 0 || peerClosed)
-        return -1;
-    int sent = 0;
-    while (sent < length) {
-        // MSG_NOSIGNAL: a peer that has gone makes the send fail, not the process die.
-        ssize_t count = send(connectionFd, bytes + sent, std::size_t(length - sent), MSG_NOSIGNAL);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            if (connectionLost(errno))
-                peerClosed = true;
-            return sent > 0 ? sent : -1;
-        }
-        sent += int(count);
-    }
-    return sent;
-}
-
-void tcpClose()
-{
-    closeKeepingErrno(listenFd);
-    closeKeepingErrno(connectionFd);
-    peerClosed = false;
+    // MSG_NOSIGNAL: a peer that has gone makes the send fail, not the process die.
+    ssize_t count = ::send(int(handle_), bytes, std::size_t(length), MSG_NOSIGNAL);
+    if (count >= 0)
+        return {int(count), IoStatus::Done};
+    return {0, failureStatus()};
 }
 
 }  // namespace zek::platform

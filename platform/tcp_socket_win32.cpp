@@ -1,5 +1,4 @@
-// The TCP connection on Windows Sockets 2: one connected socket, and the
-// listening socket of the server modes until it has accepted.
+// TCP sockets on Windows Sockets 2.
 #include "platform/tcp_socket.h"
 
 #include <winsock2.h>
@@ -15,26 +14,6 @@ namespace {
 
 constexpr WORD socketVersion = MAKEWORD(2, 0);
 
-SOCKET connection = INVALID_SOCKET;
-SOCKET listener = INVALID_SOCKET;
-bool peerClosed = false;
-
-void closeSocket(SOCKET& handle)
-{
-    if (handle != INVALID_SOCKET)
-        closesocket(handle);
-    handle = INVALID_SOCKET;
-}
-
-sockaddr_in ipv4Address(uint32_t address, int port)
-{
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_addr.s_addr = address;
-    socketAddress.sin_port = htons(static_cast<u_short>(port));
-    return socketAddress;
-}
-
 struct LibraryStartError {
     int code;
     const char* text;
@@ -46,35 +25,48 @@ const LibraryStartError libraryStartErrors[] = {
     {WSAEFAULT, "WSAEFAULT\n"},
 };
 
-// Windows Sockets start once, before the first call that needs them. A
-// library that does not start is named, and the run tries the link anyway.
-void startLibrary()
+sockaddr_in ipv4Address(uint32_t address, int port)
+{
+    sockaddr_in socketAddress{};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_addr.s_addr = address;
+    socketAddress.sin_port = htons(static_cast<u_short>(port));
+    return socketAddress;
+}
+
+SOCKET socketOf(std::intptr_t handle)
+{
+    return static_cast<SOCKET>(handle);
+}
+
+IoStatus failureStatus()
+{
+    int error = WSAGetLastError();
+    failedWithSocketError();
+    if (error == WSAEINTR)
+        return IoStatus::Interrupted;
+    return error == WSAECONNRESET || error == WSAECONNABORTED ? IoStatus::Gone : IoStatus::Failed;
+}
+
+}  // namespace
+
+const char* startSockets()
 {
     static bool started = false;
     if (started)
-        return;
+        return nullptr;
     started = true;
     WSADATA details;
     int code = WSAStartup(socketVersion, &details);
     for (const LibraryStartError& error : libraryStartErrors)
         if (error.code == code)
-            std::fputs(error.text, stdout);
-    std::fflush(stdout);  // a server run ends by Ctrl-C, which would lose a buffered line
+            return error.text;
+    return nullptr;
 }
-
-bool openStreamSocket(SOCKET& handle)
-{
-    startLibrary();
-    closeSocket(handle);
-    handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return handle != INVALID_SOCKET ? true : failedWithSocketError();
-}
-
-}  // namespace
 
 bool resolveIPv4(const char* host, uint32_t* address)
 {
-    startLibrary();
+    startSockets();
     const hostent* entry = gethostbyname(host);
     if (entry == nullptr)
         return failedWithSocketError();
@@ -86,101 +78,96 @@ bool resolveIPv4(const char* host, uint32_t* address)
 
 bool localHostName(char* name, int size)
 {
-    startLibrary();
+    startSockets();
     return gethostname(name, size) == 0 ? true : failedWithSocketError();
 }
 
-bool tcpConnect(uint32_t address, int port)
+void TcpSocket::close()
 {
-    peerClosed = false;
-    if (!openStreamSocket(connection))
-        return false;
+    if (isOpen())
+        closesocket(socketOf(handle_));
+    handle_ = closedHandle;
+}
+
+bool TcpSocket::connect(uint32_t address, int port)
+{
+    close();
+    startSockets();
+    handle_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!isOpen())
+        return failedWithSocketError();
     sockaddr_in peer = ipv4Address(address, port);
-    if (connect(connection, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+    if (::connect(socketOf(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
         return true;
     failedWithSocketError();
-    closeSocket(connection);
+    close();
     return false;
 }
 
-bool tcpBind(uint32_t address, int port)
+bool TcpSocket::bind(uint32_t address, int port)
 {
-    if (!openStreamSocket(listener))
-        return false;
+    close();
+    startSockets();
+    handle_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!isOpen())
+        return failedWithSocketError();
     sockaddr_in local = ipv4Address(address, port);
-    if (bind(listener, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
+    if (::bind(socketOf(handle_), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
         return true;
     return failedWithSocketError();
 }
 
-bool tcpListen(int backlog)
+bool TcpSocket::listen(int backlog)
 {
-    return listen(listener, backlog) == 0 ? true : failedWithSocketError();
+    return ::listen(socketOf(handle_), backlog) == 0 ? true : failedWithSocketError();
 }
 
-bool tcpAccept(char* peerAddress, int size, int* peerPort)
+IoStatus TcpSocket::accept(TcpSocket& connection, char* peerAddress, int size, int* peerPort)
 {
     sockaddr_in peer{};
     int length = sizeof peer;
-    peerClosed = false;
-    closeSocket(connection);
-    connection = accept(listener, reinterpret_cast<sockaddr*>(&peer), &length);
-    bool accepted = connection != INVALID_SOCKET;
-    if (!accepted)
+    SOCKET accepted = ::accept(socketOf(handle_), reinterpret_cast<sockaddr*>(&peer), &length);
+    if (accepted == INVALID_SOCKET) {
+        int error = WSAGetLastError();
         failedWithSocketError();
-    closeSocket(listener);
-    if (!accepted)
-        return false;
+        return error == WSAEINTR || error == WSAECONNRESET ? IoStatus::Interrupted : IoStatus::Failed;
+    }
+    connection.close();
+    connection.handle_ = static_cast<std::intptr_t>(accepted);
     std::snprintf(peerAddress, static_cast<size_t>(size), "%s", inet_ntoa(peer.sin_addr));
     *peerPort = ntohs(peer.sin_port);
-    return true;
+    return IoStatus::Done;
 }
 
 // Windows takes the receive time-out as a DWORD of milliseconds.
-bool tcpSetReceiveTimeout(int milliseconds)
+bool TcpSocket::setReceiveTimeout(int milliseconds)
 {
     DWORD timeout = static_cast<DWORD>(milliseconds);
     int result =
-        setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+        setsockopt(socketOf(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     return result == 0 ? true : failedWithSocketError();
 }
 
-int tcpReceive(unsigned char* buffer, int size)
+IoResult TcpSocket::receive(unsigned char* buffer, int size)
 {
-    if (connection == INVALID_SOCKET || peerClosed)
-        return -1;
-    int count = recv(connection, reinterpret_cast<char*>(buffer), size, 0);
+    int count = recv(socketOf(handle_), reinterpret_cast<char*>(buffer), size, 0);
     if (count > 0)
-        return count;
-    if (count == 0) {
-        peerClosed = true;
-        return -1;
-    }
-    int error = WSAGetLastError();
-    if (error == WSAECONNRESET || error == WSAECONNABORTED)
-        peerClosed = true;
-    failedWithSocketError();
-    return -1;
-}
-
-bool tcpPeerClosed()
-{
-    return peerClosed;
-}
-
-int tcpSend(const unsigned char* bytes, int length)
-{
-    int count = send(connection, reinterpret_cast<const char*>(bytes), length, 0);
-    if (count == SOCKET_ERROR)
+        return {count, IoStatus::Done};
+    if (count == 0)
+        return {0, IoStatus::Gone};
+    if (WSAGetLastError() == WSAETIMEDOUT) {
         failedWithSocketError();
-    return count == SOCKET_ERROR ? -1 : count;
+        return {};  // the receive time-out
+    }
+    return {0, failureStatus()};
 }
 
-void tcpClose()
+IoResult TcpSocket::send(const unsigned char* bytes, int length)
 {
-    closeSocket(connection);
-    closeSocket(listener);
-    peerClosed = false;
+    int count = ::send(socketOf(handle_), reinterpret_cast<const char*>(bytes), length, 0);
+    if (count == SOCKET_ERROR)
+        return {0, failureStatus()};
+    return {count, IoStatus::Done};
 }
 
 }  // namespace zek::platform

@@ -57,13 +57,13 @@ bool bearBadRecord(ReceiveRun& run)
 bool storeData(ReceiveRun& run, std::FILE* file, const ReceivedRecord& record)
 {
     if (run.records.monitor())
-        std::fputs("DAT<", stderr);
+        consoleOnly("DAT<");
     std::size_t length = static_cast<std::size_t>(record.payloadLength);
     if (writeTextBytes(file, record.payload, length) != length || std::fflush(file) != 0)
         return false;
     run.records.send(GTD);
     if (run.records.monitor())
-        std::fputs("GTD>", stderr);
+        consoleOnly("GTD>");
     run.meter.showKilobytes(record.payloadLength);
     return true;
 }

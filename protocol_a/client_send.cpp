@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "log/log.h"
 #include "platform/clock.h"
@@ -30,8 +31,7 @@ struct SendRun {
 
 void printBanner()
 {
-    std::fputs(" zek (Srever-A) <--- *zek (send data)\n", stderr);
-    logOnly(" zek (Srever-A) <--- *zek  (send data)\n");
+    echoLogEach(" zek (Srever-A) <--- *zek (send data)\n", " zek (Srever-A) <--- *zek  (send data)\n");
 }
 
 // false at the end of the file.
@@ -44,8 +44,8 @@ bool sendNextPiece(TextReader& reader, SendRun& run)
         return false;
     run.records.send(DAT, run.piece);
     if (run.records.monitor()) {
-        std::fputs(run.piece, stdout);
-        std::fputs("GTD<DAT>", stderr);
+        echoMonitor(run.piece, std::strlen(run.piece));
+        consoleOnly("GTD<DAT>");
     }
     run.meter.advance(static_cast<int32_t>(count));
     return true;
@@ -109,7 +109,7 @@ bool offerFile(TextReader& reader, const char* name, SendRun& run)
     // A repeat asked for before the first piece must not carry the previous file's data.
     run.piece[0] = '\0';
     run.records.send(RTD, name);
-    std::fprintf(stderr, "RTD>file %s\n", name);
+    consoleOnly("RTD>file %s\n", name);
     if (!transferFile(reader, name, run))
         run.failed = true;
     return !run.records.link().reportLost();

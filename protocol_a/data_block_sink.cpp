@@ -102,7 +102,7 @@ DataBlockSink::Outcome DataBlockSink::setExchange(const SentBlock& sent)
 {
     for (;;) {
         if (records_.monitor())
-            std::fputs("SAT=", stderr);
+            consoleOnly("SAT=");
         records_.send(SET);
         RecordStatus status = RecordStatus::Good;
         int type = receiveType(&status);
@@ -138,7 +138,7 @@ DataBlockSink::Outcome DataBlockSink::awaitAnswer(const SentBlock& sent)
     switch (type) {
     case GTD:
         if (records_.monitor())
-            std::fputs("GTD<", stderr);
+            consoleOnly("GTD<");
         return acceptBlock(sent);
     case RTY:
         echoLog("GET RTY fst=%d %s\n", type, timeStamp());

@@ -1,12 +1,15 @@
 #include "protocol_a/records.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
+#include "log/log.h"
 #include "platform/clock.h"
 #include "tape/tape_code.h"
 
+using namespace zek::log;
 using namespace zek::tape;
 using namespace zek::link;
 using namespace zek::platform;
@@ -224,22 +227,21 @@ void RecordLine::receive(ReceivedRecord& record)
     bool complete = readRest(raw);
     decodeRecord(raw, complete, record);
     if (settings_.monitor)
-        std::fprintf(stderr, "%c%c%c<", raw[2], raw[3], raw[4]);
+        consoleOnly("%c%c%c<", raw[2], raw[3], raw[4]);
 }
 
 void RecordLine::decodePayload(char* payload, int length) const
 {
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; i < length; ++i)
         payload[i] = static_cast<char>(isoDecode(static_cast<unsigned char>(payload[i])));
-        if (settings_.monitor)
-            std::fputc(payload[i], stdout);
-    }
+    if (settings_.monitor && length > 0)
+        echoMonitor(payload, static_cast<std::size_t>(length));
 }
 
 bool RecordLine::send(int code, const char* text)
 {
     if (!lettersOf(code))
-        std::fputs("SEND COM NOT DEFINE\n", stdout);
+        printOut("SEND COM NOT DEFINE\n");
     unsigned char record[recordSize];
     int length = buildRecord(code, text, record, RecordFormat{settings_.fanucMode, satPayload_});
     return link_.write(record, length);
@@ -248,9 +250,8 @@ bool RecordLine::send(int code, const char* text)
 bool RecordLine::sendData(const char* data, int length, int* lineCount)
 {
     if (settings_.monitor) {
-        std::fputs("DAT>", stderr);
-        for (int i = 0; i < length && i < maxPayloadLength; ++i)
-            std::fputc(data[i], stdout);
+        consoleOnly("DAT>");
+        echoMonitor(data, static_cast<std::size_t>(std::clamp(length, 0, maxPayloadLength)));
     }
     unsigned char record[recordSize];
     int recordLength = buildDataRecord(data, length, record, lineCount);

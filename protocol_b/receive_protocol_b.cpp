@@ -23,7 +23,7 @@ StartCode awaitStartCode(TapeSession& session)
     while (session.code == TapeCode::IsoDefault) {
         if (takeStartCode(session, session.link.readByte(receiveTimeoutMs)) == StartCode::NoLink)
             return StartCode::NoLink;
-        if (!session.link.lineUsable())
+        if (!checkLine(session.link))
             return StartCode::None;
     }
     return StartCode::Taken;
@@ -34,7 +34,7 @@ bool storeStartCode(TapeSession& session, std::FILE* file)
 {
     session.meter.showKilobytes(1);
     if (session.settings.tape.monitor)
-        std::fputc(asciiPercent, stdout);
+        echoMonitor("%", 1);
     return writeTextByte(file, asciiPercent);
 }
 
@@ -48,7 +48,7 @@ int nextTapeByte(Link& link, std::FILE* file)
         if (lineByte != noByte && lineByte != tapeFeedCode)
             return lineByte;
         std::fflush(file);
-        if (!link.lineUsable())
+        if (!checkLine(link))
             return noByte;
     }
 }
@@ -74,7 +74,7 @@ void storeTapeData(TapeSession& session, std::FILE* file, const char* fileName)
         }
         auto byte = decodeLineByte(session.code, static_cast<unsigned char>(lineByte));
         if (monitor)
-            std::fputc(byte, stdout);
+            echoMonitor(reinterpret_cast<const char*>(&byte), 1);
         bool stopped = !noStopCode && byte == asciiPercent;
         if (stopped)
             echoLog("\nSTOP CODE DEFINE\n");
@@ -86,7 +86,7 @@ void storeTapeData(TapeSession& session, std::FILE* file, const char* fileName)
         }
         if (stopped)
             return;
-        if (!session.link.lineUsable()) {
+        if (!checkLine(session.link)) {
             endWithoutStopCode(session);
             return;
         }

@@ -3,6 +3,7 @@
 #include "sender/plain_send.h"
 #include "sender/tape_sink.h"
 
+using namespace zek::link;
 using namespace zek::log;
 using namespace zek::sender;
 using namespace zek::tape;
@@ -56,6 +57,7 @@ void sendProtocolB(TapeSession& session, const char* name)
     const ProtocolBSettings& settings = session.settings;
     TapeSettings tape = settings.tape;
     tape.code = session.code;
+    tape.watchBreakCodes = session.link.kind() == LinkKind::SerialPort && session.link.config().sending;
     BlockSender blocks(session.link, session.meter, tape);
     if (settings.tapeFeed && !sendLeader(blocks)) {
         endFailedSend(session);

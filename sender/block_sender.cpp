@@ -1,7 +1,9 @@
 #include "sender/block_sender.h"
 
-#include <cstdio>
+#include "log/log.h"
 
+using namespace zek::link;
+using namespace zek::log;
 using namespace zek::tape;
 
 namespace zek::sender {
@@ -16,7 +18,23 @@ int countLineFeeds(const char* text, int length)
     return lineFeeds;
 }
 
+bool isBreakCode(int byte)
+{
+    return byte == asciiPercent || byte == isoPercent || byte == eiaPercent || byte == isoSyn;
+}
+
 }  // namespace
+
+// The watch only looks at what has come: a controller in the middle of a
+// punch-out sends nothing, and the next block must not wait for it. Any
+// other byte lets the send go on and is dropped.
+bool BlockSender::stoppedByController()
+{
+    if (!settings_.watchBreakCodes || !isBreakCode(link_.pollByte()))
+        return false;
+    echoLog("BREAK CODE DEFINE \n");
+    return true;
+}
 
 // With -f a line ends in space, CR, LF on the tape; EIA has no CR to add.
 bool BlockSender::addsCarriageReturns() const
@@ -59,12 +77,12 @@ bool BlockSender::send(const char* text, int length)
         return false;
     // One look at the line per block, before it: a break code that comes
     // while a block goes out stops the next one.
-    if (!link_.lineUsable())
+    if (!checkLine(link_) || stoppedByController())
         return false;
     unsigned char buffer[bufferSize];
     convert(text, length, buffer);
     if (settings_.monitor)
-        std::fwrite(text, 1, static_cast<std::size_t>(length), stdout);
+        echoMonitor(text, static_cast<std::size_t>(length));
     if (!link_.write(buffer, size))
         return false;
     meter_.advance(length + lineFeeds);

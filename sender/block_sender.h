@@ -12,6 +12,9 @@ struct TapeSettings {
     tape::TapeCode code = tape::TapeCode::IsoDefault;
     bool crlf = false;     // -f: a line ends in blank, CR, LF
     bool monitor = false;  // the text is echoed on standard output
+    // A punch-out on a serial port stops when the controller sends "%" in any
+    // tape code or the ISO SYN.
+    bool watchBreakCodes = false;
 };
 
 class BlockSender {
@@ -26,14 +29,15 @@ public:
 
     // Converts a block of program text (7-bit ASCII, LF line ends) to the
     // tape code, writes it and counts its progress; the line is checked
-    // before it. false when the block is too long, the line is not usable
-    // or the write failed.
+    // before it. false when the block is too long, the line is not usable,
+    // the controller stopped the punch-out or the write failed.
     bool send(const char* text, int length);
 
     // What the link has gathered goes on the line. false when a write failed.
     bool flush() { return link_.flush(); }
 
 private:
+    bool stoppedByController();
     bool addsCarriageReturns() const;
     unsigned char lineCode(unsigned char c) const;
     void convert(const char* text, int length, unsigned char* out) const;

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log/log.h"
 #include "platform/text_file.h"
 #include "sender/macro_table.h"
 
+using namespace zek::log;
 using namespace zek::platform;
 
 namespace zek::sender {
@@ -54,7 +56,7 @@ void ensureMacroFile()
     if (file && std::fclose(file) != 0)
         written = false;
     if (!written)
-        std::fputs("Can Not Open MACFILE !!\n", stderr);
+        consoleOnly("Can Not Open MACFILE !!\n");
 }
 
 }  // namespace zek::sender

@@ -1,9 +1,9 @@
 #include "sender/progress_meter.h"
 
-#include <cstdio>
-
+#include "log/log.h"
 #include "platform/file_status.h"
 
+using namespace zek::log;
 using namespace zek::platform;
 
 namespace zek::sender {
@@ -39,7 +39,7 @@ int32_t ProgressMeter::startFile(const char* name)
 void ProgressMeter::showStep() const
 {
     if (!monitor_)
-        std::fputs(".", stderr);
+        consoleOnly(".");
 }
 
 void ProgressMeter::advance(int32_t count)
@@ -52,13 +52,12 @@ void ProgressMeter::advance(int32_t count)
     if (percent <= percentSent_)
         return;
     percentSent_ = percent;
-    link_.flush();  // a mark tells what is on the line; a failed write surfaces at the next block
     if (marks_ * stepsPerMark > percent) {
         showStep();
         return;
     }
     if (!monitor_)
-        std::fprintf(stderr, "%s%ld%%", isMiddleOfLine(percent) ? "\n" : "", long(percent));
+        consoleOnly("%s%ld%%", isMiddleOfLine(percent) ? "\n" : "", long(percent));
     ++marks_;
 }
 
@@ -76,7 +75,7 @@ void ProgressMeter::showKilobytes(int32_t count)
     }
     if (!monitor_) {
         bool restartsLine = kilobytes % kilobytesPerLine < lineRestartWindow;
-        std::fprintf(stderr, "%s%ldKB", restartsLine ? "\r" : "", long(kilobytes));
+        consoleOnly("%s%ldKB", restartsLine ? "\r" : "", long(kilobytes));
     }
     ++marks_;
 }

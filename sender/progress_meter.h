@@ -1,17 +1,16 @@
 // Progress of a transfer on the console: percent marks while sending,
 // kilobyte marks while receiving. Marks go to standard error only, and not
-// at all under the monitor option, which shows the text itself.
+// at all under the monitor option, which shows the text itself. Like every
+// console line, a mark follows the bytes it counts onto the line.
 #pragma once
 
 #include <cstdint>
-
-#include "link/link.h"
 
 namespace zek::sender {
 
 class ProgressMeter {
 public:
-    ProgressMeter(link::Link& link, bool monitor) : link_(link), monitor_(monitor) {}
+    explicit ProgressMeter(bool monitor) : monitor_(monitor) {}
 
     // Makes the file's size the total and restarts the per-file counters; an
     // empty file gets a nominal total and restarts nothing. Returns the size.
@@ -41,7 +40,6 @@ public:
 private:
     void showStep() const;
 
-    link::Link& link_;
     bool monitor_;
     int32_t total_ = 0;
     int32_t fileBytes_ = 0;

@@ -1,7 +1,5 @@
 #include "sender/send_status.h"
 
-#include <cstdio>
-
 #include "log/log.h"
 
 using namespace zek::log;
@@ -20,10 +18,7 @@ void printRefusal(const char* word, const char* name)
 
 void printClosing(const char* word, const char* name)
 {
-    char time[16];
-    std::snprintf(time, sizeof time, "%s", timeStamp());
-    std::fprintf(stderr, "\r%s%s %s\n", word, name, time);
-    logOnly("%s%s %s\n", word, name, time);
+    echoLogEach("\r%s%s %s\n", "%s%s %s\n", word, name, timeStamp());
 }
 
 }  // namespace zek::sender

@@ -19,11 +19,8 @@ constexpr unsigned char asciiPercent = 0x25;
 constexpr unsigned char isoPercent = 0xA5;
 constexpr unsigned char eiaPercent = 0x0B;
 constexpr unsigned char isoSyn = 0x96;
-constexpr unsigned char dc1 = 0x11;
-constexpr unsigned char dc2 = 0x12;
-constexpr unsigned char dc3 = 0x13;
-constexpr unsigned char ncDc3 = 0x93;  // DC3 with the ISO parity bit
-constexpr unsigned char dc4 = 0x14;
+constexpr unsigned char dc2 = 0x12;  // before the leader of a paper tape
+constexpr unsigned char dc4 = 0x14;  // after its trailer
 
 unsigned char isoEncode(unsigned char c);  // bit 7 set to make the 1-bits even
 unsigned char isoDecode(unsigned char b);  // bit 7 cleared

@@ -127,6 +127,34 @@ TEST(GatheredPunchOut, CarriesExactlyTheTapeOfTheProgram)
     EXPECT_TRUE(contains(zek.result().err, "SEND(B) NO_SUB MODE END PROG.NC")) << zek.result().err;
 }
 
+// The system may take part of a block, as a send does that a stop and
+// continue interrupt while the controller reads slowly: the rest follows, and
+// the send is no failure. More than the send buffer and the small window
+// take together, so zek is in a send at each stop.
+TEST(GatheredPunchOut, ShortSendsGoOnWithTheRest)
+{
+    TempDir dir;
+    const std::string program = numberedProgram(300000);
+    dir.write("PROG.NC", program);
+    const std::string tape = isoTape(program);
+    TcpListener listener(0, 4096);
+    ZekProcess zek({"-c127.0.0.1:" + std::to_string(listener.port()), "-n", "PROG.NC"}, dir.path());
+    int controller = listener.accept(10000);
+    std::string received;
+    for (int stop = 0; stop < 10; ++stop) {
+        for (int piece = 0; piece < 20; ++piece) {
+            received += readBytes(controller, 4096, 2000);
+            sleepMs(1);
+        }
+        zek.stopAndContinue();
+    }
+    received += readBytes(controller, tape.size() - received.size(), 30000);
+    closeFd(controller);
+    ASSERT_TRUE(zek.wait(15000));
+    EXPECT_TRUE(received == tape) << received.size() << " of " << tape.size() << " bytes";
+    EXPECT_TRUE(contains(zek.result().err, "SEND(B) NO_SUB MODE END PROG.NC")) << zek.result().err;
+}
+
 // A write that fails when the gathered bytes go out is a failed send, never
 // a finished one.
 TEST(GatheredPunchOut, FullDiskAndLostConnectionAreNoSuccess)

@@ -118,6 +118,33 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
 }
 
+// The device is left as zek found it, whatever speed and flow the run set.
+TEST_F(SerialLinkRun, DeviceSettingsAreAsFoundAfterTheRun)
+{
+    if (runningWindowsBuild())
+        GTEST_SKIP() << "Windows writes the run's own settings back, with output XON/XOFF off and RTS disabled";
+    termios found = deviceSettings();
+    cfsetspeed(&found, B2400);
+    found.c_iflag |= IXON;
+    ASSERT_EQ(tcsetattr(pty->slaveFd(), TCSANOW, &found), 0);
+    found = deviceSettings();
+    for (const char* speed : {"-b4800", "-b9600"}) {
+        SCOPED_TRACE(speed);
+        start({speed, "-d", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
+        writeAll(pty->masterFd(), dc1);
+        readBytes(pty->masterFd(), isoTape(threePieceProgram()).size(), 5000);
+        ASSERT_TRUE(zek->wait());
+        termios after = deviceSettings();
+        EXPECT_EQ(after.c_iflag, found.c_iflag);
+        EXPECT_EQ(after.c_oflag, found.c_oflag);
+        EXPECT_EQ(after.c_cflag, found.c_cflag);
+        EXPECT_EQ(after.c_lflag, found.c_lflag);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(after.c_cc), NCCS),
+                  std::string(reinterpret_cast<char*>(found.c_cc), NCCS));
+        EXPECT_EQ(cfgetospeed(&after), B2400);
+    }
+}
+
 TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
 {
     if (runningWindowsBuild())

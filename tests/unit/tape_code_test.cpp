@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "link/link.h"
 #include "tape/tape_code.h"
 
 using namespace zek::tape;
@@ -38,7 +39,7 @@ TEST(IsoCode, EveryCharacterGetsEvenParityAndDecodingClearsOnlyBitSeven)
         EXPECT_EQ(oneBits(code) % 2, 0) << "byte " << b;
         EXPECT_EQ(isoDecode(static_cast<unsigned char>(b)), b & 0x7F) << "byte " << b;
     }
-    EXPECT_EQ(isoEncode(dc3), ncDc3);
+    EXPECT_EQ(isoEncode(zek::link::dc3), zek::link::ncDc3);
     EXPECT_EQ(isoEncode(0x16), isoSyn);
     EXPECT_EQ(isoEncode('%'), isoPercent);
 }

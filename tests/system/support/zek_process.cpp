@@ -14,6 +14,7 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "support/controller.h"
@@ -198,6 +199,15 @@ void ZekProcess::kill()
         ::kill(-pid_, SIGKILL);
         wait(3000);
     }
+}
+
+void ZekProcess::stopAndContinue()
+{
+    if (pid_ < 0)
+        return;
+    ::kill(-pid_, SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(-pid_, SIGCONT);
 }
 
 bool ZekProcess::waitForErr(const std::string& text, int timeoutMs, size_t count)

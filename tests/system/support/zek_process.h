@@ -51,6 +51,9 @@ public:
     // Waits for the end; false when it did not end within timeoutMs.
     bool wait(int timeoutMs = 30000);
     void kill();  // ends it as Ctrl-C would
+    // Stops the process and lets it go on, as a shell's Ctrl-Z and fg do: a
+    // send it is blocked in returns with part of its bytes.
+    void stopAndContinue();
     // Waits until standard error holds text count times; false after timeoutMs.
     bool waitForErr(const std::string& text, int timeoutMs = 10000, size_t count = 1);
     bool running();

@@ -1,4 +1,5 @@
-// The software flow of a serial port, between the device and its reader.
+// The bytes of a serial port, between the device and the link: the software
+// flow, and a device that has gone.
 //
 // While the transmitter runs, the driver stops and restarts writes on the
 // peer's XOFF and XON. A held transmitter (the start before the controller's
@@ -7,6 +8,9 @@
 // The driver's flow goes on only when a write is due, so a DC1 that comes
 // before then is never lost to it. Every other byte waits here, in order,
 // for the reader.
+//
+// A device that hung up or was removed reads as ready and empty for ever:
+// once it has said so it is not asked again, and nothing is left to drain.
 #pragma once
 
 #include <deque>
@@ -15,30 +19,39 @@
 
 namespace zek::link {
 
-class FlowGate {
+class SerialTraffic {
 public:
-    void start(const platform::SerialConfig& config);  // a freshly configured port
+    explicit SerialTraffic(platform::SerialPort& port) : port_(port) {}
+
+    void start(const platform::SerialConfig& config);  // a freshly opened and configured port
     void hold();                                       // nothing goes out until the peer's DC1
     void resume();                                     // go on as if DC1 had come
 
     // One byte 0..255, or noByte when none came within timeoutMs.
     int readByte(int timeoutMs);
 
-    // Waits while the peer holds the transmitter, then lets the driver carry
-    // the flow. false when the device fails while waiting.
-    bool openTransmitter();
+    // Writes the whole block once the peer lets the transmitter run. false
+    // when the device failed or went away.
+    bool write(const unsigned char* bytes, int length);
+    int outputQueue();  // bytes not yet transmitted
 
     void purgeInput();
     void stopDriverFlow() { driverFlowOn_ = false; }  // the port's settings are put back
 
+    bool deviceGone() const { return gone_; }
+
 private:
+    bool openTransmitter();
     int readFromDevice(int timeoutMs);
     void take(unsigned char byte);
     void sortWaitingInput();
+    bool settles(platform::IoStatus status);
 
+    platform::SerialPort& port_;
     platform::SerialConfig config_;
     bool held_ = false;
     bool driverFlowOn_ = false;
+    bool gone_ = false;
     std::deque<unsigned char> received_;
 };
 
