@@ -12,7 +12,6 @@
 using namespace zek::link;
 using namespace zek::log;
 using namespace zek::sender;
-using namespace zek::protocol_b;
 using namespace zek::platform;
 
 namespace zek::protocol_a {

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "link/link.h"
-#include "protocol_b/transfer_outcome.h"
 #include "sender/block_sender.h"
 #include "sender/progress_meter.h"
 #include "sender/subprogram_send.h"
+#include "sender/transfer_outcome.h"
 
 namespace zek::protocol_b {
 
@@ -25,6 +25,6 @@ struct ProtocolBSettings {
 
 // One send or receive, or the server cycle of -s, which ends only when the
 // link cannot be opened anew.
-TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
+sender::TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
 
 }  // namespace zek::protocol_b
