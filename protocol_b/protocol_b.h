@@ -9,11 +9,13 @@
 
 namespace zek::protocol_b {
 
-// What a Protocol B run does: one send or receive, or the server cycle.
-enum class TransferMode { Send = 0, Receive = 1, Serve = 99 };
+// What a cycle of a Protocol B run does; Serve waits for the controller's
+// request, which makes it a send or a receive.
+enum class TransferMode { Send, Receive, Serve };
 
 struct ProtocolBSettings {
     const char* fileName = nullptr;  // the first name of the command line
+    // The first cycle's; a server's later cycles all wait.
     TransferMode mode = TransferMode::Send;
     bool server = false;      // -s: wait for the controller's request, again and again
     bool expandCalls = true;  // sub-program calls are expanded on a send
