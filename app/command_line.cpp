@@ -8,6 +8,7 @@
 
 #include "app/usage.h"
 #include "log/log.h"
+#include "zek_version.h"
 
 using namespace zek::log;
 using namespace zek::link;
@@ -337,7 +338,7 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     case CommandLineOutcome::Accepted:
         break;
     }
-    std::fputs(bannerText, stderr);
+    std::fprintf(stderr, "zek Windows for NC Vr%s\n", versionNumber);
     return true;
 }
 

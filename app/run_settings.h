@@ -15,8 +15,6 @@ constexpr int maxFileNames = 127;  // plus the null entry that ends the list
 constexpr int maxChannelName = 127;
 constexpr int maxExecCommand = 1023;
 
-constexpr const char* bannerText = "zek Windows for NC Vr7.06\n";
-
 // What the run does, resolved once from the command line.
 enum class RunMode {
     PunchOut,          // Protocol B: the file goes out as a tape (no mode option)

@@ -1,7 +1,9 @@
 // The option grammar and the settings each command line leaves behind.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <sstream>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/usage.h"
+#include "zek_version.h"
 
 using namespace zek::app;
 
@@ -242,4 +246,24 @@ TEST_F(CommandLine, LogOptionFollowsTheGrammar)
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"-c\\logl.nc"}, {"-cPC1:l"}, {"-xls"}, {"l"}, {"-h", "-l"}, {"-j", "-l"}, {}})
         EXPECT_TRUE(logAppendAfter(arguments)) << (arguments.empty() ? "" : arguments[0]);
+}
+
+// The usage texts write their version as fixed text: it must be the version
+// the build is given. A usage text ends the run, so the run that shows it
+// sends its standard output to standard error, where the check reads it, and
+// finds the operator's Return waiting.
+TEST(Usage, BothTextsNameTheVersionOfTheBuild)
+{
+    std::string version;
+    for (const char* c = zek::versionNumber; *c; ++c)
+        version += *c == '.' ? "\\." : std::string(1, *c);
+    for (void (*showUsage)() : {printUsage, printUsageEnglish}) {
+        EXPECT_EXIT(
+            {
+                dup2(fileno(stderr), fileno(stdout));
+                std::ungetc('\n', stdin);
+                showUsage();
+            },
+            testing::ExitedWithCode(1), " " + version + "\n");
+    }
 }
