@@ -44,7 +44,7 @@ struct ModeLetters {
 // The settings being filled, and the mode letters met on the way.
 struct Reading {
     RunSettings& settings;
-    ModeLetters mode;
+    ModeLetters letters;
 };
 
 struct Option {
@@ -120,23 +120,23 @@ static void applyExecCommand(RunSettings& settings, const char* value)
 // server or Protocol A option met earlier keeps its own flow.
 static void chooseSoftFlow(Reading& reading, FlowMode mode)
 {
-    const ModeLetters& letters = reading.mode;
+    const ModeLetters& letters = reading.letters;
     if (!letters.serverA && !letters.serverB && !letters.protocolA)
         reading.settings.flowMode = mode;
 }
 
 static void chooseProtocolASend(Reading& reading, int32_t blockSize)
 {
-    reading.mode.protocolA = true;
-    reading.mode.direction = Direction::Send;
-    reading.mode.startWait = false;
+    reading.letters.protocolA = true;
+    reading.letters.direction = Direction::Send;
+    reading.letters.startWait = false;
     reading.settings.dataBlockSize = blockSize;
 }
 
-static void chooseReceive(ModeLetters& mode)
+static void chooseReceive(ModeLetters& letters)
 {
-    mode.direction = Direction::Receive;
-    mode.startWait = false;
+    letters.direction = Direction::Receive;
+    letters.startWait = false;
 }
 
 // A server starts on hardware flow and waits for the controller.
@@ -144,7 +144,7 @@ static void chooseServer(Reading& reading, bool& server)
 {
     reading.settings.flowMode = FlowMode::Hardware;
     server = true;
-    reading.mode.direction = Direction::Serve;
+    reading.letters.direction = Direction::Serve;
 }
 
 static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const char* value)
@@ -178,18 +178,18 @@ static const Option options[] = {
     {'o', ValueKind::None, [](Reading& r, const char*) { r.settings.monitor = true; }},
     {'p', ValueKind::None, [](Reading& r, const char*) { r.settings.noStopCode = true; }},
     {'q', ValueKind::None, [](Reading& r, const char*) { r.settings.flowMode = FlowMode::NcNoWait; }},
-    {'r', ValueKind::None, [](Reading& r, const char*) { chooseReceive(r.mode); }},
+    {'r', ValueKind::None, [](Reading& r, const char*) { chooseReceive(r.letters); }},
     {'R', ValueKind::None,
      [](Reading& r, const char*) {
-         r.mode.protocolA = true;
-         chooseReceive(r.mode);
+         r.letters.protocolA = true;
+         chooseReceive(r.letters);
      }},
     {'s', ValueKind::None,
      [](Reading& r, const char*) {
-         chooseServer(r, r.mode.serverB);
-         r.mode.startWait = false;
+         chooseServer(r, r.letters.serverB);
+         r.letters.startWait = false;
      }},
-    {'S', ValueKind::None, [](Reading& r, const char*) { chooseServer(r, r.mode.serverA); }},
+    {'S', ValueKind::None, [](Reading& r, const char*) { chooseServer(r, r.letters.serverA); }},
     {'t', ValueKind::None, [](Reading& r, const char*) { r.settings.tapeFeed = true; }},
     {'w', ValueKind::Number, [](Reading& r, const char* v) { chooseCharWait(r.settings, false, v); }},
     {'W', ValueKind::Number, [](Reading& r, const char* v) { chooseCharWait(r.settings, true, v); }},
@@ -289,23 +289,23 @@ static CommandLineOutcome scanArguments(Reading& reading, int argc, char** argv,
 // Protocol A first, its direction from the last letter that chose one: -S -g
 // and -s -g send, -g -S and -g -s receive. Then the Protocol A server, which
 // also wins over -s; then Protocol B.
-static RunMode runModeOf(const ModeLetters& mode)
+static RunMode runModeOf(const ModeLetters& letters)
 {
-    if (mode.protocolA)
-        return mode.direction == Direction::Send ? RunMode::ProtocolASend : RunMode::ProtocolAReceive;
-    if (mode.serverA)
+    if (letters.protocolA)
+        return letters.direction == Direction::Send ? RunMode::ProtocolASend : RunMode::ProtocolAReceive;
+    if (letters.serverA)
         return RunMode::ProtocolAServer;
-    if (mode.serverB)
+    if (letters.serverB)
         return RunMode::ProtocolBServer;
-    return mode.direction == Direction::Receive ? RunMode::Receive : RunMode::PunchOut;
+    return letters.direction == Direction::Receive ? RunMode::Receive : RunMode::PunchOut;
 }
 
-static void resolveRunMode(const ModeLetters& mode, RunSettings& settings)
+static void resolveRunMode(const ModeLetters& letters, RunSettings& settings)
 {
-    settings.mode = runModeOf(mode);
-    settings.linkSending = mode.startWait;
-    settings.linkListening = mode.serverA || mode.serverB;
-    settings.serverReceivesFirst = settings.mode == RunMode::ProtocolBServer && mode.direction == Direction::Receive;
+    settings.mode = runModeOf(letters);
+    settings.linkSending = letters.startWait;
+    settings.linkListening = letters.serverA || letters.serverB;
+    settings.serverReceivesFirst = settings.mode == RunMode::ProtocolBServer && letters.direction == Direction::Receive;
 }
 
 void applyLogOption(int argc, char** argv, RunSettings& settings)
@@ -318,7 +318,7 @@ CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings)
 {
     Reading reading{settings, {}};
     CommandLineOutcome outcome = scanArguments(reading, argc, argv, OptionScope::Every);
-    resolveRunMode(reading.mode, settings);
+    resolveRunMode(reading.letters, settings);
     // Software flow with EIA stops the peer with the EIA-coded DC3 0x93.
     if (outcome == CommandLineOutcome::Accepted && settings.codeMode == TapeCode::Eia &&
         settings.flowMode == FlowMode::Dc3)
