@@ -8,10 +8,10 @@
 
 #include "app/usage.h"
 #include "log/log.h"
+#include "zek_version.h"
 
 using namespace zek::log;
 using namespace zek::link;
-using namespace zek::protocol_b;
 using namespace zek::tape;
 
 namespace zek::app {
@@ -27,10 +27,30 @@ enum class ValueKind {
     EnglishUsage,  // -h: the scan ends here
 };
 
+// The direction chosen by the last of -g, -G, -r, -R, -s and -S.
+enum class Direction { Send, Receive, Serve };
+
+// What the letters that choose the run mode have set so far. A later letter
+// overwrites what an earlier one set, field by field; the run mode is
+// resolved from what is left at the end.
+struct ModeLetters {
+    bool protocolA = false;  // -g, -G, -R
+    bool serverA = false;    // -S
+    bool serverB = false;    // -s
+    Direction direction = Direction::Send;
+    bool startWait = true;  // the link opens as the sending side; -S leaves it
+};
+
+// The settings being filled, and the mode letters met on the way.
+struct Reading {
+    RunSettings& settings;
+    ModeLetters letters;
+};
+
 struct Option {
     char letter;
     ValueKind value;
-    void (*apply)(RunSettings& settings, const char* value);
+    void (*apply)(Reading& reading, const char* value);
     int maxLength = 0;                // longest text value the settings can hold
     const char* valueName = nullptr;  // that value in the refusal message
 };
@@ -98,18 +118,33 @@ static void applyExecCommand(RunSettings& settings, const char* value)
 
 // -d and -D choose a software flow only for a plain Protocol B transfer: a
 // server or Protocol A option met earlier keeps its own flow.
-static void chooseSoftFlow(RunSettings& settings, FlowMode mode)
+static void chooseSoftFlow(Reading& reading, FlowMode mode)
 {
-    if (!settings.serverA && !settings.serverB && !settings.protocolA)
-        settings.flowMode = mode;
+    const ModeLetters& letters = reading.letters;
+    if (!letters.serverA && !letters.serverB && !letters.protocolA)
+        reading.settings.flowMode = mode;
 }
 
-static void chooseProtocolASend(RunSettings& settings, int32_t blockSize)
+static void chooseProtocolASend(Reading& reading, int32_t blockSize)
 {
-    settings.protocolA = true;
-    settings.receiveMode = TransferMode::Send;
-    settings.startWait = false;
-    settings.dataBlockSize = blockSize;
+    reading.letters.protocolA = true;
+    reading.letters.direction = Direction::Send;
+    reading.letters.startWait = false;
+    reading.settings.dataBlockSize = blockSize;
+}
+
+static void chooseReceive(ModeLetters& letters)
+{
+    letters.direction = Direction::Receive;
+    letters.startWait = false;
+}
+
+// A server starts on hardware flow and waits for the controller.
+static void chooseServer(Reading& reading, bool& server)
+{
+    reading.settings.flowMode = FlowMode::Hardware;
+    server = true;
+    reading.letters.direction = Direction::Serve;
 }
 
 static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const char* value)
@@ -122,54 +157,44 @@ static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const cha
 // Upper-case entries exist only for the letters whose case selects another
 // option; every other letter is looked up in lower case.
 static const Option options[] = {
-    {'a', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Ascii; }},
-    {'b', ValueKind::Number, [](RunSettings& s, const char* v) { s.baudRate = int32_t(numberValue(v)); }},
-    {'c', ValueKind::Channel, applyChannel, maxChannelName, "CHANNEL NAME"},
-    {'d', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::Dc3); }},
-    {'D', ValueKind::None, [](RunSettings& s, const char*) { chooseSoftFlow(s, FlowMode::NcDc3); }},
-    {'e', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Eia; }},
-    {'f', ValueKind::None, [](RunSettings& s, const char*) { s.crlf = true; }},
-    {'F', ValueKind::None, [](RunSettings& s, const char*) { s.fanucMode = true; }},
-    {'g', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 1000); }},
-    {'G', ValueKind::None, [](RunSettings& s, const char*) { chooseProtocolASend(s, 4000); }},
+    {'a', ValueKind::None, [](Reading& r, const char*) { r.settings.codeMode = TapeCode::Ascii; }},
+    {'b', ValueKind::Number, [](Reading& r, const char* v) { r.settings.baudRate = int32_t(numberValue(v)); }},
+    {'c', ValueKind::Channel, [](Reading& r, const char* v) { applyChannel(r.settings, v); }, maxChannelName,
+     "CHANNEL NAME"},
+    {'d', ValueKind::None, [](Reading& r, const char*) { chooseSoftFlow(r, FlowMode::Dc3); }},
+    {'D', ValueKind::None, [](Reading& r, const char*) { chooseSoftFlow(r, FlowMode::NcDc3); }},
+    {'e', ValueKind::None, [](Reading& r, const char*) { r.settings.codeMode = TapeCode::Eia; }},
+    {'f', ValueKind::None, [](Reading& r, const char*) { r.settings.crlf = true; }},
+    {'F', ValueKind::None, [](Reading& r, const char*) { r.settings.fanucMode = true; }},
+    {'g', ValueKind::None, [](Reading& r, const char*) { chooseProtocolASend(r, 1000); }},
+    {'G', ValueKind::None, [](Reading& r, const char*) { chooseProtocolASend(r, 4000); }},
     {'h', ValueKind::EnglishUsage, nullptr},
-    {'i', ValueKind::None, [](RunSettings& s, const char*) { s.codeMode = TapeCode::Iso; }},
-    {'k', ValueKind::Number, [](RunSettings& s, const char* v) { s.commentMode = int16_t(numberValue(v)); }},
-    {'l', ValueKind::None, [](RunSettings& s, const char*) { s.logAppend = false; }},
-    {'m', ValueKind::None, [](RunSettings& s, const char*) { s.lLabelMode = true; }},
-    {'M', ValueKind::None, [](RunSettings& s, const char*) { s.skipLLines = true; }},
-    {'n', ValueKind::None, [](RunSettings& s, const char*) { s.subProgramCall = false; }},
-    {'o', ValueKind::None, [](RunSettings& s, const char*) { s.monitor = true; }},
-    {'p', ValueKind::None, [](RunSettings& s, const char*) { s.noStopCode = true; }},
-    {'q', ValueKind::None, [](RunSettings& s, const char*) { s.flowMode = FlowMode::NcNoWait; }},
-    {'r', ValueKind::None,
-     [](RunSettings& s, const char*) {
-         s.receiveMode = TransferMode::Receive;
-         s.startWait = false;
-     }},
+    {'i', ValueKind::None, [](Reading& r, const char*) { r.settings.codeMode = TapeCode::Iso; }},
+    {'k', ValueKind::Number, [](Reading& r, const char* v) { r.settings.commentMode = int16_t(numberValue(v)); }},
+    {'l', ValueKind::None, [](Reading& r, const char*) { r.settings.logAppend = false; }},
+    {'m', ValueKind::None, [](Reading& r, const char*) { r.settings.lLabelMode = true; }},
+    {'M', ValueKind::None, [](Reading& r, const char*) { r.settings.skipLLines = true; }},
+    {'n', ValueKind::None, [](Reading& r, const char*) { r.settings.subProgramCall = false; }},
+    {'o', ValueKind::None, [](Reading& r, const char*) { r.settings.monitor = true; }},
+    {'p', ValueKind::None, [](Reading& r, const char*) { r.settings.noStopCode = true; }},
+    {'q', ValueKind::None, [](Reading& r, const char*) { r.settings.flowMode = FlowMode::NcNoWait; }},
+    {'r', ValueKind::None, [](Reading& r, const char*) { chooseReceive(r.letters); }},
     {'R', ValueKind::None,
-     [](RunSettings& s, const char*) {
-         s.protocolA = true;
-         s.receiveMode = TransferMode::Receive;
-         s.startWait = false;
+     [](Reading& r, const char*) {
+         r.letters.protocolA = true;
+         chooseReceive(r.letters);
      }},
     {'s', ValueKind::None,
-     [](RunSettings& s, const char*) {
-         s.flowMode = FlowMode::Hardware;
-         s.serverB = true;
-         s.startWait = false;
-         s.receiveMode = TransferMode::Serve;
+     [](Reading& r, const char*) {
+         chooseServer(r, r.letters.serverB);
+         r.letters.startWait = false;
      }},
-    {'S', ValueKind::None,
-     [](RunSettings& s, const char*) {
-         s.flowMode = FlowMode::Hardware;
-         s.serverA = true;
-         s.receiveMode = TransferMode::Serve;
-     }},
-    {'t', ValueKind::None, [](RunSettings& s, const char*) { s.tapeFeed = true; }},
-    {'w', ValueKind::Number, [](RunSettings& s, const char* v) { chooseCharWait(s, false, v); }},
-    {'W', ValueKind::Number, [](RunSettings& s, const char* v) { chooseCharWait(s, true, v); }},
-    {'x', ValueKind::Text, applyExecCommand, maxExecCommand, "EXEC COMMAND"},
+    {'S', ValueKind::None, [](Reading& r, const char*) { chooseServer(r, r.letters.serverA); }},
+    {'t', ValueKind::None, [](Reading& r, const char*) { r.settings.tapeFeed = true; }},
+    {'w', ValueKind::Number, [](Reading& r, const char* v) { chooseCharWait(r.settings, false, v); }},
+    {'W', ValueKind::Number, [](Reading& r, const char* v) { chooseCharWait(r.settings, true, v); }},
+    {'x', ValueKind::Text, [](Reading& r, const char* v) { applyExecCommand(r.settings, v); }, maxExecCommand,
+     "EXEC COMMAND"},
 };
 
 static const Option* optionWithLetter(char letter)
@@ -204,17 +229,17 @@ static const char* valueEnd(const Option& option, const char* value)
     return end;
 }
 
-static CommandLineOutcome applyOption(RunSettings& settings, const Option& option, const char* value)
+static CommandLineOutcome applyOption(Reading& reading, const Option& option, const char* value)
 {
     if (takesRestOfArgument(option, value) && std::strlen(value) > size_t(option.maxLength)) {
         echoLog("%s TOO LONG (MAX %d)\n", option.valueName, option.maxLength);
         return CommandLineOutcome::Refused;
     }
-    option.apply(settings, value);
+    option.apply(reading, value);
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* letters, OptionScope scope)
+static CommandLineOutcome scanOptionLetters(Reading& reading, const char* letters, OptionScope scope)
 {
     const char* next = letters;
     while (*next) {
@@ -224,7 +249,7 @@ static CommandLineOutcome scanOptionLetters(RunSettings& settings, const char* l
         if (option->value == ValueKind::EnglishUsage)
             return CommandLineOutcome::EnglishUsage;
         if (scope == OptionScope::Every || option->letter == 'l') {
-            CommandLineOutcome outcome = applyOption(settings, *option, next);
+            CommandLineOutcome outcome = applyOption(reading, *option, next);
             if (outcome != CommandLineOutcome::Accepted)
                 return outcome;
         }
@@ -244,7 +269,7 @@ static CommandLineOutcome addFileName(RunSettings& settings, const char* name)
     return CommandLineOutcome::Accepted;
 }
 
-static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** argv, OptionScope scope)
+static CommandLineOutcome scanArguments(Reading& reading, int argc, char** argv, OptionScope scope)
 {
     if (argc < 2)
         return CommandLineOutcome::JapaneseUsage;
@@ -252,23 +277,48 @@ static CommandLineOutcome scanArguments(RunSettings& settings, int argc, char** 
         const char* argument = argv[index];
         CommandLineOutcome outcome = CommandLineOutcome::Accepted;
         if (argument[0] == '-')
-            outcome = scanOptionLetters(settings, argument + 1, scope);
+            outcome = scanOptionLetters(reading, argument + 1, scope);
         else if (scope == OptionScope::Every)
-            outcome = addFileName(settings, argument);
+            outcome = addFileName(reading.settings, argument);
         if (outcome != CommandLineOutcome::Accepted)
             return outcome;
     }
     return CommandLineOutcome::Accepted;
 }
 
+// Protocol A first, its direction from the last letter that chose one: -S -g
+// and -s -g send, -g -S and -g -s receive. Then the Protocol A server, which
+// also wins over -s; then Protocol B.
+static RunMode runModeOf(const ModeLetters& letters)
+{
+    if (letters.protocolA)
+        return letters.direction == Direction::Send ? RunMode::ProtocolASend : RunMode::ProtocolAReceive;
+    if (letters.serverA)
+        return RunMode::ProtocolAServer;
+    if (letters.serverB)
+        return RunMode::ProtocolBServer;
+    return letters.direction == Direction::Receive ? RunMode::Receive : RunMode::PunchOut;
+}
+
+static void resolveRunMode(const ModeLetters& letters, RunSettings& settings)
+{
+    settings.mode = runModeOf(letters);
+    settings.linkSending = letters.startWait;
+    settings.linkListening = letters.serverA || letters.serverB;
+    settings.serverReceivesFirst = settings.mode == RunMode::ProtocolBServer && letters.direction == Direction::Receive;
+}
+
 void applyLogOption(int argc, char** argv, RunSettings& settings)
 {
-    scanArguments(settings, argc, argv, OptionScope::LogOnly);
+    Reading reading{settings, {}};
+    scanArguments(reading, argc, argv, OptionScope::LogOnly);
 }
 
 CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings)
 {
-    CommandLineOutcome outcome = scanArguments(settings, argc, argv, OptionScope::Every);
+    Reading reading{settings, {}};
+    CommandLineOutcome outcome = scanArguments(reading, argc, argv, OptionScope::Every);
+    resolveRunMode(reading.letters, settings);
     // Software flow with EIA stops the peer with the EIA-coded DC3 0x93.
     if (outcome == CommandLineOutcome::Accepted && settings.codeMode == TapeCode::Eia &&
         settings.flowMode == FlowMode::Dc3)
@@ -288,7 +338,7 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     case CommandLineOutcome::Accepted:
         break;
     }
-    consoleOnly("%s", bannerText);
+    consoleOnly("zek Windows for NC Vr%s\n", versionNumber);
     return true;
 }
 

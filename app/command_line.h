@@ -18,8 +18,9 @@ enum class CommandLineOutcome {
 void applyLogOption(int argc, char** argv, RunSettings& settings);
 
 // Fills the settings from the arguments, writing the messages of -c and -x
-// on the way. Reading stops at the first letter that shows a usage text or
-// at a refusal; the options before it have taken effect.
+// on the way, and resolves the run mode from the options that choose it.
+// Reading stops at the first letter that shows a usage text or at a
+// refusal; the options before it have taken effect.
 CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings);
 
 // readCommandLine, then the banner. Shows a usage text (and ends the run

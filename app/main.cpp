@@ -28,17 +28,29 @@ static void openLogOrEnd(bool append)
     std::exit(1);
 }
 
+using ProtocolARun = TransferOutcome (*)(RecordLine&, ProgressMeter&, const ProtocolASettings&);
+
+static TransferOutcome runProtocolA(ProtocolARun run, Link& link, ProgressMeter& meter, const RunSettings& settings)
+{
+    RecordLine records(link, recordSettings(settings));
+    return run(records, meter, protocolASettings(settings));
+}
+
+// The one transfer mode of the run.
 static TransferOutcome runTransfer(Link& link, const RunSettings& settings)
 {
     ProgressMeter meter(settings.monitor);
-    if (settings.protocolA || settings.serverA) {
-        RecordLine records(link, recordSettings(settings));
-        ProtocolASettings protocol = protocolASettings(settings);
-        if (!settings.protocolA)
-            return protocolAServer(records, meter, protocol);
-        if (settings.receiveMode != TransferMode::Send)
-            return protocolAReceive(records, meter, protocol);
-        return protocolASend(records, meter, protocol);
+    switch (settings.mode) {
+    case RunMode::PunchOut:
+    case RunMode::Receive:
+    case RunMode::ProtocolBServer:
+        break;
+    case RunMode::ProtocolASend:
+        return runProtocolA(protocolASend, link, meter, settings);
+    case RunMode::ProtocolAReceive:
+        return runProtocolA(protocolAReceive, link, meter, settings);
+    case RunMode::ProtocolAServer:
+        return runProtocolA(protocolAServer, link, meter, settings);
     }
     return runProtocolB(link, meter, protocolBSettings(settings));
 }

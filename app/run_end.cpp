@@ -6,7 +6,7 @@
 
 using namespace zek::log;
 using namespace zek::link;
-using namespace zek::protocol_b;
+using namespace zek::sender;
 
 namespace zek::app {
 

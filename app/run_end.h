@@ -3,7 +3,7 @@
 #pragma once
 
 #include "link/link.h"
-#include "protocol_b/transfer_outcome.h"
+#include "sender/transfer_outcome.h"
 
 namespace zek::app {
 
@@ -16,6 +16,6 @@ namespace zek::app {
 // releases the link and exits: status 0 when every transfer completed, 2
 // when one failed or was stopped. A link that could not be opened anew ends
 // as a start-up failure.
-[[noreturn]] void endRun(link::Link& link, protocol_b::TransferOutcome outcome);
+[[noreturn]] void endRun(link::Link& link, sender::TransferOutcome outcome);
 
 }  // namespace zek::app

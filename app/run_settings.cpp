@@ -13,8 +13,8 @@ LinkConfig linkConfig(const RunSettings& settings)
     config.channelName = settings.channelName;
     config.baudRate = settings.baudRate;
     config.flow = settings.flowMode;
-    config.sending = settings.startWait;
-    config.server = settings.serverA || settings.serverB;
+    config.sending = settings.linkSending;
+    config.server = settings.linkListening;
     config.charWait = settings.charWait;
     config.charWaitAfterBlock = settings.charWaitUpper;
     config.charWaitMs = settings.charWaitMs;
@@ -42,12 +42,25 @@ ProtocolASettings protocolASettings(const RunSettings& settings)
     return protocol;
 }
 
+// A server's first cycle waits for the controller, unless -r came after -s.
+static TransferMode firstTransfer(const RunSettings& settings)
+{
+    switch (settings.mode) {
+    case RunMode::Receive:
+        return TransferMode::Receive;
+    case RunMode::ProtocolBServer:
+        return settings.serverReceivesFirst ? TransferMode::Receive : TransferMode::Serve;
+    default:
+        return TransferMode::Send;
+    }
+}
+
 ProtocolBSettings protocolBSettings(const RunSettings& settings)
 {
     ProtocolBSettings protocol;
     protocol.fileName = settings.fileNames[0];
-    protocol.mode = settings.receiveMode;
-    protocol.server = settings.serverB;
+    protocol.mode = firstTransfer(settings);
+    protocol.server = settings.mode == RunMode::ProtocolBServer;
     protocol.expandCalls = settings.subProgramCall;
     protocol.tapeFeed = settings.tapeFeed;
     protocol.noStopCode = settings.noStopCode;

@@ -15,17 +15,27 @@ constexpr int maxFileNames = 127;  // plus the null entry that ends the list
 constexpr int maxChannelName = 127;
 constexpr int maxExecCommand = 1023;
 
-constexpr const char* bannerText = "zek Windows for NC Vr7.06\n";
+// What the run does, resolved once from the command line.
+enum class RunMode {
+    PunchOut,          // Protocol B: the file goes out as a tape (no mode option)
+    Receive,           // Protocol B: one tape is stored (-r)
+    ProtocolBServer,   // -s: receives or sends on each request of the controller
+    ProtocolASend,     // -g, -G
+    ProtocolAReceive,  // -R
+    ProtocolAServer,   // -S
+};
 
 struct RunSettings {
-    bool startWait = true;
+    RunMode mode = RunMode::PunchOut;
+    bool linkSending = true;           // the link opens as the sending side
+    bool linkListening = false;        // a TCP link waits for the controller's connection (-s, -S)
+    bool serverReceivesFirst = false;  // ProtocolBServer: the first cycle receives without waiting (-s -r)
     int32_t baudRate = 4800;
     link::FlowMode flowMode = link::FlowMode::Hardware;
     int16_t commentMode = 1;
     int32_t dataBlockSize = 1000;
     bool subProgramCall = true;
     bool logAppend = true;
-    protocol_b::TransferMode receiveMode = protocol_b::TransferMode::Send;
     int32_t fileCount = 0;
     const char* fileNames[maxFileNames + 1] = {};
     bool lLabelMode = false;
@@ -35,9 +45,6 @@ struct RunSettings {
     bool crlf = false;
     bool monitor = false;
     bool noStopCode = false;
-    bool serverA = false;
-    bool serverB = false;
-    bool protocolA = false;
     bool fanucMode = false;
     bool charWait = false;
     bool charWaitUpper = false;

@@ -1,6 +1,7 @@
 // The command line: the input split at NUL bytes gives the arguments. The
-// texts kept in the settings stay terminated inside their fields and the
-// settings stay inside their ranges; what each option sets is for the unit tests.
+// texts kept in the settings stay terminated inside their fields, the
+// settings stay inside their ranges and the link facts resolved beside the
+// run mode agree with it; what each option sets is for the unit tests.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -38,5 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     fuzzCheck(settings.codeMode >= TapeCode::IsoDefault && settings.codeMode <= TapeCode::Eia,
               "codeMode is a tape code");
     fuzzCheck(settings.flowMode >= FlowMode::Hardware && settings.flowMode <= FlowMode::NcNoWait, "flowMode is a flow");
+    RunMode mode = settings.mode;
+    bool server = mode == RunMode::ProtocolBServer || mode == RunMode::ProtocolAServer;
+    bool singleProtocolB = mode == RunMode::PunchOut || mode == RunMode::Receive;
+    fuzzCheck(!server || settings.linkListening, "a server's link listens");
+    fuzzCheck(!singleProtocolB || !settings.linkListening, "a single Protocol B transfer does not listen");
+    fuzzCheck(mode == RunMode::ProtocolAServer || settings.linkSending == (mode == RunMode::PunchOut),
+              "only a punch out, or a -S run, opens its link sending");
+    fuzzCheck(!settings.serverReceivesFirst || mode == RunMode::ProtocolBServer,
+              "only the Protocol B server has a first cycle to choose");
     return 0;
 }

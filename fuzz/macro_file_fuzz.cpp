@@ -1,17 +1,14 @@
 // The macro file as a careless user may leave it: the input is written as
-// ZEKMAC.TXT and loaded. Only "@NAME:BODY" lines become entries, at most
-// maxMacroEntries of them, with names and bodies inside their limits; and a
-// specification that names them yields rules taken from the file.
+// ZEKMAC.TXT and read. Only "@NAME:BODY" lines become entries, at most
+// maxMacroEntries of them, with names and bodies inside their limits.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
-#include "sender/macro_file.h"
 #include "sender/macro_table.h"
 
 using namespace zek::sender;
@@ -32,34 +29,21 @@ std::vector<std::string> candidateNames(const std::string& text)
     return names;
 }
 
-// Each entry found keeps its limits; then every entry in one specification.
-void checkEntries(const std::vector<std::string>& names, const std::string& text)
+// Each entry found keeps its limits.
+void checkEntries(const MacroTable& table, const std::vector<std::string>& names, const std::string& text)
 {
-    std::string spec;
-    std::set<std::string> found;
+    fuzzCheck(table.count >= 0 && table.count <= maxMacroEntries, "at most maxMacroEntries entries");
     for (const std::string& name : names) {
-        const char* body = findMacroBody(name.c_str());
+        const char* body = findMacroBody(table, name.c_str());
         if (!body)
             continue;
-        found.insert(name);
         fuzzCheck(name.size() <= std::size_t(maxMacroNameLength), "names keep their limit");
         fuzzCheck(std::strlen(body) <= std::size_t(maxMacroBodyLength), "bodies keep their limit");
         fuzzCheck(std::strcspn(body, " \n") == std::strlen(body), "a body ends at a blank or line end");
         fuzzCheck(text.find(body) != std::string::npos, "a body is text of the file");
-        fuzzCheck(findMacroBody(("A" + name.substr(1)).c_str()) == body, "an A in place of the @ finds the entry");
-        if (name.find_first_of(" ,\n)") == std::string::npos)
-            spec += name + ",";
+        fuzzCheck(findMacroBody(table, ("A" + name.substr(1)).c_str()) == body,
+                  "an A in place of the @ finds the entry");
     }
-    fuzzCheck(found.size() <= std::size_t(maxMacroEntries), "at most maxMacroEntries entries");
-    spec += "2)\n";
-    RuleList rules;
-    int repeatCount = 0;
-    if (!loadMacroSpec(&spec[0], &rules, &repeatCount))
-        return;
-    fuzzCheck(repeatCount == 2 && rules.count <= maxRules, "the count is taken and at most maxRules rules");
-    for (int i = 0; i < rules.count; ++i)
-        fuzzCheck(text.find(std::string(rules.rules[i].from) + "=" + rules.rules[i].to) != std::string::npos,
-                  "a rule comes from the file");
 }
 
 }  // namespace
@@ -76,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     fuzzCheck(file != nullptr, "ZEKMAC.TXT can be written");
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    forgetMacroTable();
-    fuzzCheck(loadMacroTable(), "a readable macro file loads");
+    MacroTable table;
+    fuzzCheck(readMacroTable(table), "a readable macro file is read");
     std::string text(reinterpret_cast<const char*>(data), size);
-    checkEntries(candidateNames(text), text);
+    checkEntries(table, candidateNames(text), text);
     return 0;
 }

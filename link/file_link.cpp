@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "log/log.h"
+#include "zek_version.h"
 
 using namespace zek::log;
 

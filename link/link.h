@@ -13,9 +13,6 @@ namespace zek::link {
 // readByte's and pollByte's result when no byte is there.
 constexpr int noByte = -1;
 
-// The tag of this version in the lines that open a link.
-constexpr const char* versionTag = "ZEK95706";
-
 // The longest output file name or host:port text.
 constexpr int maxLinkNameLength = 63;
 

@@ -4,6 +4,7 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
+#include "zek_version.h"
 
 using namespace zek::log;
 using namespace zek::platform;

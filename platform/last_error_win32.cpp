@@ -1,7 +1,7 @@
 #include "platform/last_error_win32.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cerrno>
 

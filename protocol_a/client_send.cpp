@@ -11,7 +11,6 @@
 #include "protocol_a/protocol_a.h"
 
 using namespace zek::log;
-using namespace zek::protocol_b;
 using namespace zek::sender;
 using namespace zek::platform;
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "protocol_a/records.h"
-#include "protocol_b/transfer_outcome.h"
 #include "sender/progress_meter.h"
 #include "sender/subprogram_send.h"
+#include "sender/transfer_outcome.h"
 
 namespace zek::protocol_a {
 
@@ -19,13 +19,13 @@ struct ProtocolASettings {
     sender::SendSettings send;
 };
 
-protocol_b::TransferOutcome protocolASend(RecordLine& records, sender::ProgressMeter& meter,
-                                          const ProtocolASettings& settings);
-protocol_b::TransferOutcome protocolAReceive(RecordLine& records, sender::ProgressMeter& meter,
-                                             const ProtocolASettings& settings);
+sender::TransferOutcome protocolASend(RecordLine& records, sender::ProgressMeter& meter,
+                                      const ProtocolASettings& settings);
+sender::TransferOutcome protocolAReceive(RecordLine& records, sender::ProgressMeter& meter,
+                                         const ProtocolASettings& settings);
 // Answers the controller until the run is ended from outside; returns only
 // when a transfer has to stop the run.
-protocol_b::TransferOutcome protocolAServer(RecordLine& records, sender::ProgressMeter& meter,
-                                            const ProtocolASettings& settings);
+sender::TransferOutcome protocolAServer(RecordLine& records, sender::ProgressMeter& meter,
+                                        const ProtocolASettings& settings);
 
 }  // namespace zek::protocol_a

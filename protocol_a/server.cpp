@@ -7,19 +7,17 @@
 #include "protocol_a/data_block_sink.h"
 #include "protocol_a/file_name_check.h"
 #include "protocol_a/protocol_a.h"
-#include "sender/plain_send.h"
+#include "sender/program_send.h"
 
 using namespace zek::link;
 using namespace zek::log;
 using namespace zek::sender;
-using namespace zek::protocol_b;
 using namespace zek::platform;
 
 namespace zek::protocol_a {
 
 namespace {
 
-const char* const fallbackName = "ZEKTMP.TXT";
 constexpr int reopenPauseMs = 200;
 constexpr int controllerWaitMs = 5000;  // what a WAT asks for
 
@@ -64,7 +62,7 @@ const char* requestedName(const Server& server, const char* payload)
     if (payload[0] != '\0')
         return payload;
     const char* first = server.settings.fileNames[0];
-    return first ? first : fallbackName;
+    return first ? first : defaultProgramName;
 }
 
 bool refuseOutsideName(const char* name)
@@ -75,21 +73,18 @@ bool refuseOutsideName(const char* name)
     return true;
 }
 
-Answer sendProgram(Server& server, const char* payload)
+// The END line follows a failed send too, unless nothing more may go out.
+Answer sendRequestedProgram(Server& server, const char* payload)
 {
     const char* name = requestedName(server, payload);
     if (refuseOutsideName(name))
         return {RST, false};
-    server.meter.resetBytes();
+    ProgramSend send{'A', server.settings.expandCalls, server.settings.send};
     DataBlockSink sink(server.records, server.meter);
-    const char* mode = server.settings.expandCalls ? "SUB" : "NO_SUB";
-    echoLog("SEND(A) %s MODE START %s %s\n", mode, name, timeStamp());
-    bool sent = server.settings.expandCalls ? ProgramSender(sink, server.meter, server.settings.send).send(name)
-                                            : plainSend(name, sink, server.meter);
+    bool sent = sendProgram(send, name, sink, server.meter);
     if (sink.runMustEnd())
         return {RST, true};
-    echoLog("SEND(A) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(server.meter.bytesSent()),
-            long(server.meter.percentSent()), timeStamp());
+    reportSendEnd(send, name, server.meter);
     return {sent ? EOD : RST, false};
 }
 
@@ -189,7 +184,7 @@ Answer answerTo(Server& server, ReceivedRecord& record)
         server.records.storeSatPayload(record.payload);
         return {SET, false};
     case GTD:
-        return sendProgram(server, record.payload);
+        return sendRequestedProgram(server, record.payload);
     case RTD:
         return {receiveAnnouncedFile(server, record.payload) ? SET : RST, false};
     default:

@@ -2,18 +2,20 @@
 #pragma once
 
 #include "link/link.h"
-#include "protocol_b/transfer_outcome.h"
 #include "sender/block_sender.h"
 #include "sender/progress_meter.h"
 #include "sender/subprogram_send.h"
+#include "sender/transfer_outcome.h"
 
 namespace zek::protocol_b {
 
-// What a Protocol B run does: one send or receive, or the server cycle.
-enum class TransferMode { Send = 0, Receive = 1, Serve = 99 };
+// What a cycle of a Protocol B run does; Serve waits for the controller's
+// request, which makes it a send or a receive.
+enum class TransferMode { Send, Receive, Serve };
 
 struct ProtocolBSettings {
     const char* fileName = nullptr;  // the first name of the command line
+    // The first cycle's; a server's later cycles all wait.
     TransferMode mode = TransferMode::Send;
     bool server = false;      // -s: wait for the controller's request, again and again
     bool expandCalls = true;  // sub-program calls are expanded on a send
@@ -25,6 +27,6 @@ struct ProtocolBSettings {
 
 // One send or receive, or the server cycle of -s, which ends only when the
 // link cannot be opened anew.
-TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
+sender::TransferOutcome runProtocolB(link::Link& link, sender::ProgressMeter& meter, const ProtocolBSettings& settings);
 
 }  // namespace zek::protocol_b

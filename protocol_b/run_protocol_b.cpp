@@ -3,6 +3,7 @@
 #include "log/log.h"
 #include "platform/clock.h"
 #include "protocol_b/tape_session.h"
+#include "sender/program_send.h"
 
 using namespace zek::link;
 using namespace zek::log;
@@ -14,7 +15,6 @@ namespace zek::protocol_b {
 namespace {
 
 constexpr int maxTransferName = 127;
-constexpr const char* defaultTransferName = "ZEKTMP.TXT";
 constexpr int cycleEndPauseMs = 1000;  // lets the controller settle before the next request
 
 // The one file of the run: every send reads it, every receive replaces it.
@@ -22,7 +22,7 @@ constexpr int cycleEndPauseMs = 1000;  // lets the controller settle before the 
 bool chooseTransferName(const char* given, char* transferName)
 {
     if (given == nullptr) {
-        std::strcpy(transferName, defaultTransferName);
+        std::strcpy(transferName, defaultProgramName);
         echoLog("** PROT(B) NEED FILE NAME = %s **\n", transferName);
         return true;
     }

@@ -1,10 +1,8 @@
-#include "log/log.h"
 #include "protocol_b/tape_session.h"
-#include "sender/plain_send.h"
+#include "sender/program_send.h"
 #include "sender/tape_sink.h"
 
 using namespace zek::link;
-using namespace zek::log;
 using namespace zek::sender;
 using namespace zek::tape;
 
@@ -63,18 +61,13 @@ void sendProtocolB(TapeSession& session, const char* name)
         endFailedSend(session);
         return;
     }
-    session.meter.resetBytes();
-    const char* mode = settings.expandCalls ? "SUB" : "NO_SUB";
-    echoLog("SEND(B) %s MODE START %s %s\n", mode, name, timeStamp());
+    ProgramSend send{'B', settings.expandCalls, settings.send};
     TapeSink sink(blocks);
-    bool sent = settings.expandCalls ? ProgramSender(sink, session.meter, settings.send).send(name)
-                                     : plainSend(name, sink, session.meter);
-    if (!sent) {
+    if (!sendProgram(send, name, sink, session.meter)) {
         endFailedSend(session);
         return;
     }
-    echoLog("SEND(B) %s MODE END %s %ldByte %ld%% %s\n", mode, name, long(session.meter.bytesSent()),
-            long(session.meter.percentSent()), timeStamp());
+    reportSendEnd(send, name, session.meter);
     if (settings.tapeFeed && !sendTrailer(blocks))
         endFailedSend(session);
 }

@@ -42,12 +42,6 @@ const StartCodeEntry* findStartCode(int lineByte)
 
 }  // namespace
 
-TapeCode startCodeOf(int lineByte)
-{
-    const StartCodeEntry* start = findStartCode(lineByte);
-    return start ? start->code : TapeCode::IsoDefault;
-}
-
 StartCode takeStartCode(TapeSession& session, int lineByte)
 {
     const StartCodeEntry* start = findStartCode(lineByte);

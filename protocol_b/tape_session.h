@@ -24,9 +24,6 @@ enum class StartCode { None, Taken, NoLink };
 // link to the NC DC3 0x93, opening it anew; NoLink when that fails.
 StartCode takeStartCode(TapeSession& session, int lineByte);
 
-// The code whose "%" the byte is; IsoDefault when it is no start code.
-tape::TapeCode startCodeOf(int lineByte);
-
 // Waits for the controller's first code: a start code makes the session
 // receive, DC1 makes it send, opening the link anew as the sending side.
 // false when the link could not be opened anew.

@@ -12,17 +12,11 @@ namespace zek::sender {
 
 namespace {
 
-struct MacroEntry {
-    char name[maxMacroNameLength + 1];
-    char body[maxMacroBodyLength + 1];
-};
-
 // A longer line of the file continues as a line of its own.
 constexpr int macroLineSize = maxMacroBodyLength + 1;
 
-MacroEntry macroTable[maxMacroEntries];
-int macroCount = 0;
-bool macroTableLoaded = false;
+MacroTable runTable;
+bool runTableRead = false;
 
 // An entry line is "@NAME:BODY"; the body ends at the first blank. Lines
 // without ":" and names too long for the table are not entries.
@@ -47,39 +41,42 @@ bool parseMacroEntry(const char* line, MacroEntry& entry)
 
 }  // namespace
 
-bool loadMacroTable()
+bool readMacroTable(MacroTable& table)
 {
-    if (macroTableLoaded)
-        return true;
     TextReader reader;
     if (!openTextReader(reader, macroFileName)) {
         echoLog("Cant read VELKMAC :");
         return false;
     }
     char line[macroLineSize];
-    macroCount = 0;
-    while (macroCount < maxMacroEntries && readTextLine(reader, line, sizeof line)) {
-        if (parseMacroEntry(line, macroTable[macroCount]))
-            ++macroCount;
+    table.count = 0;
+    while (table.count < maxMacroEntries && readTextLine(reader, line, sizeof line)) {
+        if (parseMacroEntry(line, table.entries[table.count]))
+            ++table.count;
     }
     closeTextReader(reader);
-    macroTableLoaded = true;
     return true;
 }
 
-const char* findMacroBody(const char* item)
+const char* findMacroBody(const MacroTable& table, const char* item)
 {
-    for (int i = 0; i < macroCount; ++i) {
-        if (std::strcmp(macroTable[i].name + 1, item + 1) == 0)
-            return macroTable[i].body;
+    for (int i = 0; i < table.count; ++i) {
+        if (std::strcmp(table.entries[i].name + 1, item + 1) == 0)
+            return table.entries[i].body;
     }
     return nullptr;
 }
 
-void forgetMacroTable()
+bool loadMacroTable()
 {
-    macroCount = 0;
-    macroTableLoaded = false;
+    if (!runTableRead)
+        runTableRead = readMacroTable(runTable);
+    return runTableRead;
+}
+
+const char* findMacroBody(const char* item)
+{
+    return findMacroBody(runTable, item);
 }
 
 }  // namespace zek::sender

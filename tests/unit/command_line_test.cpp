@@ -1,7 +1,9 @@
 // The option grammar and the settings each command line leaves behind.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <sstream>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/usage.h"
+#include "zek_version.h"
 
 using namespace zek::app;
 
@@ -22,15 +26,19 @@ std::string setting(const RunSettings& s, const std::string& name)
     std::string names;
     for (int i = 0; i < s.fileCount; ++i)
         names += (i ? " " : "") + std::string(s.fileNames[i]);
+    const char* const modes[] = {"PunchOut",      "Receive",          "ProtocolBServer",
+                                 "ProtocolASend", "ProtocolAReceive", "ProtocolAServer"};
     const std::map<std::string, std::string> values = {
-        {"wait", std::to_string(s.startWait)},
+        {"mode", modes[int(s.mode)]},
+        {"sending", std::to_string(s.linkSending)},
+        {"listening", std::to_string(s.linkListening)},
+        {"recvFirst", std::to_string(s.serverReceivesFirst)},
         {"baud", std::to_string(s.baudRate)},
         {"flow", std::to_string(int(s.flowMode))},
         {"comment", std::to_string(s.commentMode)},
         {"block", std::to_string(s.dataBlockSize)},
         {"sub", std::to_string(s.subProgramCall)},
         {"append", std::to_string(s.logAppend)},
-        {"recv", std::to_string(int(s.receiveMode))},
         {"files", std::to_string(s.fileCount)},
         {"lLabel", std::to_string(s.lLabelMode)},
         {"feed", std::to_string(s.tapeFeed)},
@@ -39,9 +47,6 @@ std::string setting(const RunSettings& s, const std::string& name)
         {"crlf", std::to_string(s.crlf)},
         {"monitor", std::to_string(s.monitor)},
         {"noStop", std::to_string(s.noStopCode)},
-        {"serverA", std::to_string(s.serverA)},
-        {"serverB", std::to_string(s.serverB)},
-        {"protA", std::to_string(s.protocolA)},
         {"fanuc", std::to_string(s.fanucMode)},
         {"charWait", std::to_string(s.charWait)},
         {"upper", std::to_string(s.charWaitUpper)},
@@ -126,11 +131,12 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
     const std::vector<Row> rows = {
         {{"MAIN.NC"},
          ok,
-         "chan=1, baud=4800, flow=0, code=0, wait=1, recv=0, sub=1, comment=1, append=1, names=MAIN.NC"},
+         "chan=1, baud=4800, flow=0, code=0, mode=PunchOut, sending=1, listening=0, sub=1, comment=1, append=1, "
+         "names=MAIN.NC"},
         {{"A.NC", "-", "B.NC", "C.NC"}, ok, "files=3, names=A.NC B.NC C.NC"},
         // A number ends at its last digit, the letters after it go on, and it
         // is read from its own argument only.
-        {{"-b9600rp"}, ok, "baud=9600, recv=1, wait=0, protA=0, noStop=1"},
+        {{"-b9600rp"}, ok, "baud=9600, mode=Receive, sending=0, noStop=1"},
         {{"-b", "9600"}, ok, "baud=0, names=9600"},
         {{"-b 1200"}, ok, "baud=1200"},
         {{"-b+5o"}, ok, "baud=5, monitor=1"},
@@ -145,7 +151,7 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-W40", "-w"}, ok, "upper=0, waitMs=0"},
         // Channels: a number is written in decimal; text takes the rest of its argument.
         {{"-c007o"}, ok, "chan=7, monitor=1"},
-        {{"-cr"}, ok, "chan=0, recv=1"},
+        {{"-cr"}, ok, "chan=0, mode=Receive"},
         {{"-c\\out.nc", "-o"}, ok, "chan=\\out.nc, monitor=1"},
         {{"-cdir\\out.nc"}, ok, "chan=dir\\out.nc"},
         {{"-cPC1:8000x"}, ok, "chan=PC1:8000x, exec="},
@@ -161,11 +167,11 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-F"}, ok, "fanuc=1"},
         {{"-m"}, ok, "lLabel=1, skipL=0"},
         {{"-M"}, ok, "skipL=1"},
-        {{"-G"}, ok, "protA=1, recv=0, wait=0, block=4000"},
+        {{"-G"}, ok, "mode=ProtocolASend, sending=0, block=4000"},
         {{"-g"}, ok, "block=1000"},
-        {{"-RF"}, ok, "protA=1, recv=1, wait=0, fanuc=1"},
-        {{"-d", "-s"}, ok, "flow=0, serverB=1, wait=0, recv=99"},
-        {{"-D", "-S"}, ok, "flow=0, serverA=1, wait=1, recv=99"},
+        {{"-RF"}, ok, "mode=ProtocolAReceive, sending=0, fanuc=1"},
+        {{"-d", "-s"}, ok, "flow=0"},
+        {{"-D", "-S"}, ok, "flow=0"},
         // Soft flow only before a server or Protocol A option; EIA takes the NC stop code.
         {{"-s", "-d"}, ok, "flow=0"},
         {{"-S", "-D"}, ok, "flow=0"},
@@ -176,12 +182,29 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-e", "-d"}, ok, "flow=2"},
         {{"-d", "-e"}, ok, "flow=2"},
         {{"-d", "-a"}, ok, "flow=1"},
-        // The last option that sets the direction wins.
-        {{"-S", "-g"}, ok, "protA=1, serverA=1, recv=0"},
-        {{"-g", "-S"}, ok, "protA=1, recv=99"},
-        {{"-s", "-g"}, ok, "serverB=1, recv=0"},
     };
     expectRows(rows);
+}
+
+// Protocol A wins, in the direction of the last option that set one; then the
+// Protocol A server; a server's link listens, whatever mode it ends in.
+TEST_F(CommandLine, ModeOptionsInAnyOrderResolveToOneRunMode)
+{
+    const Outcome ok = Outcome::Accepted;
+    expectRows({
+        {{"-s"}, ok, "mode=ProtocolBServer, sending=0, listening=1, recvFirst=0"},
+        {{"-s", "-r"}, ok, "mode=ProtocolBServer, sending=0, listening=1, recvFirst=1"},
+        {{"-r", "-s"}, ok, "mode=ProtocolBServer, recvFirst=0"},
+        {{"-S"}, ok, "mode=ProtocolAServer, sending=1, listening=1"},
+        {{"-r", "-S"}, ok, "mode=ProtocolAServer, sending=0"},
+        {{"-S", "-s"}, ok, "mode=ProtocolAServer, sending=0, recvFirst=0"},
+        {{"-S", "-g"}, ok, "mode=ProtocolASend, listening=1"},
+        {{"-s", "-g"}, ok, "mode=ProtocolASend, listening=1"},
+        {{"-g", "-S"}, ok, "mode=ProtocolAReceive, sending=0, listening=1"},
+        {{"-g", "-s"}, ok, "mode=ProtocolAReceive, listening=1"},
+        {{"-g", "-r"}, ok, "mode=ProtocolAReceive, listening=0"},
+        {{"-R", "-G"}, ok, "mode=ProtocolASend"},
+    });
 }
 
 TEST_F(CommandLine, UsageLettersStopTheReadingWithTheOptionsBeforeThemTaken)
@@ -223,4 +246,24 @@ TEST_F(CommandLine, LogOptionFollowsTheGrammar)
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"-c\\logl.nc"}, {"-cPC1:l"}, {"-xls"}, {"l"}, {"-h", "-l"}, {"-j", "-l"}, {}})
         EXPECT_TRUE(logAppendAfter(arguments)) << (arguments.empty() ? "" : arguments[0]);
+}
+
+// The usage texts write their version as fixed text: it must be the version
+// the build is given. A usage text ends the run, so the run that shows it
+// sends its standard output to standard error, where the check reads it, and
+// finds the operator's Return waiting.
+TEST(Usage, BothTextsNameTheVersionOfTheBuild)
+{
+    std::string version;
+    for (const char* c = zek::versionNumber; *c; ++c)
+        version += *c == '.' ? "\\." : std::string(1, *c);
+    for (void (*showUsage)() : {printUsage, printUsageEnglish}) {
+        EXPECT_EXIT(
+            {
+                dup2(fileno(stderr), fileno(stdout));
+                std::ungetc('\n', stdin);
+                showUsage();
+            },
+            testing::ExitedWithCode(1), " " + version + "\n");
+    }
 }

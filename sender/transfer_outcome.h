@@ -1,7 +1,7 @@
 // How a transfer mode ended, for the one place that ends the run.
 #pragma once
 
-namespace zek::protocol_b {
+namespace zek::sender {
 
 enum class TransferOutcome {
     Completed,  // everything asked for was moved
@@ -10,4 +10,4 @@ enum class TransferOutcome {
     NoLink,     // the link could not be opened anew
 };
 
-}  // namespace zek::protocol_b
+}  // namespace zek::sender
