@@ -1,9 +1,9 @@
-#include "protocol_a/file_name_check.h"
+#include "library/file_name_check.h"
 
 #include <cctype>
 #include <cstring>
 
-namespace zek::protocol_a {
+namespace zek::library {
 
 namespace {
 
@@ -40,4 +40,4 @@ bool isNameInsideWorkDir(const char* name)
     return !hasDriveOrRoot(name) && !hasParentComponent(name);
 }
 
-}  // namespace zek::protocol_a
+}  // namespace zek::library

@@ -1,9 +1,9 @@
 // File names that the controller sends must not reach outside the working directory.
 #pragma once
 
-namespace zek::protocol_a {
+namespace zek::library {
 
 // false for an absolute path, a drive prefix, or a ".." component.
 bool isNameInsideWorkDir(const char* name);
 
-}  // namespace zek::protocol_a
+}  // namespace zek::library
