@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
+
+#include "library/kept_names.h"
 
 namespace zek::library {
 
@@ -33,11 +36,33 @@ bool hasParentComponent(const char* name)
     }
 }
 
+// Windows drops trailing dots and blanks and ignores case: "Versions. " is
+// the folder versions there.
+std::string folderAsWindowsFinds(const char* name)
+{
+    std::string folder(name, std::strcspn(name, "/\\"));
+    folder.erase(folder.find_last_not_of(". ") + 1);
+    for (char& c : folder)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folder;
+}
+
+bool isLibraryOwnName(const char* name)
+{
+    std::string folder = folderAsWindowsFinds(name);
+    return name[0] == '.' || folder == versionsFolder || folder == incompleteFolder;
+}
+
 }  // namespace
 
 bool isNameInsideWorkDir(const char* name)
 {
     return !hasDriveOrRoot(name) && !hasParentComponent(name);
+}
+
+bool isNameForLibrary(const char* name)
+{
+    return name[0] != '\0' && isNameInsideWorkDir(name) && !isLibraryOwnName(name);
 }
 
 }  // namespace zek::library
