@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "library/file_name_check.h"
 #include "log/log.h"
 #include "platform/clock.h"
 #include "platform/text_file.h"
 #include "protocol_a/data_block_sink.h"
-#include "protocol_a/file_name_check.h"
 #include "protocol_a/protocol_a.h"
 #include "sender/program_send.h"
 
@@ -67,7 +67,7 @@ const char* requestedName(const Server& server, const char* payload)
 
 bool refuseOutsideName(const char* name)
 {
-    if (isNameInsideWorkDir(name))
+    if (library::isNameInsideWorkDir(name))
         return false;
     echoLog("ILLEGAL FILE NAME %s %s\n", name, timeStamp());
     return true;

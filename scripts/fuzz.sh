@@ -32,7 +32,7 @@ cmake --build "$build" -j"$(nproc)" >/dev/null
 seed_from_programs() {
     local seeds=$build/seeds
     rm -rf "$seeds"
-    mkdir -p "$seeds/call_line" "$seeds/tape_receive" "$seeds/records"
+    mkdir -p "$seeds/call_line" "$seeds/tape_receive" "$seeds/records" "$seeds/library"
     [ -d "$programs" ] || return 0
     local program name
     for program in "$programs"/*; do
@@ -40,6 +40,8 @@ seed_from_programs() {
         head -n 40 "$program" | split -l 2 - "$seeds/call_line/$name."
         { printf '\001'; head -c 2048 "$program"; } >"$seeds/tape_receive/$name"
         { printf '00DAT'; head -c 900 "$program" | tr -d '\003'; printf '\003'; } >"$seeds/records/$name"
+        { printf '\003'; head -c 2000 "$program"; printf '\036'; head -c 2000 "$program" | sed 's/X/Y/'; } \
+            >"$seeds/library/$name"
     done
 }
 seed_from_programs

@@ -10,7 +10,7 @@ source scripts/install-missing.sh
 installMissing "${nativeBuildPackages[@]}" "${fuzzPackages[@]}" "${windowsBuildPackages[@]}" \
     "${windowsTestPackages[@]}" "${packagePackages[@]}"
 # Every C++ file laid out as .clang-format says.
-find app log link platform tape sender protocol_a protocol_b tests fuzz bench -name '*.cpp' -o -name '*.h' |
+find app log link platform tape sender library protocol_a protocol_b tests fuzz bench -name '*.cpp' -o -name '*.h' |
     xargs clang-format --dry-run --Werror
 scripts/build.sh
 (cd build && ctest --output-on-failure -j8)

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "library/file_name_check.h"
 #include "protocol_a/data_block_sink.h"
-#include "protocol_a/file_name_check.h"
 #include "protocol_a/records.h"
 
 using namespace zek::protocol_a;
@@ -102,8 +102,8 @@ TEST(Records, DataBlockRefusesTextThatWouldNotFitOneRecord)
 TEST(ControllerFileNames, StayInsideTheWorkingDirectory)
 {
     for (const char* name : {"O100", "PROG.NC", "sub/O1", "a..b", "..x", "O1 X", "O1:A"})
-        EXPECT_TRUE(isNameInsideWorkDir(name)) << name;
+        EXPECT_TRUE(zek::library::isNameInsideWorkDir(name)) << name;
     for (const char* name :
          {"../x", "..", "a/../../b", "sub\\..\\..\\x", "/etc/passwd", "\\WINDOWS\\x", "C:X", "c:\\x", "x/.."})
-        EXPECT_FALSE(isNameInsideWorkDir(name)) << name;
+        EXPECT_FALSE(zek::library::isNameInsideWorkDir(name)) << name;
 }
