@@ -1,7 +1,9 @@
 #include "platform/last_error_win32.h"
 
-#include <windows.h>
+// Windows Sockets before the rest of Windows, which would bring the old sockets.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <cerrno>
 
