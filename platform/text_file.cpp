@@ -1,20 +1,90 @@
 #include "platform/text_file.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace zek::platform {
 
 namespace {
 
-constexpr int endOfText = 0x1A;  // the old end-of-file mark; nothing after it counts
+constexpr char endOfText = 0x1A;  // the old end-of-file mark; nothing after it counts
 
-// The character after a CR, put back unless it completes a CR LF pair.
-bool followedByLineFeed(std::FILE* file)
+void forgetBlock(TextReader& reader)
 {
-    int next = std::fgetc(file);
-    if (next == '\n')
-        return true;
-    if (next != EOF)
-        std::ungetc(next, file);
-    return false;
+    reader.next = 0;
+    reader.filled = 0;
+}
+
+// false at the end of the file.
+bool fillBlock(TextReader& reader)
+{
+    reader.next = 0;
+    reader.filled = std::fread(reader.block.get(), 1, textBlockSize, reader.file);
+    return reader.filled > 0;
+}
+
+// The next byte of the file as stored; EOF at its end.
+int nextByte(TextReader& reader)
+{
+    if (reader.next == reader.filled && !fillBlock(reader))
+        return EOF;
+    return static_cast<unsigned char>(reader.block[reader.next++]);
+}
+
+// The byte after a CR, taken only when it completes a CR LF pair; it may be
+// the first of the next block.
+bool followedByLineFeed(TextReader& reader)
+{
+    if (reader.next == reader.filled && !fillBlock(reader))
+        return false;
+    if (reader.block[reader.next] != '\n')
+        return false;
+    ++reader.next;
+    return true;
+}
+
+std::size_t lengthBefore(const char* text, std::size_t length, char stop)
+{
+    const void* found = std::memchr(text, stop, length);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text) : length;
+}
+
+// Copies the held bytes that no rule applies to: at most room of them, none
+// from a CR or 0x1A on, and with stopAfterLineFeed none after a LF.
+std::size_t takePlainBytes(TextReader& reader, char* out, std::size_t room, bool stopAfterLineFeed)
+{
+    if (reader.ended || reader.next == reader.filled)
+        return 0;
+    const char* held = reader.block.get() + reader.next;
+    std::size_t length = std::min(room, reader.filled - reader.next);
+    if (stopAfterLineFeed)
+        length = std::min(length, lengthBefore(held, length, '\n') + 1);
+    length = lengthBefore(held, length, '\r');
+    length = lengthBefore(held, length, endOfText);
+    std::memcpy(out, held, length);
+    reader.next += length;
+    return length;
+}
+
+// Runs of plain bytes are copied whole; a CR, a 0x1A and the block's end go
+// through readTextChar.
+std::size_t readText(TextReader& reader, char* buffer, std::size_t count, bool stopAfterLineFeed)
+{
+    std::size_t stored = 0;
+    while (stored < count) {
+        std::size_t taken = takePlainBytes(reader, buffer + stored, count - stored, stopAfterLineFeed);
+        if (taken == 0) {
+            int c = readTextChar(reader);
+            if (c == EOF)
+                break;
+            buffer[stored] = static_cast<char>(c);
+            taken = 1;
+        }
+        stored += taken;
+        if (stopAfterLineFeed && buffer[stored - 1] == '\n')
+            break;
+    }
+    return stored;
 }
 
 }  // namespace
@@ -23,6 +93,9 @@ bool openTextReader(TextReader& reader, const char* path)
 {
     reader.file = std::fopen(path, "rb");
     reader.ended = false;
+    forgetBlock(reader);
+    if (reader.file && !reader.block)
+        reader.block.reset(new char[textBlockSize]);
     return reader.file != nullptr;
 }
 
@@ -31,6 +104,7 @@ void closeTextReader(TextReader& reader)
     if (reader.file)
         std::fclose(reader.file);
     reader.file = nullptr;
+    forgetBlock(reader);
 }
 
 void rewindTextReader(TextReader& reader)
@@ -38,47 +112,33 @@ void rewindTextReader(TextReader& reader)
     if (reader.file)
         std::rewind(reader.file);
     reader.ended = false;
+    forgetBlock(reader);
 }
 
 int readTextChar(TextReader& reader)
 {
     if (reader.ended || !reader.file)
         return EOF;
-    int c = std::fgetc(reader.file);
+    int c = nextByte(reader);
     if (c == endOfText) {
         reader.ended = true;
         return EOF;
     }
-    if (c == '\r' && followedByLineFeed(reader.file))
+    if (c == '\r' && followedByLineFeed(reader))
         return '\n';
     return c;
 }
 
 std::size_t readTextBlock(TextReader& reader, char* buffer, std::size_t count)
 {
-    std::size_t stored = 0;
-    for (; stored < count; ++stored) {
-        int c = readTextChar(reader);
-        if (c == EOF)
-            break;
-        buffer[stored] = static_cast<char>(c);
-    }
-    return stored;
+    return readText(reader, buffer, count, false);
 }
 
 bool readTextLine(TextReader& reader, char* buffer, std::size_t size)
 {
     if (size == 0)
         return false;
-    std::size_t stored = 0;
-    while (stored + 1 < size) {
-        int c = readTextChar(reader);
-        if (c == EOF)
-            break;
-        buffer[stored++] = static_cast<char>(c);
-        if (c == '\n')
-            break;
-    }
+    std::size_t stored = readText(reader, buffer, size - 1, true);
     buffer[stored] = '\0';
     return stored > 0;
 }

@@ -5,12 +5,20 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
 namespace zek::platform {
 
+constexpr std::size_t textBlockSize = 64 * 1024;
+
+// Reads the file a block at a time: a punch-out hands out every character
+// of the program, and a library call per character cost more than the rest.
 struct TextReader {
     std::FILE* file = nullptr;
     bool ended = false;  // a 0x1A was met
+    std::unique_ptr<char[]> block;
+    std::size_t next = 0;  // block[next, filled) is read but not handed out
+    std::size_t filled = 0;
 };
 
 bool openTextReader(TextReader& reader, const char* path);

@@ -1,5 +1,8 @@
 #include "sender/block_sender.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "log/log.h"
 
 using namespace zek::link;
@@ -13,8 +16,10 @@ namespace {
 int countLineFeeds(const char* text, int length)
 {
     int lineFeeds = 0;
-    for (int i = 0; i < length; ++i)
-        lineFeeds += text[i] == '\n';
+    const char* end = text + std::max(length, 0);
+    for (const char* c = text; (c = static_cast<const char*>(std::memchr(c, '\n', static_cast<std::size_t>(end - c))));
+         ++c)
+        ++lineFeeds;
     return lineFeeds;
 }
 
@@ -42,30 +47,21 @@ bool BlockSender::addsCarriageReturns() const
     return settings_.crlf && settings_.code != TapeCode::Eia;
 }
 
-unsigned char BlockSender::lineCode(unsigned char c) const
-{
-    switch (settings_.code) {
-    case TapeCode::Eia:
-        return eiaEncode(c);
-    case TapeCode::Ascii:
-        return c;
-    case TapeCode::IsoDefault:
-    case TapeCode::Iso:
-        break;
-    }
-    return isoEncode(c);
-}
-
 void BlockSender::convert(const char* text, int length, unsigned char* out) const
 {
+    const ByteTable& codes = encodeTable(settings_.code);
+    auto code = [&codes](char c) { return codes[static_cast<unsigned char>(c)]; };
+    if (!addsCarriageReturns()) {
+        std::transform(text, text + length, out, code);
+        return;
+    }
     int size = 0;
     for (int i = 0; i < length; ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n' && addsCarriageReturns()) {
-            out[size++] = lineCode(' ');
-            out[size++] = lineCode('\r');
+        if (text[i] == '\n') {
+            out[size++] = code(' ');
+            out[size++] = code('\r');
         }
-        out[size++] = lineCode(c);
+        out[size++] = code(text[i]);
     }
 }
 

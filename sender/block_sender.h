@@ -39,7 +39,6 @@ public:
 private:
     bool stoppedByController();
     bool addsCarriageReturns() const;
-    unsigned char lineCode(unsigned char c) const;
     void convert(const char* text, int length, unsigned char* out) const;
 
     link::Link& link_;

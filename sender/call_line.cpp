@@ -14,6 +14,8 @@ char* findCallMarker(char* line)
 {
     if (char* ampersand = std::strchr(line, '&'))
         return ampersand;
+    if (line[0] != '(')  // where every comment call starts
+        return nullptr;
     for (const char* start : commentCallStarts) {
         if (std::strncmp(line, start, std::strlen(start)) == 0)
             return line + 1;

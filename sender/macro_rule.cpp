@@ -19,6 +19,18 @@ std::size_t wholeWordLength(const char* word)
     return length;
 }
 
+// The first place in the line that starts with the first length characters
+// of the pattern; with none, the line's start.
+char* findPattern(char* line, const char* pattern, std::size_t length)
+{
+    if (length == 0)
+        return line;
+    char* match = std::strchr(line, pattern[0]);
+    while (match && std::strncmp(match, pattern, length) != 0)
+        match = std::strchr(match + 1, pattern[0]);
+    return match;
+}
+
 void replaceWord(char* word, std::size_t wordLength, const char* to)
 {
     std::size_t toLength = std::strcspn(to, " ");
@@ -52,10 +64,8 @@ void applyMacroRule(char* line, const char* from, const char* to)
         return;
     std::size_t patternLength = std::strcspn(from, "*");
     bool takesWholeWord = from[patternLength] == '*';
-    char* match = line;
-    while (*match && std::strncmp(match, from, patternLength) != 0)
-        ++match;
-    if (*match == '\0')
+    char* match = findPattern(line, from, patternLength);
+    if (!match || *match == '\0')
         return;
     replaceWord(match, takesWholeWord ? wholeWordLength(match) : patternLength, to);
     makeLengthEven(line);

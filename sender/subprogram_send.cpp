@@ -35,12 +35,8 @@ void translateLineMarks(char* line)
 {
     if (std::strchr(line, '('))
         return;
-    for (char* c = line; *c; ++c) {
-        if (*c == ';')
-            *c = '\n';
-        else if (*c == '_')
-            *c = ' ';
-    }
+    for (char* c = std::strpbrk(line, ";_"); c; c = std::strpbrk(c + 1, ";_"))
+        *c = *c == ';' ? '\n' : ' ';
 }
 
 }  // namespace

@@ -43,9 +43,10 @@ constexpr bool isUpperLetter(char c)
     return c >= 'A' && c <= 'Z';
 }
 
-constexpr std::array<unsigned char, 128> makeEiaEncodeTable()
+// Bytes above 127 have no character and go out as a space.
+constexpr ByteTable makeEiaEncodeTable()
 {
-    std::array<unsigned char, 128> table{};
+    ByteTable table{};
     for (unsigned char& code : table)
         code = eiaSpace;
     for (const EiaPair& pair : eiaCodes) {
@@ -58,9 +59,9 @@ constexpr std::array<unsigned char, 128> makeEiaEncodeTable()
     return table;
 }
 
-constexpr std::array<unsigned char, 256> makeEiaDecodeTable()
+constexpr ByteTable makeEiaDecodeTable()
 {
-    std::array<unsigned char, 256> table{};
+    ByteTable table{};
     for (int code = 0; code < 256; ++code)
         table[code] = code < eiaFirstHighCode ? eiaUnknownLow : eiaUnknownHigh;
     for (const EiaPair& pair : eiaCodes)
@@ -70,8 +71,8 @@ constexpr std::array<unsigned char, 256> makeEiaDecodeTable()
     return table;
 }
 
-constexpr std::array<unsigned char, 128> eiaEncodeTable = makeEiaEncodeTable();
-constexpr std::array<unsigned char, 256> eiaDecodeTable = makeEiaDecodeTable();
+constexpr ByteTable eiaEncodeTable = makeEiaEncodeTable();
+constexpr ByteTable eiaDecodeTable = makeEiaDecodeTable();
 
 constexpr unsigned char sevenBits = 0x7F;
 constexpr unsigned char parityBit = 0x80;
@@ -85,11 +86,20 @@ constexpr bool hasOddOnes(unsigned char bits)
 }
 
 // Every character of a punched-out program passes here: look the parity up.
-constexpr std::array<unsigned char, 128> isoEncodeTable = [] {
-    std::array<unsigned char, 128> table{};
-    for (int c = 0; c < 128; ++c)
-        table[c] = hasOddOnes(static_cast<unsigned char>(c)) ? static_cast<unsigned char>(c | parityBit)
-                                                             : static_cast<unsigned char>(c);
+// Bit 7 is the parity bit, whatever the byte held there.
+constexpr ByteTable isoEncodeTable = [] {
+    ByteTable table{};
+    for (int b = 0; b < 256; ++b) {
+        auto c = static_cast<unsigned char>(b & sevenBits);
+        table[b] = hasOddOnes(c) ? static_cast<unsigned char>(c | parityBit) : c;
+    }
+    return table;
+}();
+
+constexpr ByteTable asciiEncodeTable = [] {
+    ByteTable table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = static_cast<unsigned char>(b);
     return table;
 }();
 
@@ -97,7 +107,7 @@ constexpr std::array<unsigned char, 128> isoEncodeTable = [] {
 
 unsigned char isoEncode(unsigned char c)
 {
-    return isoEncodeTable[c & sevenBits];
+    return isoEncodeTable[c];
 }
 
 unsigned char isoDecode(unsigned char b)
@@ -107,12 +117,26 @@ unsigned char isoDecode(unsigned char b)
 
 unsigned char eiaEncode(unsigned char c)
 {
-    return c < eiaEncodeTable.size() ? eiaEncodeTable[c] : eiaSpace;
+    return eiaEncodeTable[c];
 }
 
 unsigned char eiaDecode(unsigned char b)
 {
     return eiaDecodeTable[b];
+}
+
+const ByteTable& encodeTable(TapeCode code)
+{
+    switch (code) {
+    case TapeCode::Eia:
+        return eiaEncodeTable;
+    case TapeCode::Ascii:
+        return asciiEncodeTable;
+    case TapeCode::IsoDefault:
+    case TapeCode::Iso:
+        break;
+    }
+    return isoEncodeTable;
 }
 
 unsigned char decodeLineByte(TapeCode code, unsigned char b)

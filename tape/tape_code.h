@@ -2,6 +2,7 @@
 // and plain ASCII. Programs are held inside as 7-bit ASCII with LF line ends.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace zek::tape {
@@ -26,6 +27,11 @@ unsigned char isoEncode(unsigned char c);  // bit 7 set to make the 1-bits even
 unsigned char isoDecode(unsigned char b);  // bit 7 cleared
 unsigned char eiaEncode(unsigned char c);
 unsigned char eiaDecode(unsigned char b);
+
+// The code on the line of every byte 0..255, as the encoders above give it:
+// a punch-out looks each character up here.
+using ByteTable = std::array<unsigned char, 256>;
+const ByteTable& encodeTable(TapeCode code);
 
 // A byte received in the tape code, as ASCII (ASCII tapes as they came).
 unsigned char decodeLineByte(TapeCode code, unsigned char b);
