@@ -26,6 +26,8 @@ bool FileLink::open(bool)
     file_ = std::fopen(fileName, "w+b");
     if (!file_)
         echoLog("Write file open error : %s\n", fileName);
+    else
+        std::setvbuf(file_, nullptr, _IONBF, 0);  // the link gathers; each write goes out whole
     return true;
 }
 

@@ -101,6 +101,14 @@ void consoleOnly(const char* format, ...)
     va_end(args);
 }
 
+void showProgress(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
+
 void reportFailure(const char* call)
 {
     const std::string reason = platform::lastErrorText();

@@ -39,6 +39,10 @@ void logOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 // Writes the message to standard error only: progress marks, the banner.
 void consoleOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 
+// A progress mark on standard error. Unlike a line, a mark does not wait for
+// the gathered bytes it counts to go out: a punch-out prints thousands.
+void showProgress(const char* format, ...) ZEK_PRINTF(1, 2);
+
 // A failed port or socket call, as perror reports it: the name of the call,
 // a colon, a blank and the system's reason, on standard error only.
 void reportFailure(const char* call);

@@ -39,7 +39,7 @@ int32_t ProgressMeter::startFile(const char* name)
 void ProgressMeter::showStep() const
 {
     if (!monitor_)
-        consoleOnly(".");
+        showProgress(".");
 }
 
 void ProgressMeter::advance(int32_t count)
@@ -57,7 +57,7 @@ void ProgressMeter::advance(int32_t count)
         return;
     }
     if (!monitor_)
-        consoleOnly("%s%ld%%", isMiddleOfLine(percent) ? "\n" : "", long(percent));
+        showProgress("%s%ld%%", isMiddleOfLine(percent) ? "\n" : "", long(percent));
     ++marks_;
 }
 
@@ -75,7 +75,7 @@ void ProgressMeter::showKilobytes(int32_t count)
     }
     if (!monitor_) {
         bool restartsLine = kilobytes % kilobytesPerLine < lineRestartWindow;
-        consoleOnly("%s%ldKB", restartsLine ? "\r" : "", long(kilobytes));
+        showProgress("%s%ldKB", restartsLine ? "\r" : "", long(kilobytes));
     }
     ++marks_;
 }

@@ -1,7 +1,6 @@
 // Progress of a transfer on the console: percent marks while sending,
 // kilobyte marks while receiving. Marks go to standard error only, and not
-// at all under the monitor option, which shows the text itself. Like every
-// console line, a mark follows the bytes it counts onto the line.
+// at all under the monitor option, which shows the text itself.
 #pragma once
 
 #include <cstdint>
