@@ -47,6 +47,26 @@ TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLineAndEachRunAppendsToTh
     EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
 }
 
+// Answered at once, before the log and the macro file exist: the input stays
+// open, so a wait for Return would keep the run from ending.
+TEST(RunControlUsage, HelpAndVersionAnswerOnStandardOutputWithStatusZero)
+{
+    std::string english = usageBytes("english");
+    english.resize(english.rfind("Return to end "));
+    TempDir dir;
+    ZekProcess help({"-r", "--help", "--bogus"}, dir.path(), zekDefaultLocale, true);
+    ZekProcess version({"-j", "--version", "--help"}, dir.path(), zekDefaultLocale, true);
+    ASSERT_TRUE(help.wait(10000) && version.wait(10000));
+    const std::string& out = help.result().out;
+    EXPECT_EQ(out.substr(0, english.size()), english);
+    EXPECT_TRUE(matches(out.substr(english.size()), "^ --library .*\n --idle-end=N .*\n --help .*\n --version .*\n$"))
+        << out;
+    EXPECT_EQ(version.result().out, "zek 7.06\n");
+    EXPECT_EQ(help.result().exitStatus + version.result().exitStatus, 0);
+    EXPECT_EQ(help.result().err + version.result().err, "");
+    EXPECT_FALSE(dir.exists("ZEKLOG.TXT") || dir.exists("ZEKMAC.TXT"));
+}
+
 TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
 {
     TempDir dir;
