@@ -21,6 +21,8 @@ struct ProtocolBSettings {
     bool expandCalls = true;  // sub-program calls are expanded on a send
     bool tapeFeed = false;    // -t: DC2 and leader before, trailer and DC4 after
     bool noStopCode = false;  // -p: a receive ends only with the link
+    int idleEndSeconds = 0;   // --idle-end: a started tape ends after this many silent seconds; 0 never
+    bool library = false;     // --library: the working directory is a program library
     sender::TapeSettings tape;
     sender::SendSettings send;
 };

@@ -96,8 +96,9 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
 }
 
-// Settings the run cannot take, and a port that cannot be opened, end it at
-// start, before anything is sent or received.
+// Settings the run cannot take, long options it does not know, and a port
+// that cannot be opened end it at start, without a usage text, before
+// anything is sent or received.
 TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
@@ -119,6 +120,10 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
          "zek : bind: " + std::string(runningWindowsBuild() ? ".*" : "Address already in use") +
              "\nBIND\\(S\\) ERR\\.\n$",
          false},
+        {{"--bogus", "-r"}, "^unknown option --bogus\n$", true},
+        {{"-s", "--"}, "^unknown option --\n$", true},
+        {{"--library=x", "-s"}, "^unknown option --library=x\n$", true},
+        {{"-r", "--library"}, "^--library needs -s or -S\n$", true},
         {{"-c251", "A.NC"},  // no such port here
          "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
              std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),
@@ -128,6 +133,10 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
     for (const char* port : {"80x", "", "0", "70000", "-5"})
         all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"},
                        "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$",
+                       true});
+    for (const char* value : {"=0", "=3601", "=x", "=", ""})
+        all.push_back({{"-r", std::string("--idle-end") + value},
+                       "^--idle-end needs a number of seconds from 1 to 3600\n$",
                        true});
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<ZekRun> runs;
