@@ -44,13 +44,22 @@ bool returnToWaiting(TapeSession& session)
     return session.link.reopen(config);
 }
 
+// false when the link could not be opened anew.
+bool receiveTape(TapeSession& session, const char* transferName)
+{
+    ReceiveEnd end = receiveProtocolB(session, transferName);
+    if (end != ReceiveEnd::Complete)
+        session.failed = true;
+    return end != ReceiveEnd::NoLink;
+}
+
 // One request of the controller, or the one transfer of a plain run.
 bool runCycle(TapeSession& session, const char* transferName)
 {
     if (session.mode == TransferMode::Serve && !awaitServerRequest(session, transferName))
         return false;
     if (session.mode == TransferMode::Receive) {
-        if (!receiveProtocolB(session, transferName))
+        if (!receiveTape(session, transferName))
             return false;
     } else {
         sendProtocolB(session, transferName);
