@@ -4,6 +4,7 @@
 #include "log/log.h"
 #include "platform/text_file.h"
 #include "protocol_b/tape_session.h"
+#include "protocol_b/tape_silence.h"
 
 using namespace zek::link;
 using namespace zek::log;
@@ -22,6 +23,7 @@ struct Reception {
     TapeSession& session;
     std::FILE* file;
     const char* fileName;
+    TapeSilence silence;
 };
 
 ReceiveEnd writeFailed(const Reception& reception)
@@ -39,6 +41,8 @@ StartCode awaitStartCode(Reception& reception)
         StartCode start = takeStartCode(session, session.link.readByte(receiveTimeoutMs));
         if (start == StartCode::NoLink)
             return StartCode::NoLink;
+        if (start == StartCode::Taken)
+            reception.silence.restart();
         if (!checkLine(session.link))
             return StartCode::None;
     }
@@ -60,13 +64,16 @@ bool storeStartCode(Reception& reception)
 
 // A quiet line is a moment to put what came so far into the file, so that
 // an operator who ends a -p receive with Ctrl-C loses nothing. A failed
-// line ends the tape.
+// line, or a started tape silent for the --idle-end time, ends the tape.
 std::optional<ReceiveEnd> quietLine(Reception& reception)
 {
     std::fflush(reception.file);
     if (!checkLine(reception.session.link))
         return ReceiveEnd::LineLost;
-    return std::nullopt;
+    if (!reception.silence.tooLong())
+        return std::nullopt;
+    echoLog("\n TAPE STOPPED !!\n");
+    return ReceiveEnd::IdleEnd;
 }
 
 // Stores one byte; the stop code, a failed write or a failed line ends the tape.
@@ -93,19 +100,22 @@ std::optional<ReceiveEnd> storeByte(Reception& reception, int lineByte)
 std::optional<ReceiveEnd> receiveNext(Reception& reception)
 {
     int lineByte = reception.session.link.readByte(receiveTimeoutMs);
+    // DEL too: a running reader shows the tape goes on.
+    if (lineByte != noByte)
+        reception.silence.restart();
     if (lineByte == noByte || lineByte == tapeFeedCode)
         return quietLine(reception);
     return storeByte(reception, lineByte);
 }
 
 // Stores the tape up to its end. A tape without stop code (-p) ends only
-// when the line ends it: that is its end, not a cut.
+// when the line or its silence ends it: that is its end, not a cut.
 ReceiveEnd storeTapeData(Reception& reception)
 {
     std::optional<ReceiveEnd> end;
     while (!end)
         end = receiveNext(reception);
-    bool cutByLine = *end == ReceiveEnd::LineLost;
+    bool cutByLine = *end == ReceiveEnd::LineLost || *end == ReceiveEnd::IdleEnd;
     return cutByLine && reception.session.settings.noStopCode ? ReceiveEnd::Complete : *end;
 }
 
@@ -140,7 +150,7 @@ ReceiveEnd receiveFromStartCode(Reception& reception)
 
 }  // namespace
 
-ReceiveEnd receiveProtocolB(TapeSession& session, const char* fileName)
+ReceiveEnd receiveProtocolB(TapeSession& session, const char* fileName, bool startCodeTaken)
 {
     session.meter.reset();
     std::FILE* file = openTextWriter(fileName);
@@ -149,7 +159,9 @@ ReceiveEnd receiveProtocolB(TapeSession& session, const char* fileName)
         return ReceiveEnd::WriteFailed;
     }
     echoLog("RECV(B) START %s %s\n", fileName, timeStamp());
-    Reception reception{session, file, fileName};
+    Reception reception{session, file, fileName, TapeSilence(session.settings.idleEndSeconds)};
+    if (startCodeTaken)
+        reception.silence.restart();
     if (session.settings.noStopCode)
         return endReceive(reception, storeTapeData(reception));
     return receiveFromStartCode(reception);
