@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/long_options.h"
 #include "app/usage.h"
 #include "log/log.h"
 #include "zek_version.h"
@@ -269,6 +270,14 @@ static CommandLineOutcome addFileName(RunSettings& settings, const char* name)
     return CommandLineOutcome::Accepted;
 }
 
+// Only the whole reading takes the long options; -l alone does not need them.
+static CommandLineOutcome scanLongOption(Reading& reading, const char* argument, OptionScope scope)
+{
+    if (scope == OptionScope::LogOnly || readLongOption(argument, reading.settings))
+        return CommandLineOutcome::Accepted;
+    return CommandLineOutcome::Refused;
+}
+
 static CommandLineOutcome scanArguments(Reading& reading, int argc, char** argv, OptionScope scope)
 {
     if (argc < 2)
@@ -276,7 +285,9 @@ static CommandLineOutcome scanArguments(Reading& reading, int argc, char** argv,
     for (int index = 1; index < argc; ++index) {
         const char* argument = argv[index];
         CommandLineOutcome outcome = CommandLineOutcome::Accepted;
-        if (argument[0] == '-')
+        if (isLongOption(argument))
+            outcome = scanLongOption(reading, argument, scope);
+        else if (argument[0] == '-')
             outcome = scanOptionLetters(reading, argument + 1, scope);
         else if (scope == OptionScope::Every)
             outcome = addFileName(reading.settings, argument);
@@ -319,6 +330,8 @@ CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings)
     Reading reading{settings, {}};
     CommandLineOutcome outcome = scanArguments(reading, argc, argv, OptionScope::Every);
     resolveRunMode(reading.letters, settings);
+    if (outcome == CommandLineOutcome::Accepted && !longOptionsFitRunMode(settings))
+        return CommandLineOutcome::Refused;
     // Software flow with EIA stops the peer with the EIA-coded DC3 0x93.
     if (outcome == CommandLineOutcome::Accepted && settings.codeMode == TapeCode::Eia &&
         settings.flowMode == FlowMode::Dc3)

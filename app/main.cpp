@@ -1,11 +1,12 @@
 // zek: moves NC part programs between a PC and a CNC controller.
-// The run, from start to end: log, macro file, command line, link, one
-// transfer mode, end line, orderly end.
+// The run, from start to end: --help and --version, log, macro file, command
+// line, link, one transfer mode, end line, orderly end.
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/command_line.h"
+#include "app/help_and_version.h"
 #include "app/run_end.h"
 #include "app/run_settings.h"
 #include "log/log.h"
@@ -57,6 +58,7 @@ static TransferOutcome runTransfer(Link& link, const RunSettings& settings)
 
 int main(int argc, char** argv)
 {
+    answerHelpOrVersion(argc, argv);
     RunSettings settings;
     applyLogOption(argc, argv, settings);
     openLogOrEnd(settings.logAppend);

@@ -18,6 +18,11 @@ constexpr int exitTransferFailed = 2;
 
 }  // namespace
 
+void endAnswered()
+{
+    std::exit(exitCompleted);
+}
+
 void endStartUp()
 {
     closeLog();

@@ -7,6 +7,10 @@
 
 namespace zek::app {
 
+// A run that only answered --help or --version, before opening anything:
+// status 0.
+[[noreturn]] void endAnswered();
+
 // A start-up failure (refused command line, speed, port, host): the log is
 // closed and the run ends with status 1.
 [[noreturn]] void endStartUp();

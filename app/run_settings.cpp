@@ -38,6 +38,7 @@ ProtocolASettings protocolASettings(const RunSettings& settings)
     protocol.dataBlockSize = settings.dataBlockSize;
     protocol.expandCalls = settings.subProgramCall;
     protocol.fanucMode = settings.fanucMode;
+    protocol.library = settings.library;
     protocol.send = sendSettings(settings);
     return protocol;
 }
@@ -64,6 +65,8 @@ ProtocolBSettings protocolBSettings(const RunSettings& settings)
     protocol.expandCalls = settings.subProgramCall;
     protocol.tapeFeed = settings.tapeFeed;
     protocol.noStopCode = settings.noStopCode;
+    protocol.idleEndSeconds = settings.idleEndSeconds;
+    protocol.library = settings.library;
     protocol.tape = {settings.codeMode, settings.crlf, settings.monitor};
     protocol.send = sendSettings(settings);
     return protocol;

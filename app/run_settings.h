@@ -51,6 +51,8 @@ struct RunSettings {
     int32_t charWaitMs = 0;
     char channelName[maxChannelName + 1] = "1";
     char execCommand[maxExecCommand + 1] = "";
+    bool library = false;        // --library
+    int32_t idleEndSeconds = 0;  // --idle-end=N; 0: no limit
 };
 
 link::LinkConfig linkConfig(const RunSettings& settings);

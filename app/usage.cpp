@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "log/console_text.h"
 #include "log/log.h"
@@ -76,12 +77,25 @@ static const char* const englishUsage[] = {
     "Return to end ",
 };
 
+// The long options, listed by --help after the English text.
+static const char* const longOptionsUsage[] = {
+    " --library  ... -s/-S: the working directory is a program library\n",
+    " --idle-end=N ... recv: end a started tape after N s without a byte\n",
+    " --help  ... this message on standard output\n",
+    " --version  ... the version\n",
+};
+
+static void writeLines(const char* const* lines, std::size_t count)
+{
+    for (std::size_t index = 0; index < count; ++index)
+        writeConsoleText(stdout, lines[index]);
+    std::fflush(stdout);
+}
+
 template <std::size_t lineCount>
 static void writeUsage(const char* const (&lines)[lineCount])
 {
-    for (const char* line : lines)
-        writeConsoleText(stdout, line);
-    std::fflush(stdout);
+    writeLines(lines, lineCount);
 }
 
 static void waitForReturn()
@@ -103,6 +117,13 @@ void printUsageEnglish()
     closeLog();
     waitForReturn();
     std::exit(1);
+}
+
+// The English text without its closing prompt: --help waits for nothing.
+void printHelp()
+{
+    writeLines(englishUsage, std::size(englishUsage) - 1);
+    writeUsage(longOptionsUsage);
 }
 
 }  // namespace zek::app

@@ -1,9 +1,11 @@
-// The two usage texts. Both wait for one character and exit with status 1.
+// The usage texts. The two of the single letters wait for one character and
+// exit with status 1.
 #pragma once
 
 namespace zek::app {
 
 [[noreturn]] void printUsage();         // Japanese
 [[noreturn]] void printUsageEnglish();  // option -h
+void printHelp();                       // --help: English, with the long options
 
 }  // namespace zek::app

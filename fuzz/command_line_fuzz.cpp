@@ -1,7 +1,8 @@
 // The command line: the input split at NUL bytes gives the arguments. The
 // texts kept in the settings stay terminated inside their fields, the
-// settings stay inside their ranges and the link facts resolved beside the
-// run mode agree with it; what each option sets is for the unit tests.
+// settings stay inside their ranges, --library is taken only by a server,
+// and the link facts resolved beside the run mode agree with it; what each
+// option sets is for the unit tests.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     argv.push_back(nullptr);
 
     RunSettings settings;
-    readCommandLine(int(arguments.size()), argv.data(), settings);
+    CommandLineOutcome outcome = readCommandLine(int(arguments.size()), argv.data(), settings);
     fuzzCheck(std::memchr(settings.channelName, '\0', sizeof settings.channelName), "channelName is terminated");
     fuzzCheck(std::memchr(settings.execCommand, '\0', sizeof settings.execCommand), "execCommand is terminated");
     fuzzCheck(settings.fileCount >= 0 && settings.fileCount <= maxFileNames, "at most maxFileNames names");
@@ -46,6 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     fuzzCheck(!singleProtocolB || !settings.linkListening, "a single Protocol B transfer does not listen");
     fuzzCheck(mode == RunMode::ProtocolAServer || settings.linkSending == (mode == RunMode::PunchOut),
               "only a punch out, or a -S run, opens its link sending");
+    fuzzCheck(settings.idleEndSeconds >= 0 && settings.idleEndSeconds <= 3600, "--idle-end stays in its range");
+    fuzzCheck(outcome != CommandLineOutcome::Accepted || !settings.library || server, "--library only with a server");
     fuzzCheck(!settings.serverReceivesFirst || mode == RunMode::ProtocolBServer,
               "only the Protocol B server has a first cycle to choose");
     return 0;

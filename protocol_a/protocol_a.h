@@ -16,6 +16,7 @@ struct ProtocolASettings {
     int32_t dataBlockSize = 1000;            // bytes of a DAT record on a client send
     bool expandCalls = true;                 // the server expands sub-program calls
     bool fanucMode = false;                  // -RF: the FANUC variant of the dialogue
+    bool library = false;                    // --library: the working directory is a program library
     sender::SendSettings send;
 };
 

@@ -20,7 +20,9 @@ struct ProtocolBSettings {
     bool server = false;      // -s: wait for the controller's request, again and again
     bool expandCalls = true;  // sub-program calls are expanded on a send
     bool tapeFeed = false;    // -t: DC2 and leader before, trailer and DC4 after
-    bool noStopCode = false;  // -p: a receive ends only with the link
+    bool noStopCode = false;  // -p: a receive ends only with the link or its silence
+    int idleEndSeconds = 0;   // --idle-end: a started tape ends after this many silent seconds; 0 never
+    bool library = false;     // --library: the working directory is a program library
     sender::TapeSettings tape;
     sender::SendSettings send;
 };

@@ -44,13 +44,24 @@ bool returnToWaiting(TapeSession& session)
     return session.link.reopen(config);
 }
 
-// One request of the controller, or the one transfer of a plain run.
+// false when the link could not be opened anew.
+bool receiveTape(TapeSession& session, const char* transferName, bool startCodeTaken)
+{
+    ReceiveEnd end = receiveProtocolB(session, transferName, startCodeTaken);
+    if (end != ReceiveEnd::Complete)
+        session.failed = true;
+    return end != ReceiveEnd::NoLink;
+}
+
+// One request of the controller, or the one transfer of a plain run. A
+// request to receive is the start code, which the wait has taken.
 bool runCycle(TapeSession& session, const char* transferName)
 {
-    if (session.mode == TransferMode::Serve && !awaitServerRequest(session, transferName))
+    const bool request = session.mode == TransferMode::Serve;
+    if (request && !awaitServerRequest(session, transferName))
         return false;
     if (session.mode == TransferMode::Receive) {
-        if (!receiveProtocolB(session, transferName))
+        if (!receiveTape(session, transferName, request))
             return false;
     } else {
         sendProtocolB(session, transferName);

@@ -29,9 +29,20 @@ StartCode takeStartCode(TapeSession& session, int lineByte);
 // false when the link could not be opened anew.
 bool awaitServerRequest(TapeSession& session, const char* transferName);
 
-// Stores one tape from the controller. false when the link could not be
-// opened anew; every other failure is noted in the session.
-bool receiveProtocolB(TapeSession& session, const char* fileName);
+// How a receive ended. Complete at the stop code, or for a tape without one
+// (-p) when the line or its silence ended it; the others cut the tape short,
+// and what came of it stays in the file.
+enum class ReceiveEnd {
+    Complete,
+    LineLost,     // the line failed before the tape's end
+    IdleEnd,      // --idle-end: the started tape stayed silent
+    WriteFailed,  // the file could not be created or written
+    NoLink,       // the link could not be opened anew; the run cannot go on
+};
+
+// Stores one tape from the controller. startCodeTaken: the server has taken
+// the tape's start code from the line, so the tape has begun.
+ReceiveEnd receiveProtocolB(TapeSession& session, const char* fileName, bool startCodeTaken);
 
 // Sends the file, framed by DC2, leader, trailer and DC4 under -t. The
 // senders report their own failures; a failed send gets no end line.

@@ -18,31 +18,50 @@ struct Punching {
     std::string tape;
 };
 
-// Runs "zek -r" on a pseudo-terminal for each tape, all side by side, punches
-// the tape once its receive has started, and waits for each run to end by itself.
-std::vector<Reception> receiveTapes(const std::vector<Punching>& punchings)
-{
+// Runs "zek -r" on a pseudo-terminal for each tape, all side by side, and
+// punches the tape once its receive has started.
+struct Receivers {
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<std::unique_ptr<PtyPair>> ptys;
     std::vector<std::unique_ptr<ZekProcess>> zeks;
-    for (const Punching& punching : punchings) {
-        dirs.push_back(std::make_unique<TempDir>());
-        ptys.push_back(std::make_unique<PtyPair>());
-        std::vector<std::string> args{serialChannelOption(*ptys.back()), "-b0", "-r"};
-        args.insert(args.end(), punching.options.begin(), punching.options.end());
-        args.push_back("IN.NC");
-        zeks.push_back(std::make_unique<ZekProcess>(args, dirs.back()->path()));
+
+    explicit Receivers(const std::vector<Punching>& punchings)
+    {
+        for (const Punching& punching : punchings) {
+            dirs.push_back(std::make_unique<TempDir>());
+            ptys.push_back(std::make_unique<PtyPair>());
+            std::vector<std::string> args{serialChannelOption(*ptys.back()), "-b0", "-r"};
+            args.insert(args.end(), punching.options.begin(), punching.options.end());
+            args.push_back("IN.NC");
+            zeks.push_back(std::make_unique<ZekProcess>(args, dirs.back()->path()));
+        }
+        for (size_t i = 0; i < punchings.size(); ++i) {
+            EXPECT_TRUE(zeks[i]->waitForErr("RECV(B) START", 10000)) << zeks[i]->result().err;
+            writeAll(ptys[i]->masterFd(), punchings[i].tape);
+        }
     }
-    std::vector<Reception> receptions;
-    for (size_t i = 0; i < punchings.size(); ++i) {
-        EXPECT_TRUE(zeks[i]->waitForErr("RECV(B) START", 10000)) << zeks[i]->result().err;
-        writeAll(ptys[i]->masterFd(), punchings[i].tape);
+
+    void punch(const std::vector<std::string>& bytes)  // one entry for each run
+    {
+        for (size_t i = 0; i < ptys.size(); ++i)
+            writeAll(ptys[i]->masterFd(), bytes[i]);
     }
-    for (size_t i = 0; i < punchings.size(); ++i) {
-        EXPECT_TRUE(zeks[i]->wait(20000)) << zeks[i]->result().err;
-        receptions.push_back({zeks[i]->result(), dirs[i]->read("IN.NC"), logOf(*dirs[i])});
+
+    // Waits for each run to end by itself.
+    std::vector<Reception> ended()
+    {
+        std::vector<Reception> receptions;
+        for (size_t i = 0; i < zeks.size(); ++i) {
+            EXPECT_TRUE(zeks[i]->wait(20000)) << zeks[i]->result().err;
+            receptions.push_back({zeks[i]->result(), dirs[i]->read("IN.NC"), logOf(*dirs[i])});
+        }
+        return receptions;
     }
-    return receptions;
+};
+
+std::vector<Reception> receiveTapes(const std::vector<Punching>& punchings)
+{
+    return Receivers(punchings).ended();
 }
 
 // A program of about `size` bytes between, not including, its "%" codes.
@@ -112,6 +131,33 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), stored);
     EXPECT_EQ(zek.result().err.find("STOP CODE"), std::string::npos);
+}
+
+// --idle-end: a started tape, begun by its start code or, where none is
+// awaited, by its first byte, ends after the silence; the feed of a running
+// reader is no silence, and before the tape there is no limit.
+TEST(ProtocolBReceive, IdleEndCutsAStartedTapeThatFallsSilent)
+{
+    Receivers receivers({{{"--idle-end=2"}, "\x0A\x00"s}, {{"--idle-end=2", "-p"}, ""}, {{"--idle-end=2", "-i"}, ""}});
+    sleepMs(3500);
+    for (auto& zek : receivers.zeks)
+        EXPECT_TRUE(zek->running()) << zek->result().err;
+    const std::string o1 = isoTape("O1\n");
+    receivers.punch({"\xA5" + o1, "\xA5" + o1, o1});
+    for (int feed = 0; feed < 8; ++feed) {
+        sleepMs(400);
+        receivers.punch({"\xFF", "\xFF", "\xFF"});
+    }
+    receivers.punch(std::vector<std::string>(3, isoTape("G1\n")));
+    std::vector<Reception> receptions = receivers.ended();
+    const int exitStatus[] = {2, 0, 2};  // -p: the silence is the tape's end
+    for (size_t i = 0; i < receptions.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        EXPECT_EQ(receptions[i].run.exitStatus, exitStatus[i]);
+        EXPECT_EQ(receptions[i].file, "%O1\r\nG1\r\n");
+        for (const std::string& console : {receptions[i].run.err, receptions[i].log})
+            EXPECT_TRUE(appearInOrder(console, {"\n TAPE STOPPED !!\n", "RECV\\(B\\) END IN\\.NC 7Byte"})) << console;
+    }
 }
 
 TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)

@@ -42,6 +42,24 @@ TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived
         << zek.result().err;
 }
 
+// --idle-end: a tape that falls silent right after the start code the
+// server took ends by itself with what came; the server then serves the next.
+TEST(ProtocolBServer, IdleEndCutsASilentTapeAndTheServerWaitsAgain)
+{
+    TempDir dir;
+    PtyPair pty;
+    ZekProcess zek({"-s", "--idle-end=2", serialChannelOption(pty), "-b0", "IN.NC"}, dir.path());
+    ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
+    writeAll(pty.masterFd(), "\xA5");
+    ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, 2)) << zek.result().err;
+    EXPECT_EQ(dir.read("IN.NC"), "%");
+    writeAll(pty.masterFd(), "%O7\n%");
+    EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 3)) << zek.result().err;
+    zek.kill();
+    EXPECT_EQ(dir.read("IN.NC"), "%O7\r\n%");
+    EXPECT_TRUE(appearInOrder(zek.result().err, {"\n TAPE STOPPED !!\n", "RECV\\(B\\) END IN\\.NC 1Byte "}));
+}
+
 // A connection closed while the server waits is replaced; the server then
 // waits idle on the next one and serves each new connection.
 TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)

@@ -47,6 +47,26 @@ TEST(RunControlUsage, DashHShowsEnglishTextAfterTheExecLineAndEachRunAppendsToTh
     EXPECT_EQ(logOf(dir), "ZEK EXEC COMMAND third\n");
 }
 
+// Answered at once, before the log and the macro file exist: the input stays
+// open, so a wait for Return would keep the run from ending.
+TEST(RunControlUsage, HelpAndVersionAnswerOnStandardOutputWithStatusZero)
+{
+    std::string english = usageBytes("english");
+    english.resize(english.rfind("Return to end "));
+    TempDir dir;
+    ZekProcess help({"-r", "--help", "--bogus"}, dir.path(), zekDefaultLocale, true);
+    ZekProcess version({"-j", "--version", "--help"}, dir.path(), zekDefaultLocale, true);
+    ASSERT_TRUE(help.wait(10000) && version.wait(10000));
+    const std::string& out = help.result().out;
+    EXPECT_EQ(out.substr(0, english.size()), english);
+    EXPECT_TRUE(matches(out.substr(english.size()), "^ --library .*\n --idle-end=N .*\n --help .*\n --version .*\n$"))
+        << out;
+    EXPECT_EQ(version.result().out, "zek 7.06\n");
+    EXPECT_EQ(help.result().exitStatus + version.result().exitStatus, 0);
+    EXPECT_EQ(help.result().err + version.result().err, "");
+    EXPECT_FALSE(dir.exists("ZEKLOG.TXT") || dir.exists("ZEKMAC.TXT"));
+}
+
 TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
 {
     TempDir dir;
@@ -76,8 +96,9 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
 }
 
-// Settings the run cannot take, and a port that cannot be opened, end it at
-// start, before anything is sent or received.
+// Settings the run cannot take, long options it does not know, and a port
+// that cannot be opened end it at start, without a usage text, before
+// anything is sent or received.
 TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
 {
     struct Case {
@@ -99,6 +120,10 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
          "zek : bind: " + std::string(runningWindowsBuild() ? ".*" : "Address already in use") +
              "\nBIND\\(S\\) ERR\\.\n$",
          false},
+        {{"--bogus", "-r"}, "^unknown option --bogus\n$", true},
+        {{"-s", "--"}, "^unknown option --\n$", true},
+        {{"--library=x", "-s"}, "^unknown option --library=x\n$", true},
+        {{"-r", "--library"}, "^--library needs -s or -S\n$", true},
         {{"-c251", "A.NC"},  // no such port here
          "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
              std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),
@@ -108,6 +133,10 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
     for (const char* port : {"80x", "", "0", "70000", "-5"})
         all.push_back({{std::string("-c127.0.0.1:") + port, "A.NC"},
                        "\n" + std::string(port) + ": PORT NUMBER INVALID\\.\n$",
+                       true});
+    for (const char* value : {"=0", "=3601", "=x", "=", ""})
+        all.push_back({{"-r", std::string("--idle-end") + value},
+                       "^--idle-end needs a number of seconds from 1 to 3600\n$",
                        true});
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<ZekRun> runs;

@@ -54,6 +54,8 @@ std::string setting(const RunSettings& s, const std::string& name)
         {"chan", s.channelName},
         {"exec", s.execCommand},
         {"names", names},
+        {"library", std::to_string(s.library)},
+        {"idleEnd", std::to_string(s.idleEndSeconds)},
     };
     auto found = values.find(name);
     return found == values.end() ? "(no setting " + name + ")" : found->second;
@@ -217,6 +219,23 @@ TEST_F(CommandLine, UsageLettersStopTheReadingWithTheOptionsBeforeThemTaken)
     for (const char* letter : {"-j", "-u", "-v", "-1", "-y", "-Z", "-?", "- ", "-\x83"})
         rows.push_back({{letter}, Outcome::JapaneseUsage, ""});
     expectRows(rows);
+}
+
+// The messages of the refusals are for the run tests.
+TEST_F(CommandLine, LongOptionsTakeTheirValuesInRangeAndLibraryOnlyWithAServer)
+{
+    const Outcome ok = Outcome::Accepted, refused = Outcome::Refused;
+    expectRows({
+        {{"-r", "--idle-end=3600"}, ok, "idleEnd=3600, mode=Receive"},
+        {{"--idle-end=1", "--idle-end=007"}, ok, "idleEnd=7, library=0"},
+        {{"--library", "-S"}, ok, "library=1, mode=ProtocolAServer"},
+        {{"-s", "--library"}, ok, "library=1"},
+        {{"--library", "-s", "-g"}, refused, "mode=ProtocolASend"},
+        {{"--help", "--version", "-s"}, ok, "mode=ProtocolBServer"},  // answered before the reading
+        {{"--bogus", "-j"}, refused, ""},
+        {{"-j", "--bogus"}, Outcome::JapaneseUsage, ""},
+    });
+    EXPECT_FALSE(logAppendAfter({"--idle-end=x", "-l"}));
 }
 
 // One more is refused at start: the run tests check that on the built program.

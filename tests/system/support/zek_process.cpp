@@ -115,7 +115,8 @@ static pid_t spawnZek(const std::vector<std::string>& args, const std::string& d
     _exit(127);
 }
 
-ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir, const std::string& locale)
+ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& dir, const std::string& locale,
+                       bool inputOpen)
 {
     // Close-on-exec, so that no zek holds another one's pipes open.
     int in[2], out[2], err[2];
@@ -125,7 +126,10 @@ ZekProcess::ZekProcess(const std::vector<std::string>& args, const std::string& 
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    close(in[1]);  // zek reads end of input when it waits for Return
+    if (inputOpen)
+        inFd_ = in[1];
+    else
+        close(in[1]);  // zek reads end of input when it waits for Return
     outFd_ = out[0];
     errFd_ = err[0];
     fcntl(outFd_, F_SETFL, O_NONBLOCK);
@@ -139,6 +143,8 @@ ZekProcess::~ZekProcess()
         close(outFd_);
     if (errFd_ >= 0)
         close(errFd_);
+    if (inFd_ >= 0)
+        close(inFd_);
 }
 
 static void drainPipe(int fd, std::string& into)

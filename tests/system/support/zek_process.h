@@ -43,8 +43,10 @@ std::vector<ZekResult> runZekTogether(const std::vector<ZekRun>& runs, int timeo
 // A zek that runs beside the test (a server, or a send the test answers).
 class ZekProcess {
 public:
+    // inputOpen: zek's input stays open, a console no one types on, so that
+    // a wait for Return shows as a run that does not end.
     ZekProcess(const std::vector<std::string>& args, const std::string& dir,
-               const std::string& locale = zekDefaultLocale);
+               const std::string& locale = zekDefaultLocale, bool inputOpen = false);
     ~ZekProcess();  // kills the process if it still runs
     ZekProcess(const ZekProcess&) = delete;
     ZekProcess& operator=(const ZekProcess&) = delete;
@@ -64,6 +66,7 @@ private:
     pid_t pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
+    int inFd_ = -1;
     ZekResult raw_;     // as read from the pipes
     ZekResult result_;  // raw_ with the console line ends made LF
 };
