@@ -1,5 +1,6 @@
 #include "library/kept_names.h"
 
+#include "platform/clock.h"
 #include "platform/files.h"
 
 namespace zek::library {
@@ -15,8 +16,9 @@ constexpr const char* separators = "/\\";
 std::string fileStamp(std::time_t time)
 {
     char stamp[stampSize] = "";
-    if (const std::tm* local = std::localtime(&time))
-        std::strftime(stamp, sizeof stamp, stampFormat, local);
+    std::tm local{};
+    if (platform::localTime(time, &local))
+        std::strftime(stamp, sizeof stamp, stampFormat, &local);
     return stamp;
 }
 

@@ -1,5 +1,6 @@
 #include "log/log.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -7,6 +8,7 @@
 #include <utility>
 
 #include "log/console_text.h"
+#include "platform/clock.h"
 #include "platform/system_error.h"
 
 namespace zek::log {
@@ -14,6 +16,11 @@ namespace zek::log {
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
 static BeforeMessage beforeMessage;
+
+using MarkClock = std::chrono::steady_clock;
+static constexpr std::chrono::milliseconds markInterval(100);  // the console still moves smoothly
+static std::string heldMarks;
+static MarkClock::time_point marksWritten;
 
 bool openLog(bool append)
 {
@@ -33,8 +40,17 @@ void closeLog()
     logFile = nullptr;
 }
 
+static void writeHeldMarks()
+{
+    if (!heldMarks.empty())
+        std::fwrite(heldMarks.data(), 1, heldMarks.size(), stderr);
+    heldMarks.clear();
+    marksWritten = MarkClock::now();
+}
+
 static void beforeConsole()
 {
+    writeHeldMarks();
     if (beforeMessage)
         beforeMessage();
 }
@@ -103,10 +119,14 @@ void consoleOnly(const char* format, ...)
 
 void showProgress(const char* format, ...)
 {
+    char mark[32];
     std::va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vsnprintf(mark, sizeof mark, format, args);
     va_end(args);
+    heldMarks += mark;
+    if (MarkClock::now() - marksWritten >= markInterval)
+        writeHeldMarks();
 }
 
 void reportFailure(const char* call)
@@ -135,8 +155,9 @@ const char* timeStamp()
 {
     static char text[40];
     std::time_t now = std::time(nullptr);
-    const std::tm* converted = std::localtime(&now);
-    std::tm local = converted ? *converted : std::tm{};
+    std::tm local{};
+    if (!platform::localTime(now, &local))
+        local = std::tm{};
     std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", long(local.tm_hour), long(local.tm_min), long(local.tm_sec));
     return text;
 }

@@ -39,8 +39,10 @@ void logOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 // Writes the message to standard error only: progress marks, the banner.
 void consoleOnly(const char* format, ...) ZEK_PRINTF(1, 2);
 
-// A progress mark on standard error. Unlike a line, a mark does not wait for
-// the gathered bytes it counts to go out: a punch-out prints thousands.
+// A progress mark on standard error. A punch-out of many short sub-programs
+// prints thousands: marks are held and written together at most a few
+// times a second, and before anything else reaches the console. Unlike a
+// line, a mark does not wait for the gathered bytes it counts to go out.
 void showProgress(const char* format, ...) ZEK_PRINTF(1, 2);
 
 // A failed port or socket call, as perror reports it: the name of the call,

@@ -1,8 +1,14 @@
-// Waiting a fixed time.
+// Waiting a fixed time, and the local time of day.
 #pragma once
+
+#include <ctime>
 
 namespace zek::platform {
 
 void sleepMs(int milliseconds);
+
+// The local time of a moment; false when the system cannot convert it. Reads
+// the time zone once, not again for every time stamp.
+bool localTime(std::time_t moment, std::tm* local);
 
 }  // namespace zek::platform

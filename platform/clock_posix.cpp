@@ -17,4 +17,9 @@ void sleepMs(int milliseconds)
     }
 }
 
+bool localTime(std::time_t moment, std::tm* local)
+{
+    return localtime_r(&moment, local) != nullptr;
+}
+
 }  // namespace zek::platform

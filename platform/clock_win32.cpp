@@ -10,4 +10,9 @@ void sleepMs(int milliseconds)
         Sleep(static_cast<DWORD>(milliseconds));
 }
 
+bool localTime(std::time_t moment, std::tm* local)
+{
+    return localtime_s(local, &moment) == 0;
+}
+
 }  // namespace zek::platform

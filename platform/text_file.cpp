@@ -13,11 +13,13 @@ void forgetBlock(TextReader& reader)
 {
     reader.next = 0;
     reader.filled = 0;
+    reader.blocksRead = 0;
 }
 
 // false at the end of the file.
 bool fillBlock(TextReader& reader)
 {
+    ++reader.blocksRead;
     reader.next = 0;
     reader.filled = std::fread(reader.block.get(), 1, textBlockSize, reader.file);
     return reader.filled > 0;
@@ -94,6 +96,8 @@ bool openTextReader(TextReader& reader, const char* path)
     reader.file = std::fopen(path, "rb");
     reader.ended = false;
     forgetBlock(reader);
+    if (reader.file)
+        std::setvbuf(reader.file, nullptr, _IONBF, 0);  // the reader holds its own block
     if (reader.file && !reader.block)
         reader.block.reset(new char[textBlockSize]);
     return reader.file != nullptr;
@@ -107,11 +111,16 @@ void closeTextReader(TextReader& reader)
     forgetBlock(reader);
 }
 
+// A short file, a sub-program say, is read once: its start is still held.
 void rewindTextReader(TextReader& reader)
 {
+    reader.ended = false;
+    if (reader.blocksRead == 1 && reader.filled > 0) {
+        reader.next = 0;
+        return;
+    }
     if (reader.file)
         std::rewind(reader.file);
-    reader.ended = false;
     forgetBlock(reader);
 }
 

@@ -19,6 +19,7 @@ struct TextReader {
     std::unique_ptr<char[]> block;
     std::size_t next = 0;  // block[next, filled) is read but not handed out
     std::size_t filled = 0;
+    int blocksRead = 0;  // since the file's start: 1 while the block holds its first bytes
 };
 
 bool openTextReader(TextReader& reader, const char* path);
