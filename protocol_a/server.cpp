@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "library/file_name_check.h"
+#include "library/library.h"
 #include "log/log.h"
 #include "platform/clock.h"
 #include "platform/text_file.h"
@@ -25,7 +26,8 @@ struct Server {
     RecordLine& records;
     ProgressMeter& meter;
     const ProtocolASettings& settings;
-    bool noLink = false;  // the link could not be opened anew
+    library::Library* library = nullptr;  // --library: where received files go
+    bool noLink = false;                  // the link could not be opened anew
 };
 
 // What the server answers a request with, or that the run must end.
@@ -65,9 +67,11 @@ const char* requestedName(const Server& server, const char* payload)
     return first ? first : defaultProgramName;
 }
 
-bool refuseOutsideName(const char* name)
+// A name the controller gives stays in the working directory; a file it
+// sends to a library leaves the library's own files alone too.
+bool refuseName(const char* name, bool allowed)
 {
-    if (library::isNameInsideWorkDir(name))
+    if (allowed)
         return false;
     echoLog("ILLEGAL FILE NAME %s %s\n", name, timeStamp());
     return true;
@@ -77,7 +81,7 @@ bool refuseOutsideName(const char* name)
 Answer sendRequestedProgram(Server& server, const char* payload)
 {
     const char* name = requestedName(server, payload);
-    if (refuseOutsideName(name))
+    if (refuseName(name, library::isNameInsideWorkDir(name)))
         return {RST, false};
     ProgramSend send{'A', server.settings.expandCalls, server.settings.send};
     DataBlockSink sink(server.records, server.meter);
@@ -146,19 +150,26 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
 }
 
 // Receives a file the controller announced. true on EOD.
+// In a library the file is received apart and filed under its name when
+// the exchange has ended, whole or not.
 bool receiveFile(Server& server, const char* name)
 {
     echoLog("RECV(A) START %s %s\n", name, timeStamp());
-    std::FILE* file = openTextWriter(name);
+    if (server.library)
+        server.library->recoverInterrupted();
+    const char* path = server.library ? library::receivingName : name;
+    std::FILE* file = openTextWriter(path);
     if (!file) {
-        echoLog("Can't Open Write File %s\n", name);
+        echoLog("Can't Open Write File %s\n", path);
         return false;
     }
     server.meter.resetBytes();
     server.meter.resetFile();
     server.records.send(GTD);
     bool received = receiveData(server, file, name);
-    std::fclose(file);
+    bool closed = std::fclose(file) == 0;
+    if (server.library)
+        server.library->fileAs(name, received && closed);
     return received;
 }
 
@@ -168,7 +179,8 @@ bool receiveAnnouncedFile(Server& server, char* payload)
     if (blank)
         *blank = '\0';
     const char* name = requestedName(server, payload);
-    return !refuseOutsideName(name) && receiveFile(server, name);
+    bool allowed = server.library ? library::isNameForLibrary(name) : library::isNameInsideWorkDir(name);
+    return !refuseName(name, allowed) && receiveFile(server, name);
 }
 
 Answer answerTo(Server& server, ReceivedRecord& record)
@@ -198,6 +210,11 @@ TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const
 {
     echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
     Server server{records, meter, settings};
+    library::Library library;
+    if (settings.library) {
+        server.library = &library;
+        library.recoverInterrupted();
+    }
     for (;;) {
         ReceivedRecord record;
         if (!receiveGoodRecord(server, record))

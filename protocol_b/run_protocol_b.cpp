@@ -1,4 +1,5 @@
 #include <cstring>
+#include <string>
 
 #include "log/log.h"
 #include "platform/clock.h"
@@ -44,13 +45,27 @@ bool returnToWaiting(TapeSession& session)
     return session.link.reopen(config);
 }
 
-// false when the link could not be opened anew.
+// A tape replaces the run's file; in a library it is received apart and
+// filed when its receive has ended, complete or not. false when the link
+// could not be opened anew.
 bool receiveTape(TapeSession& session, const char* transferName, bool startCodeTaken)
 {
-    ReceiveEnd end = receiveProtocolB(session, transferName, startCodeTaken);
+    library::Library* library = session.library;
+    if (library)
+        library->recoverInterrupted();
+    ReceiveEnd end = receiveProtocolB(session, library ? library::receivingName : transferName, startCodeTaken);
     if (end != ReceiveEnd::Complete)
         session.failed = true;
+    if (library)
+        library->fileTape(end == ReceiveEnd::Complete);
     return end != ReceiveEnd::NoLink;
+}
+
+// The run's file, unless a request punched at the machine chose another.
+std::string programToSend(TapeSession& session, const char* transferName)
+{
+    std::string requested = session.library ? session.library->takeRequest() : "";
+    return requested.empty() ? transferName : requested;
 }
 
 // One request of the controller, or the one transfer of a plain run. A
@@ -64,7 +79,7 @@ bool runCycle(TapeSession& session, const char* transferName)
         if (!receiveTape(session, transferName, request))
             return false;
     } else {
-        sendProtocolB(session, transferName);
+        sendProtocolB(session, programToSend(session, transferName).c_str());
     }
     session.link.drain();
     sleepMs(cycleEndPauseMs);
@@ -79,6 +94,11 @@ TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSe
     if (!chooseTransferName(settings.fileName, transferName))
         return TransferOutcome::Failed;
     TapeSession session{link, meter, settings, settings.mode, settings.tape.code};
+    library::Library library;
+    if (settings.library) {
+        session.library = &library;
+        library.recoverInterrupted();
+    }
     for (;;) {
         if (!runCycle(session, transferName))
             return TransferOutcome::NoLink;

@@ -3,6 +3,7 @@
 // the tape code for what follows.
 #pragma once
 
+#include "library/library.h"
 #include "protocol_b/protocol_b.h"
 
 namespace zek::protocol_b {
@@ -13,7 +14,8 @@ struct TapeSession {
     const ProtocolBSettings& settings;
     TransferMode mode;
     tape::TapeCode code;
-    bool failed = false;  // a transfer failed or was stopped
+    bool failed = false;                  // a transfer failed or was stopped
+    library::Library* library = nullptr;  // --library: where tapes go and requests come from
 };
 
 // What a byte from the line came to while a start code was awaited.

@@ -18,16 +18,17 @@ hostBuild=${1:-}
 # texts (redirected, so Shift-JIS in every locale), log, macro file and
 # output-file sends, the pace of a punch-out and its break watch over a COM
 # port, a line that goes away, Protocol B over a COM port with DC1/DC3 and
-# over TCP, Protocol A over TCP and a COM port, as client and server, and a
-# TCP punch-out whose sends come back short. Left out: the runs of the link itself (the flow modes and device settings of
-# SerialLinkRun, TcpLinkRun), which the Protocol A and B runs cover there in
-# part, and the long runs that only repeat under Wine what the shorter ones
+# over TCP, Protocol A over TCP and a COM port, as client and server, a TCP
+# punch-out whose sends come back short, and both servers with --library.
+# Left out: the runs of the link itself (the flow modes and device settings
+# of SerialLinkRun, TcpLinkRun), which the Protocol A and B runs cover there
+# in part, and the long runs that only repeat under Wine what the shorter ones
 # show there (about 100 s: large tapes, a real program's round trip, eleven
 # bad records, the stress and noisy-line runs) or the platform-free expansion
 # tables and waits of SenderRun. '*' runs every test.
 windowsFilter='RunControl*:ConsoleCharset*:Sender*:SerialLinkRun.SecondZek*'
 windowsFilter+=':*PunchPace.*:*BreakWatch.*:LineLoss.*:ProtocolBSend.*:ProtocolBReceive.*'
-windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*:GatheredPunchOut.ShortSends*'
+windowsFilter+=':ProtocolBServer.*:ProtocolAClient.*:ProtocolAServer.*:GatheredPunchOut.ShortSends*:Library*'
 windowsFilter+=':-*LargeTape*:*LongTape*:*ARealProgramComesBack*:*ElevenBadRecords*'
 windowsFilter+=':SenderRun.SubPrograms*:SenderRun.BadFiles*:SenderRun.*Wait*'
 filter=${2:-$windowsFilter}
