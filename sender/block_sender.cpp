@@ -49,8 +49,10 @@ bool BlockSender::addsCarriageReturns() const
 
 void BlockSender::convert(const char* text, int length, unsigned char* out) const
 {
-    const ByteTable& codes = encodeTable(settings_.code);
-    auto code = [&codes](char c) { return codes[static_cast<unsigned char>(c)]; };
+    // The table's address in a local: a store through out could otherwise
+    // be taken to change it, and it would be fetched again for each byte.
+    const unsigned char* codes = encodeTable(settings_.code).data();
+    auto code = [codes](char c) { return codes[static_cast<unsigned char>(c)]; };
     if (!addsCarriageReturns()) {
         std::transform(text, text + length, out, code);
         return;
