@@ -44,6 +44,8 @@ public:
     void close();
 
 private:
+    bool makeStream();  // a fresh stream socket in place of what was open
+
     static constexpr std::intptr_t closedHandle = -1;
     std::intptr_t handle_ = closedHandle;  // a descriptor, or a Windows SOCKET
 };

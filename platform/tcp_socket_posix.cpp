@@ -74,11 +74,16 @@ void TcpSocket::close()
     errno = reason;
 }
 
-bool TcpSocket::connect(uint32_t address, int port)
+bool TcpSocket::makeStream()
 {
     close();
     handle_ = socket(AF_INET, SOCK_STREAM, 0);
-    if (!isOpen())
+    return isOpen();
+}
+
+bool TcpSocket::connect(uint32_t address, int port)
+{
+    if (!makeStream())
         return false;
     sockaddr_in endpoint = socketAddress(address, port);
     if (::connect(int(handle_), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) == 0)
@@ -89,9 +94,7 @@ bool TcpSocket::connect(uint32_t address, int port)
 
 bool TcpSocket::bind(uint32_t address, int port)
 {
-    close();
-    handle_ = socket(AF_INET, SOCK_STREAM, 0);
-    if (!isOpen())
+    if (!makeStream())
         return false;
     // A server opened anew binds at once, though the last connection lingers.
     int reuse = 1;

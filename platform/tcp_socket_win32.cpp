@@ -89,13 +89,18 @@ void TcpSocket::close()
     handle_ = closedHandle;
 }
 
-bool TcpSocket::connect(uint32_t address, int port)
+bool TcpSocket::makeStream()
 {
     close();
     startSockets();
     handle_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!isOpen())
-        return failedWithSocketError();
+    return isOpen() ? true : failedWithSocketError();
+}
+
+bool TcpSocket::connect(uint32_t address, int port)
+{
+    if (!makeStream())
+        return false;
     sockaddr_in peer = ipv4Address(address, port);
     if (::connect(socketOf(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
         return true;
@@ -106,11 +111,8 @@ bool TcpSocket::connect(uint32_t address, int port)
 
 bool TcpSocket::bind(uint32_t address, int port)
 {
-    close();
-    startSockets();
-    handle_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!isOpen())
-        return failedWithSocketError();
+    if (!makeStream())
+        return false;
     sockaddr_in local = ipv4Address(address, port);
     if (::bind(socketOf(handle_), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
         return true;
