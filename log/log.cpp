@@ -64,10 +64,31 @@ ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
     std::fflush(logFile);
 }
 
+// The text after the marks held for standard error.
+ZEK_PRINTF(1, 0) static void holdText(const char* format, std::va_list args)
+{
+    std::va_list copy;
+    va_copy(copy, args);
+    int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length <= 0)
+        return;
+    std::size_t held = heldMarks.size();
+    heldMarks.resize(held + std::size_t(length) + 1);
+    std::vsnprintf(&heldMarks[held], std::size_t(length) + 1, format, args);
+    heldMarks.resize(held + std::size_t(length));
+}
+
+// A line on standard error goes out in one write with the marks before it.
 ZEK_PRINTF(2, 0) static void writeConsole(std::FILE* stream, const char* format, std::va_list args)
 {
-    beforeConsole();
-    std::vfprintf(stream, format, args);
+    if (beforeMessage)
+        beforeMessage();
+    if (stream == stderr)
+        holdText(format, args);
+    writeHeldMarks();
+    if (stream != stderr)
+        std::vfprintf(stream, format, args);
 }
 
 void echoLog(const char* format, ...)
