@@ -116,6 +116,14 @@ TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDev
     EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n")) << zek->result().err;
     settings = deviceSettings();
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
+    // The ends of the speed index: 1 is 600 bit/s, 9 is 115200.
+    for (const auto& [index, speed, code] : {std::tuple{"-b1", "600", B600}, std::tuple{"-b9", "115200", B115200}}) {
+        zek.reset();
+        start({index, "-r", "IN.NC"}, "RECV(B) START");
+        EXPECT_TRUE(matches(zek->result().out, std::string("^TTY OPEN \\S+ ") + speed + " bps")) << zek->result().out;
+        settings = deviceSettings();
+        EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == code) << index;
+    }
 }
 
 TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
