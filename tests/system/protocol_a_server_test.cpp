@@ -79,6 +79,7 @@ TEST_F(ProtocolAServer, SendsProgramsInBlocksThatEachWaitForGtd)
 TEST_F(ProtocolAServer, ReceivesAnnouncedFilesAndRefusesNamesOutsideTheWorkingDirectory)
 {
     dir.write("O1", "%\nO1\n%\n");
+    dir.write("O100", std::string(300, 'Z'));  // replaced wholly
     startServer();
     // Names outside the working directory are refused, to send or to receive.
     std::string escape = "../zek-escape-" + std::to_string(getpid());

@@ -223,7 +223,8 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
     const std::string ncLines = "G1\n";
     expectPunches({
         {{"-n", "-a"}, {{"P.NC", text}}, text, "FILE P.NC : 1300Byte\n"},
-        {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}}, std::string(512, 'y')},
+        // An output file that was there before is replaced wholly.
+        {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}, {"out.nc", std::string(600, 'z')}}, std::string(512, 'y')},
         // CR LF is read as LF, a lone CR stays, Ctrl-Z ends the text.
         {{"-n", "-a"},
          {{"P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a"
