@@ -113,6 +113,13 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
          "%O1\r\n",
          {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern},
          "STOP CODE"},
+        {"receive before the tape",
+         {"-r", "IN.NC"},
+         sendsNothing,
+         statusFailed,
+         "",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 0Byte "},
+         "CODE DEFINE"},
         // Without a stop code the line's end is the tape's end.
         {"receive without stop code",
          {"-p", "-r", "IN.NC"},
@@ -229,10 +236,14 @@ TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
     const int controller = connectTcp(port, 10000);
     ASSERT_GE(controller, 0);
     RecordPeer peer(controller);
-    // Silence: the server's SYN comes over the same connection, again and again.
+    // Silence: the server's SYN comes over the same connection, again and
+    // again, a second's wait and a short pause apart.
+    EXPECT_EQ(peer.read().letters, "SYN");
+    const auto firstSyn = std::chrono::steady_clock::now();
     EXPECT_EQ(peer.read().letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 2)) << zek.result().err;
+    EXPECT_LT(std::chrono::steady_clock::now() - firstSyn, std::chrono::milliseconds(5000));
+    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 3)) << zek.result().err;
     sleepMs(1000);
     peer.send("RDY");
     EXPECT_TRUE(peer.readUntilType("RDY", 5000).received);

@@ -160,6 +160,12 @@ TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
         answer = ask("ALM");
     }
     EXPECT_EQ(answer.raw, wireRecord("AAL"));
+    // Every byte of a record must follow the one before within 100 ms.
+    const std::string rdy = wireRecord("RDY");
+    peer.sendRaw(rdy.substr(0, 3));
+    sleepMs(600);
+    peer.sendRaw(rdy.substr(3));
+    EXPECT_EQ(peer.read().letters, "SYN");
 }
 
 // Outside a block each request is answered in kind; inside one the

@@ -108,7 +108,7 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     writeAll(pty.masterFd(), std::string("\x00\xA5\xCF\x0A\xA5\x00", 6));
     // Only Ctrl-C ends this receive; what came before a quiet second is on disk.
     const std::string stored("\0%O\r\n%\0", 7);
-    EXPECT_TRUE(waitForFile(dir, "IN.NC", stored)) << dir.read("IN.NC").size();
+    EXPECT_TRUE(waitForFile(dir, "IN.NC", stored, 3500)) << dir.read("IN.NC").size();
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), stored);
     EXPECT_EQ(zek.result().err.find("STOP CODE"), std::string::npos);
