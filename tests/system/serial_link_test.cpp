@@ -101,16 +101,19 @@ TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeO
     }
 }
 
-TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDevicesSpeed)
+TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDevicesSpeedButMakesItRaw)
 {
     termios settings = deviceSettings();
     cfsetispeed(&settings, B2400);
     cfsetospeed(&settings, B2400);
+    settings.c_lflag |= ICANON | ECHO;  // as a port is left by a terminal program
+    settings.c_oflag |= OPOST | ONLCR;
     ASSERT_EQ(tcsetattr(pty->slaveFd(), TCSANOW, &settings), 0);
     start({"-r", "IN.NC"}, "RECV(B) START");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 0 bps W 0\n")) << zek->result().out;
     settings = deviceSettings();
-    EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B2400);
+    EXPECT_TRUE(runningWindowsBuild() || (cfgetospeed(&settings) == B2400 && !(settings.c_lflag & (ICANON | ECHO)) &&
+                                          !(settings.c_oflag & OPOST)));
     zek.reset();
     start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;
