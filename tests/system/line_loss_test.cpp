@@ -145,7 +145,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         dir.write("BIG.NC", largeProgram());
         PtyPair pty;
         DeviceName device(dir, pty);  // gone for good: a later pseudo-terminal may take its number
-        std::vector<std::string> args = {device.option(), "-b0"};
+        std::vector<std::string> args = {device.option(), "-b9600"};  // a set speed is restored at the end
         args.insert(args.end(), c.args.begin(), c.args.end());
         const double cpuBefore = childCpuSeconds();
         ZekProcess zek(args, dir.path());
