@@ -159,6 +159,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
+        EXPECT_EQ(countOf(zek.result().err, lineLost), 1u) << zek.result().err;
         EXPECT_LE(countOf(zek.result().err, deviceGone), 1u) << zek.result().err;
         if (!c.absent.empty()) {
             EXPECT_FALSE(contains(zek.result().err, c.absent)) << zek.result().err;
