@@ -147,6 +147,7 @@ TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
     zek->kill();
     EXPECT_TRUE(matches(zek->result().out, "TTY OPEN \\S+ 4800 bps W 0\n")) << zek->result().out;
     EXPECT_TRUE(matches(logOf(dir), "ZEK95706 4800bps  M=1 \\S+ INIT.\n")) << logOf(dir);
+    EXPECT_FALSE(contains(logOf(dir), "CTRL-C")) << logOf(dir);  // the console's text alone
 }
 
 }  // namespace
