@@ -65,6 +65,7 @@ TEST_F(ProtocolAServer, SendsProgramsInBlocksThatEachWaitForGtd)
     EXPECT_EQ(end.letters, "RST");
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(contains(blocks[0], "NOPE"));
+    EXPECT_TRUE(zek->waitForErr("SEND(A) SUB MODE END NOPE "));
     // The server goes on; a block header goes out with what is gathered before it.
     EXPECT_EQ(request("MAIN.NC", &end),
               (std::vector<std::string>{"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}));

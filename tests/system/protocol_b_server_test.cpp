@@ -28,6 +28,7 @@ TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived
     const std::string expected = eiaTape("%O12\nG1X3.\n%");
     EXPECT_EQ(readBytes(controller, expected.size(), 10000), expected);
     EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 4)) << zek.result().err;
+    EXPECT_EQ(readUntilQuiet(controller, 300, 2000), "") << "the waiting port is in hardware flow: no DC1";
     // Back to waiting, the server takes the next tape.
     writeAll(controller, "%O7\n%");
     EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, 5)) << zek.result().err;
