@@ -120,6 +120,7 @@ TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
     EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
                                       ".........60KB."))
         << got.run.err;
+    EXPECT_FALSE(contains(got.log, "KB")) << got.log;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)

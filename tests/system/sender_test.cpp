@@ -59,6 +59,7 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
     const std::string log = logOf(dir);
     EXPECT_TRUE(appearInOrder(log, statusLines(""))) << log;
     EXPECT_FALSE(contains(log, "\r"));
+    EXPECT_EQ(countOf(log, "%"), 1u) << log;  // the end line's: the percent marks stay on the console
     EXPECT_TRUE(contains(dir.read("ZEKMAC.TXT"),
                          "\r\n@XM:X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G\r\n"));
 }
