@@ -43,9 +43,8 @@ TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived
         << zek.result().err;
 }
 
-// A connection closed while the server waits is reported, each time, and
-// replaced; the server then waits idle on the next one and serves each new
-// connection.
+// A connection closed while the server waits is replaced; the server then
+// waits idle on the next one and serves each new connection.
 TEST(ProtocolBServer, ServesEachNewConnectionOverTcpWithoutSpinning)
 {
     TempDir dir;
