@@ -113,6 +113,13 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
          "%O1\r\n",
          {lineLost, "RECV\\(B\\) END IN\\.NC 4Byte " + timePattern},
          "STOP CODE"},
+        {"receive before the tape",
+         {"-r", "IN.NC"},
+         sendsNothing,
+         statusFailed,
+         "",
+         {lineLost, "RECV\\(B\\) END IN\\.NC 0Byte "},
+         "CODE DEFINE"},
         // Without a stop code the line's end is the tape's end.
         {"receive without stop code",
          {"-p", "-r", "IN.NC"},
@@ -138,7 +145,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         dir.write("BIG.NC", largeProgram());
         PtyPair pty;
         DeviceName device(dir, pty);  // gone for good: a later pseudo-terminal may take its number
-        std::vector<std::string> args = {device.option(), "-b0"};
+        std::vector<std::string> args = {device.option(), "-b9600"};  // a set speed is restored at the end
         args.insert(args.end(), c.args.begin(), c.args.end());
         const double cpuBefore = childCpuSeconds();
         ZekProcess zek(args, dir.path());
@@ -152,6 +159,7 @@ TEST(LineLoss, ControllerHangUpEndsEachModeWithoutSpinning)
         expectStatus(zek.result(), c.exitStatus);
         EXPECT_LT(childCpuSeconds() - cpuBefore, idleCpuLimit) << "spins on the dead line";
         EXPECT_TRUE(appearInOrder(zek.result().err, c.shown)) << zek.result().err;
+        EXPECT_EQ(countOf(zek.result().err, lineLost), 1u) << zek.result().err;
         EXPECT_LE(countOf(zek.result().err, deviceGone), 1u) << zek.result().err;
         if (!c.absent.empty()) {
             EXPECT_FALSE(contains(zek.result().err, c.absent)) << zek.result().err;
@@ -229,10 +237,14 @@ TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
     const int controller = connectTcp(port, 10000);
     ASSERT_GE(controller, 0);
     RecordPeer peer(controller);
-    // Silence: the server's SYN comes over the same connection, again and again.
+    // Silence: the server's SYN comes over the same connection, again and
+    // again, a second's wait and a short pause apart.
+    EXPECT_EQ(peer.read().letters, "SYN");
+    const auto firstSyn = std::chrono::steady_clock::now();
     EXPECT_EQ(peer.read().letters, "SYN");
     EXPECT_EQ(peer.read().letters, "SYN");
-    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 2)) << zek.result().err;
+    EXPECT_LT(std::chrono::steady_clock::now() - firstSyn, std::chrono::milliseconds(5000));
+    ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND", 15000, 3)) << zek.result().err;
     sleepMs(1000);
     peer.send("RDY");
     EXPECT_TRUE(peer.readUntilType("RDY", 5000).received);

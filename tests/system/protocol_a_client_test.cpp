@@ -117,6 +117,7 @@ TEST_F(ProtocolAClient, FilesThatCannotBeReadOrWrittenEndTheRunWithoutARecord)
 // that cannot be stored gives the file up with RST.
 TEST_F(ProtocolAClient, OkumaModeAsksForEachNamedFileAndStoresItAsText)
 {
+    dir.write("A.NC", std::string(3000, 'Z'));  // replaced wholly
     startClient({"-R", "A.NC", "B.NC", "/dev/full"});
     ASSERT_TRUE(answerHandshake(peer));
     EXPECT_EQ(peer.read().raw, wireRecord("GTD", "A.NC"));

@@ -65,6 +65,7 @@ TEST_F(ProtocolAServer, SendsProgramsInBlocksThatEachWaitForGtd)
     EXPECT_EQ(end.letters, "RST");
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_TRUE(contains(blocks[0], "NOPE"));
+    EXPECT_TRUE(zek->waitForErr("SEND(A) SUB MODE END NOPE "));
     // The server goes on; a block header goes out with what is gathered before it.
     EXPECT_EQ(request("MAIN.NC", &end),
               (std::vector<std::string>{"%\n(MAIN.NC)\nX1.\nO12 \n(SB12.NC)\n", "G01Y1.\nM99\nX2.\n%\n"}));
@@ -79,6 +80,7 @@ TEST_F(ProtocolAServer, SendsProgramsInBlocksThatEachWaitForGtd)
 TEST_F(ProtocolAServer, ReceivesAnnouncedFilesAndRefusesNamesOutsideTheWorkingDirectory)
 {
     dir.write("O1", "%\nO1\n%\n");
+    dir.write("O100", std::string(300, 'Z'));  // replaced wholly
     startServer();
     // Names outside the working directory are refused, to send or to receive.
     std::string escape = "../zek-escape-" + std::to_string(getpid());
@@ -159,6 +161,12 @@ TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
         answer = ask("ALM");
     }
     EXPECT_EQ(answer.raw, wireRecord("AAL"));
+    // Every byte of a record must follow the one before within 100 ms.
+    const std::string rdy = wireRecord("RDY");
+    peer.sendRaw(rdy.substr(0, 3));
+    sleepMs(600);
+    peer.sendRaw(rdy.substr(3));
+    EXPECT_EQ(peer.read().letters, "SYN");
 }
 
 // Outside a block each request is answered in kind; inside one the

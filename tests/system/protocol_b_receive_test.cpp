@@ -127,7 +127,7 @@ TEST(ProtocolBReceive, NoStopCodeStoresEverythingAndKeepsItWhenInterrupted)
     writeAll(pty.masterFd(), std::string("\x00\xA5\xCF\x0A\xA5\x00", 6));
     // Only Ctrl-C ends this receive; what came before a quiet second is on disk.
     const std::string stored("\0%O\r\n%\0", 7);
-    EXPECT_TRUE(waitForFile(dir, "IN.NC", stored)) << dir.read("IN.NC").size();
+    EXPECT_TRUE(waitForFile(dir, "IN.NC", stored, 3500)) << dir.read("IN.NC").size();
     zek.kill();
     EXPECT_EQ(dir.read("IN.NC"), stored);
     EXPECT_EQ(zek.result().err.find("STOP CODE"), std::string::npos);
@@ -166,6 +166,7 @@ TEST(ProtocolBReceive, LongTapeShowsKilobyteMarks)
     EXPECT_TRUE(contains(got.run.err, "\r1KB........10KB.........20KB.........30KB.........40KB.........\r50KB"
                                       ".........60KB."))
         << got.run.err;
+    EXPECT_FALSE(contains(got.log, "KB")) << got.log;
 }
 
 TEST(ProtocolBReceive, EiaTapeSwitchesSoftFlowToTheNcDc3)

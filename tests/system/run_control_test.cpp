@@ -83,6 +83,18 @@ TEST(RunControlEnd, SendOfMissingFileEndsInOrderWithStatusTwo)
     EXPECT_FALSE(contains(log, banner));
 }
 
+// A Protocol A option wins over -S, and the last option that sets the
+// direction picks it: -S -g sends, -g -S receives.
+TEST(RunControlEnd, ProtocolAOptionWinsOverTheServerOption)
+{
+    TempDir sending, receiving;
+    std::vector<ZekResult> runs = runZekTogether(
+        {{{"-S", "-g", "-c\\out", "NO/A.NC"}, sending.path()}, {{"-g", "-S", "-c\\out", "NO/A.NC"}, receiving.path()}},
+        15000);
+    EXPECT_TRUE(contains(runs[0].err, " cant open read file NO/A.NC\n")) << runs[0].err;
+    EXPECT_TRUE(contains(runs[1].err, " cant open write file NO/A.NC\n")) << runs[1].err;
+}
+
 TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
 {
     TempDir dir;

@@ -59,6 +59,7 @@ TEST(SenderRun, WorkedExampleExpandsTheMirroredCall)
     const std::string log = logOf(dir);
     EXPECT_TRUE(appearInOrder(log, statusLines(""))) << log;
     EXPECT_FALSE(contains(log, "\r"));
+    EXPECT_EQ(countOf(log, "%"), 1u) << log;  // the end line's: the percent marks stay on the console
     EXPECT_TRUE(contains(dir.read("ZEKMAC.TXT"),
                          "\r\n@XM:X=x-,x--=X,x=X,I=i-,i--=I,i=I,G02=g03,G03=g02,G41=g42,G42=g41,g=G\r\n"));
 }
@@ -223,7 +224,8 @@ TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
     const std::string ncLines = "G1\n";
     expectPunches({
         {{"-n", "-a"}, {{"P.NC", text}}, text, "FILE P.NC : 1300Byte\n"},
-        {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}}, std::string(512, 'y')},
+        // An output file that was there before is replaced wholly.
+        {{"-n", "-a"}, {{"P.NC", std::string(512, 'y')}, {"out.nc", std::string(600, 'z')}}, std::string(512, 'y')},
         // CR LF is read as LF, a lone CR stays, Ctrl-Z ends the text.
         {{"-n", "-a"},
          {{"P.NC", "%\r\n& SUB1\r\nX1.;_\r\n%\r\n\x1a"

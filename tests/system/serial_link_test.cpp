@@ -94,28 +94,42 @@ TEST_F(SerialLinkRun, ReceivingPortInvitesWithOneDc1AndThrottlesWithTheStopCodeO
         termios settings = deviceSettings();
         EXPECT_EQ(bool(settings.c_iflag & IXOFF), flow.waitsForFirstDc1);
         EXPECT_FALSE(settings.c_iflag & IXON);
+        EXPECT_FALSE(settings.c_cflag & CRTSCTS);
         if (flow.waitsForFirstDc1) {
             EXPECT_EQ(settings.c_cc[VSTOP], (unsigned char)flow.stopCode[0]);
         }
     }
 }
 
-TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDevicesSpeed)
+TEST_F(SerialLinkRun, OpenMessagesNameThePortSpeedAndFlowAndSpeedZeroKeepsTheDevicesSpeedButMakesItRaw)
 {
     termios settings = deviceSettings();
     cfsetispeed(&settings, B2400);
     cfsetospeed(&settings, B2400);
+    settings.c_lflag |= ICANON | ECHO;  // as a port is left by a terminal program
+    settings.c_oflag |= OPOST | ONLCR;
     ASSERT_EQ(tcsetattr(pty->slaveFd(), TCSANOW, &settings), 0);
     start({"-r", "IN.NC"}, "RECV(B) START");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 0 bps W 0\n")) << zek->result().out;
     settings = deviceSettings();
-    EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B2400);
+    EXPECT_TRUE(runningWindowsBuild() || (cfgetospeed(&settings) == B2400 && !(settings.c_lflag & (ICANON | ECHO)) &&
+                                          !(settings.c_oflag & OPOST)));
     zek.reset();
     start({"-b5", "-w7", "-D", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
     EXPECT_TRUE(matches(zek->result().out, "^TTY OPEN \\S+ 9600 bps W 7\n")) << zek->result().out;
     EXPECT_TRUE(matches(zek->result().err, "\nZEK95706 9600bps M=2 \\S+ INIT\\. CTRL-C to END\n")) << zek->result().err;
     settings = deviceSettings();
     EXPECT_TRUE(runningWindowsBuild() || cfgetospeed(&settings) == B9600);
+    // The ends of the speed index: 1 is 600 bit/s, 9 is 115200; a sending
+    // port without software flow follows CTS.
+    for (const auto& [index, speed, code] :
+         {std::tuple{"-b1", "600", speed_t{B600}}, std::tuple{"-b9", "115200", speed_t{B115200}}}) {
+        zek.reset();
+        start({index, "-n", "PROG.NC"}, "INIT. CTRL-C to END");
+        EXPECT_TRUE(matches(zek->result().out, std::string("^TTY OPEN \\S+ ") + speed + " bps")) << zek->result().out;
+        settings = deviceSettings();
+        EXPECT_TRUE(runningWindowsBuild() || (cfgetospeed(&settings) == code && (settings.c_cflag & CRTSCTS))) << index;
+    }
 }
 
 // The device is left as zek found it, whatever speed and flow the run set.
@@ -160,6 +174,7 @@ TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)
     zek->kill();
     EXPECT_TRUE(matches(zek->result().out, "TTY OPEN \\S+ 4800 bps W 0\n")) << zek->result().out;
     EXPECT_TRUE(matches(logOf(dir), "ZEK95706 4800bps  M=1 \\S+ INIT.\n")) << logOf(dir);
+    EXPECT_FALSE(contains(logOf(dir), "CTRL-C")) << logOf(dir);  // the console's text alone
 }
 
 }  // namespace
