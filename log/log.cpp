@@ -40,10 +40,15 @@ void closeLog()
     logFile = nullptr;
 }
 
+// The Windows C library gives standard error a buffer of its own once it is
+// written to with fwrite while it goes to a pipe or file: flushed here, a
+// line never waits in it.
 static void writeHeldMarks()
 {
-    if (!heldMarks.empty())
+    if (!heldMarks.empty()) {
         std::fwrite(heldMarks.data(), 1, heldMarks.size(), stderr);
+        std::fflush(stderr);
+    }
     heldMarks.clear();
     marksWritten = MarkClock::now();
 }
