@@ -195,15 +195,19 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
     });
     // A missing file, expanded into the longest output file name taken and
     // plain; a call cycle stopped at the nesting limit; an output file name
-    // one too long.
+    // one too long; a macro file that can be neither made nor read.
     const std::string longestOutput(63, 'n');
-    TempDir expanded, plain, cycle, tooLong;
+    TempDir expanded, plain, cycle, tooLong, noMacros;
     cycle.write("A.NC", "%\nXA\n& B.NC\n%\n---------\n");
     cycle.write("B.NC", "%\nXB\n& A.NC\n%\n---------\n");
+    noMacros.write("MAIN.NC", "%\nX1.\n& SUB1,2\nX2.\n%\n");
+    noMacros.write("SUB1", "%\nY1.\n%\n---------\n");
+    std::filesystem::create_symlink("NO/SUCH/ZEKMAC.TXT", noMacros.path() + "/ZEKMAC.TXT");
     std::vector<ZekResult> runs = runZekTogether({{{"-a", "-c\\" + longestOutput, "GONE.NC"}, expanded.path()},
                                                   {{"-a", "-n", "-c\\out.nc", "GONE.NC"}, plain.path()},
                                                   {{"-a", "-c\\out.nc", "A.NC"}, cycle.path()},
-                                                  {{"-a", "-c\\" + longestOutput + "x", "GONE.NC"}, tooLong.path()}});
+                                                  {{"-a", "-c\\" + longestOutput + "x", "GONE.NC"}, tooLong.path()},
+                                                  {{"-a", "-c\\out.nc", "MAIN.NC"}, noMacros.path()}});
     EXPECT_EQ(expanded.read(longestOutput), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_EQ(plain.read("out.nc"), "(ZEK_ERROR GONE.NC IS NOT FOUND!! )\n%\n");
     EXPECT_TRUE(matches(runs[0].err, " NOFILE GONE.NC " + timePattern)) << runs[0].err;
@@ -214,6 +218,10 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
     EXPECT_TRUE(matches(runs[2].err, " ERR-LOOPB.NC " + timePattern + "\n")) << runs[2].err;
     EXPECT_TRUE(contains(runs[3].err, "Write file name too long (max 63) : " + longestOutput + "x\n")) << runs[3].err;
     EXPECT_FALSE(tooLong.exists(longestOutput + "x"));
+    // Without its macro file a call text is refused, not sent without rules.
+    EXPECT_EQ(noMacros.read("out.nc"), "%\n(MAIN.NC)\nX1.\n(ZEK_ERROR MAIN.NC MACRO-ERROR!! )\n%\n");
+    EXPECT_TRUE(appearInOrder(runs[4].err, {"Can Not Open MACFILE !!\n", "Cant read VELKMAC :"})) << runs[4].err;
+    EXPECT_EQ(runs[4].exitStatus, 2);
 }
 
 TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
