@@ -57,7 +57,8 @@ public:
 
     // Writes what the driver takes now.
     IoResult writeSome(const unsigned char* bytes, int length);
-    // Bytes not yet transmitted; Gone when the device cannot be asked.
+    // Bytes not yet transmitted. A device that cannot be asked counts 0 on
+    // POSIX systems; Windows reports the failure as its other calls do.
     IoResult outputQueue();
 
     // The settings at the end of a run. POSIX: the device's settings as they

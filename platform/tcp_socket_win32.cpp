@@ -116,7 +116,9 @@ bool TcpSocket::bind(uint32_t address, int port)
     sockaddr_in local = ipv4Address(address, port);
     if (::bind(socketOf(handle_), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
         return true;
-    return failedWithSocketError();
+    failedWithSocketError();
+    close();
+    return false;
 }
 
 bool TcpSocket::listen(int backlog)

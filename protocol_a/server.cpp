@@ -154,9 +154,9 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
 // the exchange has ended, whole or not.
 bool receiveFile(Server& server, const char* name)
 {
-    echoLog("RECV(A) START %s %s\n", name, timeStamp());
     if (server.library)
         server.library->recoverInterrupted();
+    echoLog("RECV(A) START %s %s\n", name, timeStamp());
     const char* path = server.library ? library::receivingName : name;
     std::FILE* file = openTextWriter(path);
     if (!file) {
