@@ -5,6 +5,7 @@
 
 namespace zek::platform {
 
+// A pause; a stop of the run (see stop_signal.h) ends it early.
 void sleepMs(int milliseconds);
 
 // The local time of a moment; false when the system cannot convert it. Reads

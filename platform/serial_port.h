@@ -5,10 +5,19 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/io_result.h"
 
 namespace zek::platform {
+
+// How a numbered port is named: "COM1", "COM2", ...
+constexpr const char* numberedPortPrefix = "COM";
+
+// The name of the port a channel name stands for: a port number n is "COMn"
+// (0 is COM1, as 1 is), anything else is the device's own path. It is the
+// name the operator is shown and the name SerialPort::open takes.
+std::string serialPortName(const std::string& channelName);
 
 struct SerialConfig {
     long speed = 0;              // bit/s; 0 keeps the device's speed
@@ -29,8 +38,8 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens the device exclusively: "COMn" names a numbered port, anything
-    // else is the device's own path. false when it cannot be opened or is in use.
+    // Opens the device exclusively, by a name of serialPortName. false when
+    // it cannot be opened or is in use.
     bool open(const char* portName);
     void close();
 
@@ -50,12 +59,13 @@ public:
     void setOutputFlow(bool on);  // the driver stops and restarts on XOFF and XON
     void restartOutput();         // as if XON had come
 
-    // What has come, at most size bytes, waiting up to timeoutMs (-1: a
-    // while, as the system can). Done with count 0 when nothing came.
+    // What has come, at most size bytes, waiting up to timeoutMs. Done with
+    // count 0 when nothing came.
     IoResult read(unsigned char* buffer, int size, int timeoutMs);
     int inputWaiting();  // bytes the driver holds, not yet read
 
-    // Writes what the driver takes now.
+    // Writes what the driver takes within about a second; Done with count 0
+    // while the peer's flow holds the output and the driver has no room.
     IoResult writeSome(const unsigned char* bytes, int length);
     // Bytes not yet transmitted. A device that cannot be asked counts 0 on
     // POSIX systems; Windows reports the failure as its other calls do.

@@ -20,14 +20,36 @@ namespace zek::platform {
 namespace {
 
 constexpr unsigned modemLines = TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR;
+constexpr int writeWaitMs = 1000;  // as the Windows port's write time-out
+
+struct LineSpeed {
+    long bitsPerSecond;
+    speed_t constant;
+};
+
+// POSIX takes a speed only as its B constant.
+constexpr LineSpeed lineSpeeds[] = {
+    {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+};
+
+// B0 for a speed without a constant.
+speed_t speedConstant(long bitsPerSecond)
+{
+    for (const LineSpeed& speed : lineSpeeds)
+        if (speed.bitsPerSecond == bitsPerSecond)
+            return speed.constant;
+    return B0;
+}
 
 // "COMn" is the n-th numbered port, /dev/ttyS(n-1); any other name is a path.
 // nullptr (errno ENOENT) for a "COM" name without a valid number.
 const char* devicePath(const char* portName, char* numbered, std::size_t size)
 {
-    if (std::strncmp(portName, "COM", 3) != 0)
+    std::size_t prefixLength = std::strlen(numberedPortPrefix);
+    if (std::strncmp(portName, numberedPortPrefix, prefixLength) != 0)
         return portName;
-    const char* digits = portName + 3;
+    const char* digits = portName + prefixLength;
     char* end = nullptr;
     errno = 0;
     long number = std::strtol(digits, &end, 10);
@@ -39,7 +61,8 @@ const char* devicePath(const char* portName, char* numbered, std::size_t size)
     return numbered;
 }
 
-// One zek per device: a second open is refused as a busy device.
+// One zek per device: a second open is refused as a busy device. The device
+// stays non-blocking: every read and write waits in poll, for a bounded time.
 bool claimDevice(int fd)
 {
     if (!isatty(fd))
@@ -50,8 +73,7 @@ bool claimDevice(int fd)
         return false;
     }
     ioctl(fd, TIOCEXCL);
-    int flags = fcntl(fd, F_GETFL);
-    return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    return true;
 }
 
 }  // namespace
@@ -126,9 +148,12 @@ void SerialPort::configure(const SerialConfig& config, FailedCall failed)
     settings.c_cc[VSTOP] = config.xoffChar;
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    // The C library takes the speed in bit/s as well as its B constant.
-    if (config.speed != 0)
-        cfsetspeed(&settings, speed_t(config.speed));
+    if (config.speed != 0) {
+        speed_t speed = speedConstant(config.speed);
+        errno = EINVAL;  // B0 would hang the line up: a speed without a constant is refused
+        if (speed == B0 || cfsetspeed(&settings, speed) != 0)
+            failed("cfsetspeed");
+    }
     device_->configured = settings;
     int lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(device_->fd, TIOCMBIS, &lines);  // devices without modem lines have none to raise
@@ -198,12 +223,22 @@ int SerialPort::inputWaiting()
     return ioctl(device_->fd, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
 
-// A terminal refuses writes only once it has gone.
+// A terminal refuses writes only once it has gone. While the peer holds the
+// output the driver's buffer fills, and the write waits for room no longer
+// than writeWaitMs.
 IoResult SerialPort::writeSome(const unsigned char* bytes, int length)
 {
+    pollfd watch{device_->fd, POLLOUT, 0};
+    int ready = poll(&watch, 1, writeWaitMs);
+    if (ready == 0)
+        return {};
+    if (ready < 0)
+        return {0, errno == EINTR ? IoStatus::Interrupted : IoStatus::Failed};
     ssize_t count = ::write(device_->fd, bytes, std::size_t(length));
     if (count >= 0)
         return {int(count), IoStatus::Done};
+    if (errno == EAGAIN)
+        return {};
     return {0, errno == EINTR ? IoStatus::Interrupted : IoStatus::Gone};
 }
 

@@ -20,12 +20,13 @@ const char* const devicePrefix = "\\\\.\\";
 
 constexpr DWORD allModemLines = MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON;
 
-// ReadIntervalTimeout MAXDWORD with a total time-out: ReadFile returns as
-// soon as a byte is there, or when the total time has passed.
+// ReadIntervalTimeout and ReadTotalTimeoutMultiplier MAXDWORD with a total
+// time-out: ReadFile returns at once with the bytes there are, else with the
+// first byte that comes, or empty when the total time has passed. Without a
+// total time-out it returns at once, empty or not.
 constexpr DWORD returnAtOnce = MAXDWORD;
 constexpr DWORD openReadTimeoutMs = 100;
 constexpr DWORD writeTimeoutMs = 1000;
-constexpr DWORD longestWaitMs = 1000;  // a read asked to wait "a while"
 constexpr DWORD queueSize = 10240;
 
 bool succeeded(BOOL result)
@@ -39,6 +40,7 @@ struct SerialPort::Device {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DCB settings{};
     bool speedSet = false;
+    COMMTIMEOUTS timeouts{};  // as last set
 
     // A removed adapter fails every call on its handle from then on; a line
     // error under fAbortOnError fails one read or write until it is cleared.
@@ -52,32 +54,22 @@ struct SerialPort::Device {
         return lineError ? IoStatus::Failed : IoStatus::Gone;
     }
 
-    bool setReadTimeout(COMMTIMEOUTS timeouts, DWORD totalMs)
+    // Only a wait that differs from the last one costs a call.
+    bool setReadWait(DWORD waitMs)
     {
-        timeouts.ReadIntervalTimeout = returnAtOnce;
-        timeouts.ReadTotalTimeoutMultiplier = 1;
-        timeouts.ReadTotalTimeoutConstant = totalMs;
-        return succeeded(SetCommTimeouts(handle, &timeouts));
-    }
-
-    // One byte within timeoutMs, the kept time-outs put back afterwards. Under
-    // Wine a pseudo-terminal whose far end has closed reads as empty when the
-    // time-out has passed, busy all the while; only the status query fails.
-    IoResult readOne(unsigned char* byte, DWORD timeoutMs)
-    {
-        DWORD errors = 0;
-        COMMTIMEOUTS kept{};
-        if (!ClearCommError(handle, &errors, nullptr) || !GetCommTimeouts(handle, &kept) ||
-            !setReadTimeout(kept, timeoutMs))
-            return {0, failure()};
-        DWORD count = 0;
-        IoResult result{0, IoStatus::Done};
-        if (!ReadFile(handle, byte, 1, &count, nullptr))
-            result.status = failure();
-        else
-            result.count = static_cast<int>(count);
-        SetCommTimeouts(handle, &kept);
-        return result;
+        COMMTIMEOUTS wanted = timeouts;
+        wanted.ReadIntervalTimeout = returnAtOnce;
+        wanted.ReadTotalTimeoutMultiplier = waitMs > 0 ? returnAtOnce : 0;
+        wanted.ReadTotalTimeoutConstant = waitMs;
+        bool same = wanted.ReadTotalTimeoutMultiplier == timeouts.ReadTotalTimeoutMultiplier &&
+                    wanted.ReadTotalTimeoutConstant == timeouts.ReadTotalTimeoutConstant &&
+                    timeouts.ReadIntervalTimeout == returnAtOnce;
+        if (same)
+            return true;
+        if (!succeeded(SetCommTimeouts(handle, &wanted)))
+            return false;
+        timeouts = wanted;
+        return true;
     }
 };
 
@@ -131,10 +123,10 @@ void SerialPort::configure(const SerialConfig& config, FailedCall failed)
     settings.XoffChar = static_cast<char>(config.xoffChar);
     if (!succeeded(SetCommState(device_->handle, &settings)))
         failed("SetCommState");
-    COMMTIMEOUTS timeouts{};
-    timeouts.WriteTotalTimeoutMultiplier = 1;
-    timeouts.WriteTotalTimeoutConstant = writeTimeoutMs;
-    if (!device_->setReadTimeout(timeouts, openReadTimeoutMs))
+    device_->timeouts = COMMTIMEOUTS{};
+    device_->timeouts.WriteTotalTimeoutMultiplier = 1;
+    device_->timeouts.WriteTotalTimeoutConstant = writeTimeoutMs;
+    if (!device_->setReadWait(openReadTimeoutMs))
         failed("SetCommTimeouts");
     if (!succeeded(SetupComm(device_->handle, queueSize, queueSize)))
         failed("SetupComm");
@@ -174,12 +166,19 @@ void SerialPort::restartOutput()
     EscapeCommFunction(device_->handle, SETXON);
 }
 
-// One byte at a time: a read returns as soon as a byte is there.
+// What is there, or the first byte that comes. Under Wine a pseudo-terminal
+// whose far end has closed reads as empty when the time-out has passed, busy
+// all the while; only the status query fails.
 IoResult SerialPort::read(unsigned char* buffer, int size, int timeoutMs)
 {
-    if (size < 1)
-        return {0, IoStatus::Failed};
-    return device_->readOne(buffer, timeoutMs < 0 ? longestWaitMs : static_cast<DWORD>(timeoutMs));
+    DWORD errors = 0;
+    if (size < 1 || !ClearCommError(device_->handle, &errors, nullptr) ||
+        !device_->setReadWait(static_cast<DWORD>(timeoutMs)))
+        return {0, device_->failure()};
+    DWORD count = 0;
+    if (!ReadFile(device_->handle, buffer, static_cast<DWORD>(size), &count, nullptr))
+        return {0, device_->failure()};
+    return {static_cast<int>(count), IoStatus::Done};
 }
 
 int SerialPort::inputWaiting()

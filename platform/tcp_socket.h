@@ -2,6 +2,9 @@
 // system (tcp_socket_posix.cpp, tcp_socket_win32.cpp); what the link makes of
 // a result (retries, short sends, a peer that has gone) is decided above. A
 // call that fails leaves the reason for lastErrorText().
+//
+// The socket never blocks: every call that may wait is told for how long, so
+// that the run looks at a stop request at least that often.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,13 @@ const char* startSockets();
 bool resolveIPv4(const char* host, uint32_t* address);
 bool localHostName(char* name, int size);
 
+// The dotted form of an address in network order, and its port.
+struct PeerAddress {
+    char dotted[16] = "";  // "255.255.255.255" and the end
+    uint32_t address = 0;  // network order
+    int port = 0;
+};
+
 class TcpSocket {
 public:
     TcpSocket() = default;
@@ -26,25 +36,43 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    bool connect(uint32_t address, int port);  // a fresh socket per attempt
-    bool bind(uint32_t address, int port);     // address 0: every interface
-    bool listen(int backlog);
-    // Takes one connection into connection; peerAddress gets the dotted form.
-    // Interrupted for a signal or a connection dropped before it was taken.
-    IoStatus accept(TcpSocket& connection, char* peerAddress, int size, int* peerPort);
-    bool setReceiveTimeout(int milliseconds);
+    // Starts a connection on a fresh socket: Done when it stands at once,
+    // Interrupted while it is on its way (see awaitConnection), Failed.
+    IoStatus startConnect(uint32_t address, int port);
+    // Waits up to waitMs for the connection started: Done once it stands,
+    // Interrupted while it is still on its way, Failed when it was refused or
+    // could not be made (the socket is then closed).
+    IoStatus awaitConnection(int waitMs);
+    // Closes a connection still on its way; its failure is then a time-out.
+    void abandonConnection();
 
-    // What has come, at most size bytes. Gone when the peer closed or reset
-    // the connection; Done with count 0 when the receive time-out passed.
-    IoResult receive(unsigned char* buffer, int size);
-    // Sends what the system takes now; Gone when the peer has gone.
-    IoResult send(const unsigned char* bytes, int length);
+    bool bind(uint32_t address, int port);  // address 0: every interface
+    bool listen(int backlog);
+    // Waits up to waitMs for a caller and takes it into connection. Interrupted
+    // when none came in time, a signal came, or the caller left before it was taken.
+    IoStatus accept(TcpSocket& connection, int waitMs, PeerAddress* peer);
+
+    // Probes a connection that has been idle for a minute, so that a peer that
+    // vanished without a word (switched off, its cable pulled) shows as Gone
+    // within about two minutes.
+    bool keepAlive();
+
+    // What has come within waitMs, at most size bytes: Done with count 0 when
+    // nothing came in time. Gone when the peer closed or reset the connection,
+    // or stopped answering the probes.
+    IoResult receive(unsigned char* buffer, int size, int waitMs);
+    // Sends what the system takes within waitMs (count 0 when it took nothing);
+    // Gone when the peer has gone.
+    IoResult send(const unsigned char* bytes, int length, int waitMs);
 
     bool isOpen() const { return handle_ != closedHandle; }
     void close();
 
 private:
-    bool makeStream();  // a fresh stream socket in place of what was open
+    bool makeStream();  // a fresh non-blocking stream socket in place of what was open
+    // Done when the socket is ready to read (or write) within waitMs,
+    // Interrupted when it is not or a signal came, Failed.
+    IoStatus awaitReady(bool forWriting, int waitMs);
 
     static constexpr std::intptr_t closedHandle = -1;
     std::intptr_t handle_ = closedHandle;  // a descriptor, or a Windows SOCKET

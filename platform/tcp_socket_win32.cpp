@@ -2,6 +2,9 @@
 #include "platform/tcp_socket.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
+// After the sockets: the keep-alive control of Windows Sockets.
+#include <mstcpip.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +16,11 @@ namespace zek::platform {
 namespace {
 
 constexpr WORD socketVersion = MAKEWORD(2, 0);
+
+// 60 s idle, then the probes Windows sends (ten) 5 s apart: a silent peer is
+// gone after 110 s, as on the other systems.
+constexpr ULONG keepAliveIdleMs = 60000;
+constexpr ULONG keepAliveIntervalMs = 5000;
 
 struct LibraryStartError {
     int code;
@@ -39,13 +47,23 @@ SOCKET socketOf(std::intptr_t handle)
     return static_cast<SOCKET>(handle);
 }
 
-IoStatus failureStatus()
+bool makeNonBlocking(SOCKET socket)
+{
+    u_long nonBlocking = 1;
+    return ioctlsocket(socket, FIONBIO, &nonBlocking) == 0 ? true : failedWithSocketError();
+}
+
+// On a connection every failure but these few ends it: a reset, probes
+// unanswered, a network that went away.
+IoStatus transferFailure()
 {
     int error = WSAGetLastError();
     failedWithSocketError();
     if (error == WSAEINTR)
         return IoStatus::Interrupted;
-    return error == WSAECONNRESET || error == WSAECONNABORTED ? IoStatus::Gone : IoStatus::Failed;
+    if (error == WSAENOTSOCK || error == WSAEFAULT || error == WSAEINVAL || error == WSANOTINITIALISED)
+        return IoStatus::Failed;
+    return IoStatus::Gone;
 }
 
 }  // namespace
@@ -67,12 +85,17 @@ const char* startSockets()
 bool resolveIPv4(const char* host, uint32_t* address)
 {
     startSockets();
-    const hostent* entry = gethostbyname(host);
-    if (entry == nullptr)
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    int error = getaddrinfo(host, nullptr, &hints, &found);
+    if (error != 0 || !found) {
+        WSASetLastError(error);
         return failedWithSocketError();
-    if (entry->h_addrtype != AF_INET || entry->h_addr_list[0] == nullptr)
-        return false;
-    std::memcpy(address, entry->h_addr_list[0], sizeof *address);
+    }
+    *address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
     return true;
 }
 
@@ -94,19 +117,71 @@ bool TcpSocket::makeStream()
     close();
     startSockets();
     handle_ = static_cast<std::intptr_t>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    return isOpen() ? true : failedWithSocketError();
-}
-
-bool TcpSocket::connect(uint32_t address, int port)
-{
-    if (!makeStream())
-        return false;
-    sockaddr_in peer = ipv4Address(address, port);
-    if (::connect(socketOf(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+    if (!isOpen())
+        return failedWithSocketError();
+    if (makeNonBlocking(socketOf(handle_)))
         return true;
-    failedWithSocketError();
     close();
     return false;
+}
+
+// A connection under way reports its failure among the exceptions.
+IoStatus TcpSocket::awaitReady(bool forWriting, int waitMs)
+{
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(socketOf(handle_), &ready);
+    FD_SET(socketOf(handle_), &failed);
+    timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
+    int count = select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &wait);
+    if (count > 0)
+        return IoStatus::Done;
+    if (count == 0)
+        return IoStatus::Interrupted;
+    failedWithSocketError();
+    return IoStatus::Failed;
+}
+
+IoStatus TcpSocket::startConnect(uint32_t address, int port)
+{
+    if (!makeStream())
+        return IoStatus::Failed;
+    sockaddr_in peer = ipv4Address(address, port);
+    if (::connect(socketOf(handle_), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0)
+        return IoStatus::Done;
+    if (WSAGetLastError() == WSAEWOULDBLOCK)
+        return IoStatus::Interrupted;
+    failedWithSocketError();
+    close();
+    return IoStatus::Failed;
+}
+
+IoStatus TcpSocket::awaitConnection(int waitMs)
+{
+    IoStatus ready = awaitReady(true, waitMs);
+    if (ready == IoStatus::Interrupted)
+        return ready;
+    int error = 0;
+    int length = sizeof error;
+    if (ready == IoStatus::Done &&
+        getsockopt(socketOf(handle_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 &&
+        error == 0)
+        return IoStatus::Done;
+    if (error != 0) {
+        WSASetLastError(error);
+        failedWithSocketError();
+    }
+    close();
+    return IoStatus::Failed;
+}
+
+void TcpSocket::abandonConnection()
+{
+    close();
+    WSASetLastError(WSAETIMEDOUT);
+    failedWithSocketError();
 }
 
 bool TcpSocket::bind(uint32_t address, int port)
@@ -126,52 +201,69 @@ bool TcpSocket::listen(int backlog)
     return ::listen(socketOf(handle_), backlog) == 0 ? true : failedWithSocketError();
 }
 
-IoStatus TcpSocket::accept(TcpSocket& connection, char* peerAddress, int size, int* peerPort)
+IoStatus TcpSocket::accept(TcpSocket& connection, int waitMs, PeerAddress* peer)
 {
-    sockaddr_in peer{};
-    int length = sizeof peer;
-    SOCKET accepted = ::accept(socketOf(handle_), reinterpret_cast<sockaddr*>(&peer), &length);
+    IoStatus ready = awaitReady(false, waitMs);
+    if (ready != IoStatus::Done)
+        return ready;
+    sockaddr_in address{};
+    int length = sizeof address;
+    SOCKET accepted = ::accept(socketOf(handle_), reinterpret_cast<sockaddr*>(&address), &length);
     if (accepted == INVALID_SOCKET) {
         int error = WSAGetLastError();
         failedWithSocketError();
-        return error == WSAEINTR || error == WSAECONNRESET ? IoStatus::Interrupted : IoStatus::Failed;
+        bool passing = error == WSAEINTR || error == WSAECONNRESET || error == WSAEWOULDBLOCK;
+        return passing ? IoStatus::Interrupted : IoStatus::Failed;
     }
     connection.close();
     connection.handle_ = static_cast<std::intptr_t>(accepted);
-    std::snprintf(peerAddress, static_cast<size_t>(size), "%s", inet_ntoa(peer.sin_addr));
-    *peerPort = ntohs(peer.sin_port);
+    if (!makeNonBlocking(accepted))
+        return IoStatus::Failed;
+    std::snprintf(peer->dotted, sizeof peer->dotted, "%s", inet_ntoa(address.sin_addr));
+    peer->address = address.sin_addr.s_addr;
+    peer->port = ntohs(address.sin_port);
     return IoStatus::Done;
 }
 
-// Windows takes the receive time-out as a DWORD of milliseconds.
-bool TcpSocket::setReceiveTimeout(int milliseconds)
+bool TcpSocket::keepAlive()
 {
-    DWORD timeout = static_cast<DWORD>(milliseconds);
-    int result =
-        setsockopt(socketOf(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    tcp_keepalive values{1, keepAliveIdleMs, keepAliveIntervalMs};
+    DWORD returned = 0;
+    int result = WSAIoctl(socketOf(handle_), SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr,
+                          nullptr);
     return result == 0 ? true : failedWithSocketError();
 }
 
-IoResult TcpSocket::receive(unsigned char* buffer, int size)
+IoResult TcpSocket::receive(unsigned char* buffer, int size, int waitMs)
 {
+    IoStatus ready = awaitReady(false, waitMs);
+    if (ready == IoStatus::Failed)
+        return {0, ready};
+    if (ready == IoStatus::Interrupted)
+        return {};
     int count = recv(socketOf(handle_), reinterpret_cast<char*>(buffer), size, 0);
     if (count > 0)
         return {count, IoStatus::Done};
     if (count == 0)
         return {0, IoStatus::Gone};
-    if (WSAGetLastError() == WSAETIMEDOUT) {
-        failedWithSocketError();
-        return {};  // the receive time-out
-    }
-    return {0, failureStatus()};
+    if (WSAGetLastError() == WSAEWOULDBLOCK)
+        return {};
+    return {0, transferFailure()};
 }
 
-IoResult TcpSocket::send(const unsigned char* bytes, int length)
+IoResult TcpSocket::send(const unsigned char* bytes, int length, int waitMs)
 {
+    IoStatus ready = awaitReady(true, waitMs);
+    if (ready == IoStatus::Failed)
+        return {0, ready};
+    if (ready == IoStatus::Interrupted)
+        return {};
     int count = ::send(socketOf(handle_), reinterpret_cast<const char*>(bytes), length, 0);
-    if (count == SOCKET_ERROR)
-        return {0, failureStatus()};
-    return {count, IoStatus::Done};
+    if (count != SOCKET_ERROR)
+        return {count, IoStatus::Done};
+    if (WSAGetLastError() == WSAEWOULDBLOCK)
+        return {};
+    return {0, transferFailure()};
 }
 
 }  // namespace zek::platform
