@@ -1,6 +1,6 @@
 // zek: moves NC part programs between a PC and a CNC controller.
 // The run, from start to end: --help and --version, log, macro file, command
-// line, link, one transfer mode, end line, orderly end.
+// line, the stop signals, link, one transfer mode, orderly end.
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "app/run_end.h"
 #include "app/run_settings.h"
 #include "log/log.h"
+#include "platform/stop_signal.h"
 #include "protocol_a/protocol_a.h"
 #include "protocol_b/protocol_b.h"
 #include "sender/macro_file.h"
@@ -17,6 +18,7 @@
 using namespace zek::app;
 using namespace zek::link;
 using namespace zek::log;
+using namespace zek::platform;
 using namespace zek::protocol_a;
 using namespace zek::protocol_b;
 using namespace zek::sender;
@@ -65,13 +67,13 @@ int main(int argc, char** argv)
     ensureMacroFile();
     if (!parseCommandLine(argc, argv, settings))
         endStartUp();
+    // From here Ctrl-C and SIGTERM end the run in order, also while the link
+    // waits for the controller.
+    catchStopSignals();
     std::unique_ptr<Link> link = openLink(linkConfig(settings));
     if (!link)
         endStartUp();
     // A line about the transfer must not run ahead of the bytes it reports.
     setBeforeMessage([&link] { link->flush(); });
-    TransferOutcome outcome = runTransfer(*link, settings);
-    if (outcome == TransferOutcome::Completed || outcome == TransferOutcome::Failed)
-        echoLog("END OF ZEK %s\n", timeStamp());
-    endRun(*link, outcome);
+    endRun(*link, runTransfer(*link, settings));
 }

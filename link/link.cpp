@@ -7,6 +7,8 @@
 #include "link/tcp_link.h"
 #include "log/log.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
+#include "platform/stop_signal.h"
 
 using namespace zek::log;
 using namespace zek::platform;
@@ -45,13 +47,9 @@ std::unique_ptr<Link> makeLink(const LinkConfig& config)
     const char* name = config.channelName.c_str();
     if (std::strchr(name, '\\'))
         return std::make_unique<FileLink>(config);
-    if (name[0] == '/')
-        return std::make_unique<SerialLink>(config, name);
-    if (std::strcmp(name, "0") == 0)
-        return std::make_unique<SerialLink>(config, "COM1");
-    if (std::strchr(name, ':'))
+    if (name[0] != '/' && std::strchr(name, ':'))
         return std::make_unique<TcpLink>(config);
-    return std::make_unique<SerialLink>(config, std::string("COM") + name);
+    return std::make_unique<SerialLink>(config, serialPortName(config.channelName));
 }
 
 }  // namespace
@@ -70,25 +68,32 @@ std::unique_ptr<Link> openLink(const LinkConfig& config)
 bool Link::reopen(const LinkConfig& config)
 {
     LinkConfig settled = config;
-    if (!settleLineSpeed(settled))
+    if (stopRequested() || !settleLineSpeed(settled))
         return false;
     bool afterLoss = state() == LineState::Lost;
+    if (!hasLineSettings() && !afterLoss) {
+        config_ = settled;
+        return true;
+    }
     release();
     lossReported_ = false;
     config_ = settled;
     return open(afterLoss);
 }
 
-// A controller may hold the flow for minutes: poll gently so the PC stays usable.
+// A controller may hold the flow for minutes: poll gently so the PC stays
+// usable. What is queued for a line that has gone never leaves.
 void Link::drain()
 {
     flush();
-    while (queueCount() > 0)
+    while (queueCount() > 0 && !stopRequested() && state() != LineState::Lost)
         sleepMs(drainPollMs);
 }
 
-bool Link::reportLost()
+bool Link::lineGone()
 {
+    if (stopRequested())
+        return true;
     if (state() != LineState::Lost)
         return false;
     if (!lossReported_)
@@ -119,6 +124,8 @@ bool Link::writePaced(const unsigned char* bytes, int length)
 
 bool checkLine(Link& link)
 {
+    if (stopRequested())
+        return false;
     switch (link.state()) {
     case LineState::Usable:
         return true;
@@ -126,7 +133,7 @@ bool checkLine(Link& link)
         echoLog("\n DSR(DR) not ready !!\n");
         return false;
     case LineState::Lost:
-        link.reportLost();
+        link.lineGone();
         return false;
     }
     return false;

@@ -60,13 +60,20 @@ public:
     // How the line stands, looked at without reading or reporting anything.
     virtual LineState state() = 0;
 
-    // true when the line is Lost; the first time after each opening it says
-    // so on the console and in the log.
-    bool reportLost();
+    // true when nothing more can pass for now: the controller's side is lost
+    // (said on the console and in the log the first time after each opening),
+    // or the run is being stopped (see platform/stop_signal.h).
+    bool lineGone();
+
+    // A TCP server between transfers: a controller that has called since
+    // takes the place of the current connection, which may have died without
+    // a word. true when it did.
+    virtual bool answerNewCaller() { return false; }
 
     // One byte 0..255, or noByte when none came within timeoutMs (TCP waits
-    // its own receive time-out instead). What is gathered goes out first: the
-    // controller answers what it has received.
+    // its own receive time-out instead), or at once when the run is being
+    // stopped. What is gathered goes out first: the controller answers what
+    // it has received.
     virtual int readByte(int timeoutMs) = 0;
 
     // A byte that has already come, without waiting; noByte when none has.
@@ -81,18 +88,17 @@ public:
     virtual bool flush() = 0;
 
     virtual int queueCount() { return 0; }  // bytes still waiting in the transmit queue
-    void drain();                           // returns when the transmit queue is empty
+    // Returns when the transmit queue is empty, however long the controller
+    // holds the flow, or when the line is gone.
+    void drain();
 
     virtual void purgeInput() {}    // serial port: discard every byte not yet read
     virtual void resumeOutput() {}  // serial port: go on as if DC1 had been received
 
-    // Opens anew with these settings. false, said on the console, when no
-    // link could be opened and the run cannot go on.
+    // Opens anew with these settings; a link without line settings (TCP)
+    // keeps a connection that stands. false when no link could be opened and
+    // the run cannot go on (said on the console), or the run is being stopped.
     bool reopen(const LinkConfig& config);
-
-    // The fresh start of an error recovery: opens anew, but keeps a TCP
-    // connection that the controller still holds.
-    virtual bool renew() { return reopen(config_); }
 
     // The end of the run: the last bytes out, the port put back as the
     // serial port says (see SerialPort::putBack).
@@ -105,6 +111,7 @@ protected:
 
     virtual bool open(bool afterLoss) = 0;  // false when the run cannot go on
     virtual void release() = 0;             // closes without putting anything back
+    virtual bool hasLineSettings() const { return true; }
     virtual const char* lossReport() const { return "\n LINE LOST !!\n"; }
 
     // Writes as a port does: byte by byte under -w, a block under -W, each
@@ -124,7 +131,8 @@ private:
 std::unique_ptr<Link> openLink(const LinkConfig& config);
 
 // The check before a block or after a byte: false, after saying why, when
-// the controller's side has gone (said once per opening) or no modem line is on.
+// the controller's side has gone (said once per opening) or no modem line is
+// on; false without a word when the run is being stopped.
 bool checkLine(Link& link);
 
 }  // namespace zek::link

@@ -4,6 +4,7 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
+#include "platform/stop_signal.h"
 #include "zek_version.h"
 
 using namespace zek::log;
@@ -58,13 +59,16 @@ void SerialLink::startFlow()
 // A server outlives its device: an adapter pulled and plugged in again comes
 // back under the same name (a /dev/serial/by-id path). One line says so; the
 // tries that follow are quiet and a second apart, also for a device that
-// opens but has hung up.
-void SerialLink::awaitDevice()
+// opens but has hung up. false when the run is stopped first.
+bool SerialLink::awaitDevice()
 {
     echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName_.c_str(), timeStamp());
-    do
+    do {
         sleepMs(deviceRetryMs);
-    while (!port_.open(portName_.c_str()));
+        if (stopRequested())
+            return false;
+    } while (!port_.open(portName_.c_str()));
+    return true;
 }
 
 bool SerialLink::openDevice(bool afterLoss)
@@ -76,8 +80,7 @@ bool SerialLink::openDevice(bool afterLoss)
         reportFailure("*** TTY OPEN ERROR  ***");
         return false;
     }
-    awaitDevice();
-    return true;
+    return awaitDevice();
 }
 
 bool SerialLink::open(bool afterLoss)

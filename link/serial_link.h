@@ -1,4 +1,4 @@
-// A serial port ("COMn" or a device path) with the line settings and flow
+// A serial port (see platform::serialPortName) with the line settings and flow
 // control of the run.
 #pragma once
 
@@ -32,7 +32,7 @@ protected:
 
 private:
     bool openDevice(bool afterLoss);
-    void awaitDevice();
+    bool awaitDevice();
     platform::SerialConfig serialConfig() const;
     void reportInit() const;
     void startFlow();

@@ -1,8 +1,8 @@
 #include "link/serial_traffic.h"
 
-#include <chrono>
-
 #include "link/link.h"
+#include "link/read_deadline.h"
+#include "platform/stop_signal.h"
 
 using namespace zek::platform;
 
@@ -11,13 +11,9 @@ namespace zek::link {
 namespace {
 
 constexpr int readChunkSize = 256;
-constexpr int heldWaitMs = -1;  // as long as the system waits in one read
-
-long nowMs()
-{
-    using namespace std::chrono;
-    return long(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
+// A transmitter held for the controller's first DC1 may wait for hours: it
+// reads in waits this long and looks at a stop request between them.
+constexpr int heldWaitMs = 1000;
 
 }  // namespace
 
@@ -51,8 +47,8 @@ void SerialTraffic::purgeInput()
     port_.purge(false, true);
 }
 
-// false once the device has gone: it is not asked again.
-bool SerialTraffic::settles(IoStatus status)
+// false unless the call was done; once the device has gone it is not asked again.
+bool SerialTraffic::succeeded(IoStatus status)
 {
     if (status == IoStatus::Gone)
         gone_ = true;
@@ -86,7 +82,7 @@ int SerialTraffic::readFromDevice(int timeoutMs)
     IoResult result = port_.read(chunk, readChunkSize, timeoutMs);
     if (result.status == IoStatus::Interrupted)
         return 0;
-    if (!settles(result.status))
+    if (!succeeded(result.status))
         return -1;
     for (int i = 0; i < result.count; ++i)
         take(chunk[i]);
@@ -95,12 +91,13 @@ int SerialTraffic::readFromDevice(int timeoutMs)
 
 int SerialTraffic::readByte(int timeoutMs)
 {
-    long deadline = nowMs() + timeoutMs;
+    ReadDeadline deadline{std::chrono::milliseconds(timeoutMs)};
     // A time-out of 0 still looks once at what the device holds.
     while (received_.empty()) {
-        long remaining = deadline - nowMs();
-        int count = readFromDevice(int(remaining < 0 ? 0 : remaining));
-        if (count < 0 || (count == 0 && nowMs() >= deadline))
+        if (stopRequested())
+            return noByte;
+        int count = readFromDevice(deadline.remainingMs());
+        if (count < 0 || (count == 0 && deadline.passed()))
             return noByte;
     }
     unsigned char byte = received_.front();
@@ -122,10 +119,12 @@ void SerialTraffic::sortWaitingInput()
 }
 
 // Waits while the peer holds the transmitter, then lets the driver carry the
-// flow. false when the device fails while waiting.
+// flow. false when the device fails while waiting, or the run is stopped.
 bool SerialTraffic::openTransmitter()
 {
     while (held_ || (config_.outputXonXoff && !driverFlowOn_)) {
+        if (stopRequested())
+            return false;
         if (held_) {
             if (readFromDevice(heldWaitMs) < 0)
                 return false;
@@ -142,12 +141,12 @@ bool SerialTraffic::write(const unsigned char* bytes, int length)
 {
     int written = 0;
     while (written < length) {
-        if (gone_ || !openTransmitter())
+        if (gone_ || stopRequested() || !openTransmitter())
             return false;
         IoResult result = port_.writeSome(bytes + written, length - written);
         if (result.status == IoStatus::Interrupted)
             continue;
-        if (!settles(result.status))
+        if (!succeeded(result.status))
             return false;
         written += result.count;
     }
@@ -159,7 +158,7 @@ int SerialTraffic::outputQueue()
     if (gone_)
         return 0;  // what is still queued will never leave
     IoResult result = port_.outputQueue();
-    return settles(result.status) ? result.count : 0;
+    return succeeded(result.status) ? result.count : 0;
 }
 
 }  // namespace zek::link

@@ -27,11 +27,12 @@ public:
     void hold();                                       // nothing goes out until the peer's DC1
     void resume();                                     // go on as if DC1 had come
 
-    // One byte 0..255, or noByte when none came within timeoutMs.
+    // One byte 0..255, or noByte when none came within timeoutMs or the run
+    // is being stopped.
     int readByte(int timeoutMs);
 
     // Writes the whole block once the peer lets the transmitter run. false
-    // when the device failed or went away.
+    // when the device failed or went away, or the run is being stopped.
     bool write(const unsigned char* bytes, int length);
     int outputQueue();  // bytes not yet transmitted
 
@@ -45,7 +46,7 @@ private:
     int readFromDevice(int timeoutMs);
     void take(unsigned char byte);
     void sortWaitingInput();
-    bool settles(platform::IoStatus status);
+    bool succeeded(platform::IoStatus status);
 
     platform::SerialPort& port_;
     platform::SerialConfig config_;

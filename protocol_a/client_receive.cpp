@@ -115,7 +115,7 @@ bool requestFile(ReceiveRun& run, const char* name, std::FILE* file)
     echoLog("FILE NAME %s GTD>\n", name);
     if (!receiveInto(run, name, file))
         run.failed = true;
-    return !run.records.link().reportLost();
+    return !run.records.link().lineGone();
 }
 
 // false when the run stops there: the file cannot be created, or the link

@@ -111,7 +111,7 @@ bool offerFile(TextReader& reader, const char* name, SendRun& run)
     consoleOnly("RTD>file %s\n", name);
     if (!transferFile(reader, name, run))
         run.failed = true;
-    return !run.records.link().reportLost();
+    return !run.records.link().lineGone();
 }
 
 // false when the run must stop: the file cannot be read or is empty, or the

@@ -23,7 +23,7 @@ bool clientHandshake(RecordLine& records)
 {
     // A lost link answers at once and for ever: without this check the
     // handshake would spin.
-    while (!records.link().reportLost()) {
+    while (!records.link().lineGone()) {
         if (!answeredInKind(records, SYN) || !answeredInKind(records, SYN))
             continue;
         if (answeredInKind(records, RDY))

@@ -5,6 +5,7 @@
 #include "library/library.h"
 #include "log/log.h"
 #include "platform/clock.h"
+#include "platform/stop_signal.h"
 #include "platform/text_file.h"
 #include "protocol_a/data_block_sink.h"
 #include "protocol_a/protocol_a.h"
@@ -42,17 +43,26 @@ bool restartLink(Link& link, int pauseMs)
 {
     link.purgeInput();
     sleepMs(pauseMs);
-    return link.renew();
+    return link.reopen(link.config());
 }
 
+// The wait between transfers. A controller that calls anew takes the place
+// of the connection it had, and starts afresh: what went wrong on the old
+// one is not answered on the new one.
 bool receiveGoodRecord(Server& server, ReceivedRecord& record)
 {
+    Link& link = server.records.link();
+    link.answerNewCaller();
     server.records.receive(record);
     while (record.status != RecordStatus::Good) {
-        server.records.send(SYN);
-        echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
-        if (!restartLink(server.records.link(), reopenPauseMs))
+        if (stopRequested())
             return false;
+        if (!link.answerNewCaller()) {
+            server.records.send(SYN);
+            echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
+            if (!restartLink(link, reopenPauseMs))
+                return false;
+        }
         server.records.receive(record);
     }
     return true;
@@ -122,7 +132,7 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
     for (;;) {
         ReceivedRecord record;
         server.records.receive(record);
-        if (record.status != RecordStatus::Good && server.records.link().reportLost())
+        if (record.status != RecordStatus::Good && server.records.link().lineGone())
             return false;
         if (record.status != RecordStatus::Good) {
             if (!retryRead(server))

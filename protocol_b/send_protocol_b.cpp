@@ -44,7 +44,7 @@ bool sendTrailer(BlockSender& blocks)
 // away under a write.
 void endFailedSend(TapeSession& session)
 {
-    session.link.reportLost();
+    session.link.lineGone();
     session.failed = true;
 }
 

@@ -33,10 +33,15 @@ bool becomeSender(TapeSession& session)
 
 // A lost link yields no byte, at once and for ever; waiting on it would
 // spin. Opening anew takes the controller's next connection, or waits for
-// the serial device to come back.
-bool replaceLostLink(Link& link, const char* transferName)
+// the serial device to come back. A controller that calls anew while the
+// server waits takes the place of the connection it had.
+bool replaceLink(Link& link, const char* transferName)
 {
-    if (!link.reportLost())
+    if (link.answerNewCaller()) {
+        reportWaiting(transferName);
+        return true;
+    }
+    if (!link.lineGone())
         return true;
     if (!link.reopen(link.config()))
         return false;
@@ -62,7 +67,7 @@ bool awaitServerRequest(TapeSession& session, const char* transferName)
         }
         if (lineByte == dc1)
             return becomeSender(session);
-        if (lineByte == noByte && !replaceLostLink(session.link, transferName))
+        if (lineByte == noByte && !replaceLink(session.link, transferName))
             return false;
     }
 }

@@ -229,7 +229,10 @@ TEST(LineLoss, ServerWaitsForItsDeviceAndServesItWhenItComesBack)
     }
 }
 
-TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
+// An idle controller keeps its connection; one that calls again (switched
+// off and on, its old connection dead without a word) takes its place
+// between transfers, not during one. Every connection is probed while idle.
+TEST(LineLoss, ProtocolAServerKeepsAnIdleConnectionUntilTheControllerCallsAgain)
 {
     TempDir dir;
     const int port = freeTcpPort();
@@ -248,9 +251,31 @@ TEST(LineLoss, IdleTcpControllerKeepsItsConnectionUnderTheProtocolAServer)
     sleepMs(1000);
     peer.send("RDY");
     EXPECT_TRUE(peer.readUntilType("RDY", 5000).received);
+    EXPECT_TRUE(peerProbesWhenIdle(controller));
+    peer.send("RTD", "O1");
+    EXPECT_TRUE(peer.readUntilType("GTD", 5000).received);
+    const int again = connectTcp(port, 10000);
+    ASSERT_GE(again, 0);
+    sleepMs(300);
+    peer.send("DAT", isoTape("%\nO1\n%\n"));
+    EXPECT_TRUE(peer.readUntilType("GTD", 5000).received);
+    peer.send("EOD");
+    EXPECT_TRUE(peer.readUntilType("SET", 5000).received) << "the transfer was not cut";
+    ASSERT_TRUE(zek.waitForErr("OLD CONNECTION 127.0.0.1 port=", 15000)) << zek.result().err;
+    RecordPeer calledAgain(again);
+    calledAgain.send("RDY");
+    EXPECT_TRUE(calledAgain.readUntilType("RDY", 5000).received);
+    EXPECT_TRUE(peerProbesWhenIdle(again));
+    EXPECT_EQ(readUntilQuiet(controller, 300, 5000), "") << "the old connection is closed";
     closeFd(controller);
+    closeFd(again);
     zek.kill();
-    EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 1u) << zek.result().err;
+    EXPECT_EQ(dir.read("O1"), "%\r\nO1\r\n%\r\n");
+    EXPECT_TRUE(
+        appearInOrder(zek.result().err, {"RECV\\(A\\) END O1 ", "OLD CONNECTION 127\\.0\\.0\\.1 port=[0-9]+ CLOSED " +
+                                                                    timePattern + "\nCONNECTION FROM "}))
+        << zek.result().err;
+    EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 2u) << zek.result().err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
@@ -176,6 +177,31 @@ int TcpListener::accept(int timeoutMs)
 }
 
 // The listener closes at once; its port stays free for a while.
+// A line of /proc/net/tcp: "sl local rem st queues tr:when ...", addresses
+// as hex "0100007F:1F90". Timer 2 is the keep-alive timer.
+bool peerProbesWhenIdle(int fd)
+{
+    sockaddr_in mine{};
+    sockaddr_in theirs{};
+    socklen_t length = sizeof mine;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &length);
+    length = sizeof theirs;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&theirs), &length);
+    char zekEnd[32];
+    char testEnd[32];
+    std::snprintf(zekEnd, sizeof zekEnd, "%08X:%04X", theirs.sin_addr.s_addr, ntohs(theirs.sin_port));
+    std::snprintf(testEnd, sizeof testEnd, "%08X:%04X", mine.sin_addr.s_addr, ntohs(mine.sin_port));
+    std::ifstream table("/proc/net/tcp");
+    std::string slot, local, remote, state, queues, timer;
+    std::getline(table, slot);
+    while (table >> slot >> local >> remote >> state >> queues >> timer) {
+        if (local == zekEnd && remote == testEnd)
+            return timer.rfind("02:", 0) == 0;
+        std::getline(table, slot);
+    }
+    return false;
+}
+
 int freeTcpPort()
 {
     return TcpListener().port();

@@ -55,5 +55,9 @@ int freeTcpPort();
 int connectTcp(int port, int timeoutMs);
 void closeFd(int fd);
 
+// True when the kernel probes zek's end of the test's connection fd while it
+// is idle (TCP keep-alive), as /proc/net/tcp shows its timer.
+bool peerProbesWhenIdle(int fd);
+
 // The -c option that makes zek open this pseudo-terminal as its serial port.
 std::string serialChannelOption(const PtyPair& pty);
