@@ -62,7 +62,7 @@ std::string speedValue(long speed)
 {
     std::string value;
     for (int shift = (speedBytes - 1) * bitsPerByte; shift >= 0; shift -= bitsPerByte)
-        value += char((unsigned long)speed >> shift & 0xFF);
+        value += char(static_cast<unsigned long>(speed) >> shift & 0xFF);
     return value;
 }
 
@@ -86,6 +86,13 @@ std::string TelnetComPort::opening()
     request(will, comPortOption, out);
     request(doOption, binary, out);
     request(will, binary, out);
+    askSettings(out);
+    return out;
+}
+
+// In the order RFC 2217 recommends: speed, data size, parity, stop size.
+void TelnetComPort::askSettings(std::string& out)
+{
     if (request_.speed != 0)
         settings_.push_back({setBaudRate, "SPEED", speedValue(request_.speed), false});
     settings_.push_back({setDataSize, "DATA SIZE", std::string(1, char(eightDataBits)), false});
@@ -98,7 +105,6 @@ std::string TelnetComPort::opening()
         escape(reinterpret_cast<const unsigned char*>(setting.value.data()), setting.value.size(), out);
         out += {char(iac), char(subEnd)};
     }
-    return out;
 }
 
 // Asks for an option that is not already agreed (the box may have offered it first).
@@ -245,10 +251,10 @@ void TelnetComPort::negotiate(unsigned char verb, unsigned char option, std::str
 // state, the box's signature and other options' sub-negotiations are dropped.
 void TelnetComPort::subnegotiation()
 {
-    if (sub_.size() < 2 || (unsigned char)sub_[0] != comPortOption)
+    if (sub_.size() < 2 || static_cast<unsigned char>(sub_[0]) != comPortOption)
         return;
     for (Setting& setting : settings_) {
-        if (!setting.answered && (unsigned char)sub_[1] == setting.command + answerOffset) {
+        if (!setting.answered && static_cast<unsigned char>(sub_[1]) == setting.command + answerOffset) {
             setting.answered = true;
             checkAnswer(setting, sub_.substr(2));
             return;
@@ -258,7 +264,7 @@ void TelnetComPort::subnegotiation()
 
 // A value of another length than the one sent (a one-byte speed, say)
 // cannot be read as the same setting: it answers, but is not compared.
-void TelnetComPort::checkAnswer(Setting& setting, const std::string& reported)
+void TelnetComPort::checkAnswer(const Setting& setting, const std::string& reported)
 {
     if (reported.size() != setting.value.size() || reported == setting.value)
         return;

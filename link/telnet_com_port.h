@@ -58,6 +58,7 @@ private:
     };
 
     void request(unsigned char verb, unsigned char option, std::string& out);
+    void askSettings(std::string& out);
     void takeByte(unsigned char byte, std::string& data, std::string& replies);
     void command(unsigned char byte, std::string& data);
     void dataByte(unsigned char byte, std::string& data);
@@ -65,7 +66,7 @@ private:
     void subCommand(unsigned char byte, std::string& data);
     void negotiate(unsigned char verb, unsigned char option, std::string& replies);
     void subnegotiation();
-    void checkAnswer(Setting& setting, const std::string& reported);
+    void checkAnswer(const Setting& setting, const std::string& reported);
 
     ComPortRequest request_;
     std::array<OptionState, 256> ours_{};   // what zek does: its WILL, the box's DO
