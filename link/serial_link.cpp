@@ -157,10 +157,14 @@ void SerialLink::resumeOutput()
     traffic_.resume();
 }
 
+// A run stopped while the controller holds the flow leaves bytes queued that
+// no one wants: they go, so that closing the device does not wait for them.
 void SerialLink::close()
 {
     if (config_.baudRate != 0)
         sleepMs(settleBeforeCloseMs);
+    if (stopRequested() && isOpen_ && !traffic_.deviceGone())
+        port_.purge(true, false);
     if (isOpen_ && !traffic_.deviceGone() && !port_.putBack())
         reportFailure("SetCommState");
     traffic_.stopDriverFlow();

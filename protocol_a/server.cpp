@@ -126,14 +126,23 @@ bool storeData(Server& server, std::FILE* file, ReceivedRecord& record, const ch
     return true;
 }
 
-// Receives DAT records into the open file until the controller ends it.
+void reportReceiveEnd(const Server& server, const char* name)
+{
+    echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+}
+
+// Receives DAT records into the open file until the controller ends it. A
+// stop keeps what came, and ends it with its END line.
 bool receiveData(Server& server, std::FILE* file, const char* name)
 {
     for (;;) {
         ReceivedRecord record;
         server.records.receive(record);
-        if (record.status != RecordStatus::Good && server.records.link().lineGone())
+        if (record.status != RecordStatus::Good && server.records.link().lineGone()) {
+            if (stopRequested())
+                reportReceiveEnd(server, name);
             return false;
+        }
         if (record.status != RecordStatus::Good) {
             if (!retryRead(server))
                 return false;
@@ -150,7 +159,7 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
                 return false;
             break;
         case EOD:
-            echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
+            reportReceiveEnd(server, name);
             return true;
         default:
             echoLog("RECV(A) RESET %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());

@@ -45,6 +45,26 @@ protected:
         tcgetattr(pty->slaveFd(), &settings);
         return settings;
     }
+    // 2400 bit/s with output XON/XOFF: as no run of zek leaves a device.
+    termios settingsFoundAtStart()
+    {
+        termios found = deviceSettings();
+        cfsetspeed(&found, B2400);
+        found.c_iflag |= IXON;
+        tcsetattr(pty->slaveFd(), TCSANOW, &found);
+        return deviceSettings();
+    }
+    void expectSettingsAsFound(const termios& found)
+    {
+        termios after = deviceSettings();
+        EXPECT_EQ(after.c_iflag, found.c_iflag);
+        EXPECT_EQ(after.c_oflag, found.c_oflag);
+        EXPECT_EQ(after.c_cflag, found.c_cflag);
+        EXPECT_EQ(after.c_lflag, found.c_lflag);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(after.c_cc), NCCS),
+                  std::string(reinterpret_cast<const char*>(found.c_cc), NCCS));
+        EXPECT_EQ(cfgetospeed(&after), B2400);
+    }
     TempDir dir;
     std::unique_ptr<PtyPair> pty = std::make_unique<PtyPair>();
     std::unique_ptr<ZekProcess> zek;
@@ -137,26 +157,54 @@ TEST_F(SerialLinkRun, DeviceSettingsAreAsFoundAfterTheRun)
 {
     if (runningWindowsBuild())
         GTEST_SKIP() << "Windows writes the run's own settings back, with output XON/XOFF off and RTS disabled";
-    termios found = deviceSettings();
-    cfsetspeed(&found, B2400);
-    found.c_iflag |= IXON;
-    ASSERT_EQ(tcsetattr(pty->slaveFd(), TCSANOW, &found), 0);
-    found = deviceSettings();
+    const termios found = settingsFoundAtStart();
     for (const char* speed : {"-b4800", "-b9600"}) {
         SCOPED_TRACE(speed);
         start({speed, "-d", "-n", "PROG.NC"}, "INIT. CTRL-C to END");
         writeAll(pty->masterFd(), dc1);
         readBytes(pty->masterFd(), isoTape(threePieceProgram()).size(), 5000);
         ASSERT_TRUE(zek->wait());
-        termios after = deviceSettings();
-        EXPECT_EQ(after.c_iflag, found.c_iflag);
-        EXPECT_EQ(after.c_oflag, found.c_oflag);
-        EXPECT_EQ(after.c_cflag, found.c_cflag);
-        EXPECT_EQ(after.c_lflag, found.c_lflag);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(after.c_cc), NCCS),
-                  std::string(reinterpret_cast<char*>(found.c_cc), NCCS));
-        EXPECT_EQ(cfgetospeed(&after), B2400);
+        expectSettingsAsFound(found);
     }
+}
+
+// Ctrl-C and systemctl stop end a waiting server, and a punch-out the
+// controller holds with DC3, within about a second and in order: PROG_END,
+// the device as found, and the status the signal gives, as the shell and
+// systemd see it.
+TEST_F(SerialLinkRun, StopSignalsEndTheRunInOrderAndLeaveTheDeviceAsFound)
+{
+    if (runningWindowsBuild())
+        GTEST_SKIP() << "Windows writes the run's own settings back, and stops on console events";
+    const termios found = settingsFoundAtStart();
+    std::mt19937 random(7);
+    dir.write("BIG.NC", generatedProgram(200000, random));
+    for (int signal : {SIGINT, SIGTERM}) {
+        for (bool punching : {false, true}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + (punching ? ", punch-out held" : ", server waiting"));
+            if (punching) {
+                start({"-b9600", "-d", "-n", "BIG.NC"}, "NO_SUB MODE START");
+                writeAll(pty->masterFd(), dc1);
+                readBytes(pty->masterFd(), 1000, 5000);
+                writeAll(pty->masterFd(), "\x13");
+                fromPort();
+            } else {
+                start({"-s", "-b9600"}, "** PROT(B) SERVER MODE");
+            }
+            const auto stopped = std::chrono::steady_clock::now();
+            zek->sendSignal(signal);
+            ASSERT_TRUE(zek->wait(5000)) << zek->result().err;
+            EXPECT_LT(millisecondsSince(stopped), 2500);
+            EXPECT_EQ(zek->result().exitStatus, 128 + signal);
+            expectSettingsAsFound(found);
+            EXPECT_EQ(fromPort(100), "") << "nothing went out after the stop";
+            const std::string name = signal == SIGINT ? "SIGINT" : "SIGTERM";
+            EXPECT_TRUE(matches(zek->result().err, "\n\\*\\*\\* STOPPED BY " + name + " \\*\\*\\* " + timePattern +
+                                                       "\n\n\\*\\*\\* PROG_END \\*\\*\\* "))
+                << zek->result().err;
+        }
+    }
+    EXPECT_EQ(countOf(logOf(dir), "*** PROG_END ***"), 4u) << logOf(dir);
 }
 
 TEST_F(SerialLinkRun, SecondZekOnABusyPortIsRefused)

@@ -196,6 +196,12 @@ bool ZekProcess::wait(int timeoutMs)
     return true;
 }
 
+void ZekProcess::sendSignal(int signal)
+{
+    if (pid_ >= 0)
+        ::kill(-pid_, signal);
+}
+
 void ZekProcess::kill()
 {
     if (pid_ < 0)

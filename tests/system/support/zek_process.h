@@ -53,6 +53,8 @@ public:
     // Waits for the end; false when it did not end within timeoutMs.
     bool wait(int timeoutMs = 30000);
     void kill();  // ends it as Ctrl-C would
+    // Sends a signal, as Ctrl-C (SIGINT) or systemctl stop (SIGTERM) does, without waiting.
+    void sendSignal(int signal);
     // Stops the process and lets it go on, as a shell's Ctrl-Z and fg do: a
     // send it is blocked in returns with part of its bytes.
     void stopAndContinue();
