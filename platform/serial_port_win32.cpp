@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/last_error_win32.h"
@@ -20,10 +21,9 @@ const char* const devicePrefix = "\\\\.\\";
 
 constexpr DWORD allModemLines = MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON;
 
-// ReadIntervalTimeout and ReadTotalTimeoutMultiplier MAXDWORD with a total
-// time-out: ReadFile returns at once with the bytes there are, else with the
-// first byte that comes, or empty when the total time has passed. Without a
-// total time-out it returns at once, empty or not.
+// ReadIntervalTimeout MAXDWORD without a total time-out: ReadFile returns at
+// once with what there is. (The documented "first byte" form, with the
+// multiplier MAXDWORD too, waits for the whole count under Wine.)
 constexpr DWORD returnAtOnce = MAXDWORD;
 constexpr DWORD openReadTimeoutMs = 100;
 constexpr DWORD writeTimeoutMs = 1000;
@@ -54,16 +54,17 @@ struct SerialPort::Device {
         return lineError ? IoStatus::Failed : IoStatus::Gone;
     }
 
-    // Only a wait that differs from the last one costs a call.
+    // A total time-out of waitMs for the count asked; only a wait that
+    // differs from the last one costs a call.
     bool setReadWait(DWORD waitMs)
     {
         COMMTIMEOUTS wanted = timeouts;
-        wanted.ReadIntervalTimeout = returnAtOnce;
-        wanted.ReadTotalTimeoutMultiplier = waitMs > 0 ? returnAtOnce : 0;
+        wanted.ReadIntervalTimeout = waitMs > 0 ? 0 : returnAtOnce;
+        wanted.ReadTotalTimeoutMultiplier = 0;
         wanted.ReadTotalTimeoutConstant = waitMs;
-        bool same = wanted.ReadTotalTimeoutMultiplier == timeouts.ReadTotalTimeoutMultiplier &&
-                    wanted.ReadTotalTimeoutConstant == timeouts.ReadTotalTimeoutConstant &&
-                    timeouts.ReadIntervalTimeout == returnAtOnce;
+        bool same = wanted.ReadIntervalTimeout == timeouts.ReadIntervalTimeout &&
+                    wanted.ReadTotalTimeoutMultiplier == timeouts.ReadTotalTimeoutMultiplier &&
+                    wanted.ReadTotalTimeoutConstant == timeouts.ReadTotalTimeoutConstant;
         if (same)
             return true;
         if (!succeeded(SetCommTimeouts(handle, &wanted)))
@@ -166,17 +167,19 @@ void SerialPort::restartOutput()
     EscapeCommFunction(device_->handle, SETXON);
 }
 
-// What is there, or the first byte that comes. Under Wine a pseudo-terminal
-// whose far end has closed reads as empty when the time-out has passed, busy
-// all the while; only the status query fails.
+// What the driver holds, at once; else the first byte that comes. Under
+// Wine a pseudo-terminal whose far end has closed reads as empty when the
+// time-out has passed, busy all the while; only the status query fails.
 IoResult SerialPort::read(unsigned char* buffer, int size, int timeoutMs)
 {
     DWORD errors = 0;
-    if (size < 1 || !ClearCommError(device_->handle, &errors, nullptr) ||
+    COMSTAT status{};
+    if (size < 1 || !ClearCommError(device_->handle, &errors, &status) ||
         !device_->setReadWait(static_cast<DWORD>(timeoutMs)))
         return {0, device_->failure()};
+    DWORD wanted = status.cbInQue > 0 ? std::min<DWORD>(status.cbInQue, static_cast<DWORD>(size)) : 1;
     DWORD count = 0;
-    if (!ReadFile(device_->handle, buffer, static_cast<DWORD>(size), &count, nullptr))
+    if (!ReadFile(device_->handle, buffer, wanted, &count, nullptr))
         return {0, device_->failure()};
     return {static_cast<int>(count), IoStatus::Done};
 }
