@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include "log/log.h"
+#include "platform/clock.h"
 #include "zek_version.h"
 
 using namespace zek::log;
+using namespace zek::platform;
 
 namespace zek::link {
 
@@ -39,9 +41,12 @@ void FileLink::release()
     file_ = nullptr;
 }
 
-int FileLink::readByte(int)
+// Nothing ever comes from a file: it is a line that stays silent, so that a
+// run waiting on it (-s, -r) waits as it would on a port, not in a loop.
+int FileLink::readByte(int timeoutMs)
 {
     flush();
+    sleepMs(timeoutMs);
     return noByte;
 }
 
