@@ -15,6 +15,7 @@ namespace zek::log {
 
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
+static bool logWriteFailing = false;  // the last line did not reach the log
 static BeforeMessage beforeMessage;
 
 using MarkClock = std::chrono::steady_clock;
@@ -22,9 +23,18 @@ static constexpr std::chrono::milliseconds markInterval(100);  // the console st
 static std::string heldMarks;
 static MarkClock::time_point marksWritten;
 
+// Every line goes to the end of the file, also after -l has emptied it:
+// cut short from outside (logrotate's copytruncate), the log gets no hole
+// before the next line.
 bool openLog(bool append)
 {
-    logFile = std::fopen(logFileName, append ? "a" : "w");
+    if (!append) {
+        std::FILE* emptied = std::fopen(logFileName, "w");
+        if (!emptied)
+            return false;
+        std::fclose(emptied);
+    }
+    logFile = std::fopen(logFileName, "a");
     return logFile != nullptr;
 }
 
@@ -60,15 +70,6 @@ static void beforeConsole()
         beforeMessage();
 }
 
-// Server runs end only by interrupt, so every line reaches the file at once.
-ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
-{
-    if (!logFile)
-        return;
-    std::vfprintf(logFile, format, args);
-    std::fflush(logFile);
-}
-
 // The text after the marks held for standard error.
 ZEK_PRINTF(1, 0) static void holdText(const char* format, std::va_list args)
 {
@@ -94,6 +95,35 @@ ZEK_PRINTF(2, 0) static void writeConsole(std::FILE* stream, const char* format,
     writeHeldMarks();
     if (stream != stderr)
         std::vfprintf(stream, format, args);
+}
+
+ZEK_PRINTF(1, 2) static void writeConsoleLine(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    writeConsole(stderr, format, args);
+    va_end(args);
+}
+
+// A log that cannot take a line (a full disk) is said on the console once,
+// and again only after it has taken one; the run goes on without it.
+static void noteLogWrite(bool written)
+{
+    if (!written && !logWriteFailing) {
+        const std::string reason = platform::lastErrorText();
+        writeConsoleLine("*** %s WRITE ERROR ***: %s\n", logFileName, reason.c_str());
+    }
+    logWriteFailing = !written;
+    std::clearerr(logFile);
+}
+
+// Server runs end only by interrupt, so every line reaches the file at once.
+ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
+{
+    if (!logFile)
+        return;
+    bool written = std::vfprintf(logFile, format, args) >= 0;
+    noteLogWrite(std::fflush(logFile) == 0 && written);
 }
 
 void echoLog(const char* format, ...)
