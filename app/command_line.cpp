@@ -9,6 +9,7 @@
 #include "app/long_options.h"
 #include "app/usage.h"
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "zek_version.h"
 
 using namespace zek::log;
@@ -368,6 +369,7 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     case CommandLineOutcome::Accepted:
         break;
     }
+    setQuietIdle(settings.quietIdle);
     consoleOnly("zek Windows for NC Vr%s\n", versionNumber);
     return true;
 }

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* libraryOption = "--library";
 constexpr const char* idleEndOption = "--idle-end";
+constexpr const char* quietIdleOption = "--quiet-idle";
 constexpr int minIdleEndSeconds = 1;
 constexpr int maxIdleEndSeconds = 3600;
 
@@ -51,6 +52,12 @@ bool takeLibrary(RunSettings& settings, const char*)
     return true;
 }
 
+bool takeQuietIdle(RunSettings& settings, const char*)
+{
+    settings.quietIdle = true;
+    return true;
+}
+
 // Answered before the command line is read; here they only have to be known.
 bool answeredBeforeReading(RunSettings&, const char*)
 {
@@ -58,9 +65,8 @@ bool answeredBeforeReading(RunSettings&, const char*)
 }
 
 const LongOption longOptions[] = {
-    {libraryOption, false, takeLibrary},
-    {idleEndOption, true, takeIdleEnd},
-    {helpOption, false, answeredBeforeReading},
+    {libraryOption, false, takeLibrary},           {idleEndOption, true, takeIdleEnd},
+    {quietIdleOption, false, takeQuietIdle},       {helpOption, false, answeredBeforeReading},
     {versionOption, false, answeredBeforeReading},
 };
 
@@ -103,9 +109,10 @@ bool readLongOption(const char* argument, RunSettings& settings)
 
 bool longOptionsFitRunMode(const RunSettings& settings)
 {
-    if (!settings.library || isServer(settings.mode))
+    const char* serverOption = settings.library ? libraryOption : settings.quietIdle ? quietIdleOption : nullptr;
+    if (!serverOption || isServer(settings.mode))
         return true;
-    echoLog("%s needs -s or -S\n", libraryOption);
+    echoLog("%s needs -s or -S\n", serverOption);
     return false;
 }
 

@@ -53,6 +53,7 @@ struct RunSettings {
     char execCommand[maxExecCommand + 1] = "";
     bool library = false;        // --library
     int32_t idleEndSeconds = 0;  // --idle-end=N; 0: no limit
+    bool quietIdle = false;      // --quiet-idle: a server's idle lines counted, not repeated
 };
 
 link::LinkConfig linkConfig(const RunSettings& settings);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "zek_version.h"
 
@@ -58,9 +59,10 @@ void SerialLink::startFlow()
 // A server outlives its device: an adapter pulled and plugged in again comes
 // back under the same name (a /dev/serial/by-id path). One line says so; the
 // tries that follow are quiet and a second apart, also for a device that
-// opens but has hung up.
+// opens but has hung up, which brings the line again each time.
 void SerialLink::awaitDevice()
 {
+    IdleRepeat repeat(IdleLine::DeviceWait);
     echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName_.c_str(), timeStamp());
     do
         sleepMs(deviceRetryMs);
@@ -80,10 +82,12 @@ bool SerialLink::openDevice(bool afterLoss)
     return true;
 }
 
+// An idle Protocol A server opens its port anew at every retry.
 bool SerialLink::open(bool afterLoss)
 {
     if (!openDevice(afterLoss))
         return false;
+    IdleRepeat repeat(IdleLine::PortOpen);
     isOpen_ = true;
     openedBefore_ = true;
     if (!port_.readSettings())

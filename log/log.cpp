@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "log/console_text.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/system_error.h"
 
@@ -128,6 +129,8 @@ ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
 
 void echoLog(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     std::va_list copy;
@@ -140,6 +143,8 @@ void echoLog(const char* format, ...)
 
 void echoLogEach(const char* consoleFormat, const char* logFormat, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, logFormat);
     std::va_list copy;
@@ -152,6 +157,8 @@ void echoLogEach(const char* consoleFormat, const char* logFormat, ...)
 
 void echoLogText(const char* text)
 {
+    if (!admitLine())
+        return;
     beforeConsole();
     writeConsoleText(stderr, text);
     logOnly("%s", text);
@@ -159,6 +166,8 @@ void echoLogText(const char* text)
 
 void logOnly(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeLog(format, args);
@@ -167,6 +176,8 @@ void logOnly(const char* format, ...)
 
 void consoleOnly(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeConsole(stderr, format, args);
@@ -187,6 +198,8 @@ void showProgress(const char* format, ...)
 
 void reportFailure(const char* call)
 {
+    if (!admitLine())
+        return;
     const std::string reason = platform::lastErrorText();
     consoleOnly("%s: %s\n", call, reason.c_str());
 }
@@ -194,6 +207,8 @@ void reportFailure(const char* call)
 // A server run ends by Ctrl-C, which would lose a buffered line.
 void printOut(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeConsole(stdout, format, args);

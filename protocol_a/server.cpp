@@ -4,6 +4,7 @@
 #include "library/file_name_check.h"
 #include "library/library.h"
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/text_file.h"
 #include "protocol_a/data_block_sink.h"
@@ -45,12 +46,19 @@ bool restartLink(Link& link, int pauseMs)
     return link.renew();
 }
 
+// An idle controller brings this every second or so: --quiet-idle counts it.
+void reportSynRetry()
+{
+    IdleRepeat repeat(IdleLine::SynRetry);
+    echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
+}
+
 bool receiveGoodRecord(Server& server, ReceivedRecord& record)
 {
     server.records.receive(record);
     while (record.status != RecordStatus::Good) {
         server.records.send(SYN);
-        echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
+        reportSynRetry();
         if (!restartLink(server.records.link(), reopenPauseMs))
             return false;
         server.records.receive(record);

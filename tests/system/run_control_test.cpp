@@ -60,7 +60,7 @@ TEST(RunControlUsage, HelpAndVersionAnswerOnStandardOutputWithStatusZero)
     const std::string& out = help.result().out;
     EXPECT_EQ(out.substr(0, english.size()), english);
     EXPECT_TRUE(matches(out.substr(english.size()),
-                        "^ --library .*\n --idle-end=N .*\n --help .*\n --version .*\n$"))
+                        "^ --library .*\n --idle-end=N .*\n --quiet-idle .*\n --help .*\n --version .*\n$"))
         << out;
     EXPECT_EQ(version.result().out, "zek 7.06\n");
     EXPECT_EQ(help.result().exitStatus + version.result().exitStatus, 0);
@@ -175,6 +175,7 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         {{"-s", "--"}, "^unknown option --\n$", true},
         {{"--library=x", "-s"}, "^unknown option --library=x\n$", true},
         {{"-r", "--library"}, "^--library needs -s or -S\n$", true},
+        {{"-g", "--quiet-idle", "A.NC"}, "^--quiet-idle needs -s or -S\n$", true},
         {{"-c251", "A.NC"},  // no such port here
          "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
              std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),
