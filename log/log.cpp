@@ -119,12 +119,15 @@ static void noteLogWrite(bool written)
 }
 
 // Server runs end only by interrupt, so every line reaches the file at once.
+// A failed write marks the file, while fflush does not always say so (under
+// Wine it returns 0 after one).
 ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
 {
     if (!logFile)
         return;
-    bool written = std::vfprintf(logFile, format, args) >= 0;
-    noteLogWrite(std::fflush(logFile) == 0 && written);
+    std::vfprintf(logFile, format, args);
+    std::fflush(logFile);
+    noteLogWrite(!std::ferror(logFile));
 }
 
 void echoLog(const char* format, ...)
