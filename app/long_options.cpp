@@ -65,8 +65,10 @@ bool answeredBeforeReading(RunSettings&, const char*)
 }
 
 const LongOption longOptions[] = {
-    {libraryOption, false, takeLibrary},           {idleEndOption, true, takeIdleEnd},
-    {quietIdleOption, false, takeQuietIdle},       {helpOption, false, answeredBeforeReading},
+    {libraryOption, false, takeLibrary},         // -s and -S only
+    {idleEndOption, true, takeIdleEnd},          // a Protocol B receive
+    {quietIdleOption, false, takeQuietIdle},     // -s and -S only
+    {helpOption, false, answeredBeforeReading},  // answered first, as --version is
     {versionOption, false, answeredBeforeReading},
 };
 

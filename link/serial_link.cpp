@@ -17,6 +17,13 @@ namespace {
 constexpr int deviceRetryMs = 1000;
 constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
 
+// A device that opens but has hung up brings this line at every try.
+void reportDeviceGone(const std::string& portName)
+{
+    IdleRepeat repeat(IdleLine::DeviceWait);
+    echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName.c_str(), timeStamp());
+}
+
 }  // namespace
 
 SerialLink::SerialLink(const LinkConfig& config, std::string portName) : Link(config), portName_(std::move(portName))
@@ -59,11 +66,10 @@ void SerialLink::startFlow()
 // A server outlives its device: an adapter pulled and plugged in again comes
 // back under the same name (a /dev/serial/by-id path). One line says so; the
 // tries that follow are quiet and a second apart, also for a device that
-// opens but has hung up, which brings the line again each time.
+// opens but has hung up.
 void SerialLink::awaitDevice()
 {
-    IdleRepeat repeat(IdleLine::DeviceWait);
-    echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName_.c_str(), timeStamp());
+    reportDeviceGone(portName_);
     do
         sleepMs(deviceRetryMs);
     while (!port_.open(portName_.c_str()));
@@ -82,11 +88,11 @@ bool SerialLink::openDevice(bool afterLoss)
     return true;
 }
 
-// An idle Protocol A server opens its port anew at every retry.
 bool SerialLink::open(bool afterLoss)
 {
     if (!openDevice(afterLoss))
         return false;
+    // An idle Protocol A server opens its port anew at every retry.
     IdleRepeat repeat(IdleLine::PortOpen);
     isOpen_ = true;
     openedBefore_ = true;

@@ -35,9 +35,9 @@ bool quietIdle = false;
 Stretch stretch;
 Repetition current;
 
-// Only the first time of a kind in the stretch is written. timeStamp()
-// fills its buffer again with the time the line about to be written already
-// holds, or the second after it.
+// Only the first time of a kind in the stretch is written, and its time is
+// kept for the count line. timeStamp() is taken again before the line's own
+// stamp is written, which then shows the same time.
 void count(Repetition& repetition)
 {
     Tally& tally = stretch[std::size_t(repetition.kind)];

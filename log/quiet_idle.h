@@ -21,7 +21,7 @@ void setQuietIdle(bool quiet);
 
 // The lines written while it lives are one more time of its kind: written
 // when it is the first of its kind in the stretch, else only counted. One
-// lives at a time.
+// lives at a time, around the lines of its kind only.
 class IdleRepeat {
 public:
     explicit IdleRepeat(IdleLine kind);

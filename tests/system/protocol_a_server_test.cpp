@@ -171,8 +171,10 @@ TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
 }
 
 // Plays a controller that says nothing until the server has asked `retries`
-// times, then asks for O7. The SYNs that came, each as it always comes.
-int idleThenAsk(int controller, int retries)
+// times, then asks for O7. The SYNs that came, each as it always comes. A
+// serial port is purged and opened anew after each SYN: a request sent
+// before it listens again (purgePauseMs) is lost and costs one more.
+int idleThenAsk(int controller, int retries, int purgePauseMs)
 {
     RecordPeer peer(controller);
     PeerRecord answer;
@@ -182,10 +184,8 @@ int idleThenAsk(int controller, int retries)
         if (answer.raw != wireRecord("SYN"))
             return syns;
     }
-    // After a SYN a serial port is purged and opened anew: a request sent
-    // too early is lost and costs one more.
     for (int attempt = 0; attempt < 5 && answer.letters == "SYN"; ++attempt) {
-        sleepMs(600);
+        sleepMs(purgePauseMs);
         peer.send("GTD", "O7");
         answer = peer.read(5000);
         syns += answer.letters == "SYN";
@@ -211,8 +211,8 @@ TEST(ProtocolAServerQuietIdle, AnIdleStretchOfTenRetriesIsTwoLinesWithTheCount)
     ZekProcess serialZek({"-S", "--quiet-idle", serialChannelOption(pty)}, serialDir.path());
     const int controller = connectTcp(port, 10000);
     ASSERT_GE(controller, 0);
-    auto serialSyns = std::async(std::launch::async, idleThenAsk, pty.masterFd(), 10);
-    const int tcpSyns = idleThenAsk(controller, 10);
+    auto serialSyns = std::async(std::launch::async, idleThenAsk, pty.masterFd(), 10, 600);
+    const int tcpSyns = idleThenAsk(controller, 10, 0);
     closeFd(controller);
     ASSERT_EQ(tcpSyns, 10);
     const int syns = serialSyns.get();
