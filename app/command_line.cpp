@@ -9,10 +9,12 @@
 #include "app/long_options.h"
 #include "app/usage.h"
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "zek_version.h"
 
 using namespace zek::log;
 using namespace zek::link;
+using namespace zek::sender;
 using namespace zek::tape;
 
 namespace zek::app {
@@ -39,7 +41,7 @@ struct ModeLetters {
     bool serverA = false;    // -S
     bool serverB = false;    // -s
     Direction direction = Direction::Send;
-    bool startWait = true;  // the link opens as the sending side; -S leaves it
+    bool linkSending = true;  // the link opens as the sending side; -S leaves it
 };
 
 // The settings being filled, and the mode letters met on the way.
@@ -130,14 +132,14 @@ static void chooseProtocolASend(Reading& reading, int32_t blockSize)
 {
     reading.letters.protocolA = true;
     reading.letters.direction = Direction::Send;
-    reading.letters.startWait = false;
+    reading.letters.linkSending = false;
     reading.settings.dataBlockSize = blockSize;
 }
 
 static void chooseReceive(ModeLetters& letters)
 {
     letters.direction = Direction::Receive;
-    letters.startWait = false;
+    letters.linkSending = false;
 }
 
 // A server starts on hardware flow and waits for the controller.
@@ -151,8 +153,24 @@ static void chooseServer(Reading& reading, bool& server)
 static void chooseCharWait(RunSettings& settings, bool afterEachBlock, const char* value)
 {
     settings.charWait = true;
-    settings.charWaitUpper = afterEachBlock;
+    settings.charWaitAfterBlock = afterEachBlock;
     settings.charWaitMs = int32_t(numberValue(value));
+}
+
+// -k keeps its number in sixteen bits; a number other than 0 to 3 sends the
+// program's own comment lines alone, as -k2 does.
+static CommentMode commentModeOf(const char* value)
+{
+    switch (int16_t(numberValue(value))) {
+    case 0:
+        return CommentMode::None;
+    case 1:
+        return CommentMode::All;
+    case 3:
+        return CommentMode::AddedOnly;
+    default:
+        return CommentMode::ProgramOnly;
+    }
 }
 
 // Upper-case entries exist only for the letters whose case selects another
@@ -171,7 +189,7 @@ static const Option options[] = {
     {'G', ValueKind::None, [](Reading& r, const char*) { chooseProtocolASend(r, 4000); }},
     {'h', ValueKind::EnglishUsage, nullptr},
     {'i', ValueKind::None, [](Reading& r, const char*) { r.settings.codeMode = TapeCode::Iso; }},
-    {'k', ValueKind::Number, [](Reading& r, const char* v) { r.settings.commentMode = int16_t(numberValue(v)); }},
+    {'k', ValueKind::Number, [](Reading& r, const char* v) { r.settings.commentMode = commentModeOf(v); }},
     {'l', ValueKind::None, [](Reading& r, const char*) { r.settings.logAppend = false; }},
     {'m', ValueKind::None, [](Reading& r, const char*) { r.settings.lLabelMode = true; }},
     {'M', ValueKind::None, [](Reading& r, const char*) { r.settings.skipLLines = true; }},
@@ -188,7 +206,7 @@ static const Option options[] = {
     {'s', ValueKind::None,
      [](Reading& r, const char*) {
          chooseServer(r, r.letters.serverB);
-         r.letters.startWait = false;
+         r.letters.linkSending = false;
      }},
     {'S', ValueKind::None, [](Reading& r, const char*) { chooseServer(r, r.letters.serverA); }},
     {'t', ValueKind::None, [](Reading& r, const char*) { r.settings.tapeFeed = true; }},
@@ -314,7 +332,7 @@ static RunMode runModeOf(const ModeLetters& letters)
 static void resolveRunMode(const ModeLetters& letters, RunSettings& settings)
 {
     settings.mode = runModeOf(letters);
-    settings.linkSending = letters.startWait;
+    settings.linkSending = letters.linkSending;
     settings.linkListening = letters.serverA || letters.serverB;
     settings.serverReceivesFirst = settings.mode == RunMode::ProtocolBServer && letters.direction == Direction::Receive;
 }
@@ -351,6 +369,7 @@ bool parseCommandLine(int argc, char** argv, RunSettings& settings)
     case CommandLineOutcome::Accepted:
         break;
     }
+    setQuietIdle(settings.quietIdle);
     consoleOnly("zek Windows for NC Vr%s\n", versionNumber);
     return true;
 }

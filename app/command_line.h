@@ -24,8 +24,8 @@ void applyLogOption(int argc, char** argv, RunSettings& settings);
 // refusal; the options before it have taken effect.
 CommandLineOutcome readCommandLine(int argc, char** argv, RunSettings& settings);
 
-// readCommandLine, then the banner. Shows a usage text (and ends the run
-// with status 1); false for a refused command line.
+// readCommandLine, then the log's --quiet-idle and the banner. Shows a usage
+// text (and ends the run with status 1); false for a refused command line.
 bool parseCommandLine(int argc, char** argv, RunSettings& settings);
 
 }  // namespace zek::app

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* libraryOption = "--library";
 constexpr const char* idleEndOption = "--idle-end";
+constexpr const char* quietIdleOption = "--quiet-idle";
 constexpr int minIdleEndSeconds = 1;
 constexpr int maxIdleEndSeconds = 3600;
 
@@ -51,6 +52,12 @@ bool takeLibrary(RunSettings& settings, const char*)
     return true;
 }
 
+bool takeQuietIdle(RunSettings& settings, const char*)
+{
+    settings.quietIdle = true;
+    return true;
+}
+
 // Answered before the command line is read; here they only have to be known.
 bool answeredBeforeReading(RunSettings&, const char*)
 {
@@ -58,9 +65,10 @@ bool answeredBeforeReading(RunSettings&, const char*)
 }
 
 const LongOption longOptions[] = {
-    {libraryOption, false, takeLibrary},
-    {idleEndOption, true, takeIdleEnd},
-    {helpOption, false, answeredBeforeReading},
+    {libraryOption, false, takeLibrary},         // -s and -S only
+    {idleEndOption, true, takeIdleEnd},          // a Protocol B receive
+    {quietIdleOption, false, takeQuietIdle},     // -s and -S only
+    {helpOption, false, answeredBeforeReading},  // answered first, as --version is
     {versionOption, false, answeredBeforeReading},
 };
 
@@ -103,9 +111,10 @@ bool readLongOption(const char* argument, RunSettings& settings)
 
 bool longOptionsFitRunMode(const RunSettings& settings)
 {
-    if (!settings.library || isServer(settings.mode))
+    const char* serverOption = settings.library ? libraryOption : settings.quietIdle ? quietIdleOption : nullptr;
+    if (!serverOption || isServer(settings.mode))
         return true;
-    echoLog("%s needs -s or -S\n", libraryOption);
+    echoLog("%s needs -s or -S\n", serverOption);
     return false;
 }
 

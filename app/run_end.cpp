@@ -28,7 +28,7 @@ void writeProgramEnd()
 // line, a tape filed); nothing more goes out.
 [[noreturn]] void endStopped(Link* link)
 {
-    echoLog("\n*** STOPPED BY %s *** %s\n", stopSignalName(), timeStamp());
+    echoLogEach("\n*** STOPPED BY %s *** %s\n", "*** STOPPED BY %s *** %s\n", stopSignalName(), timeStamp());
     writeProgramEnd();
     if (link)
         link->close();

@@ -16,7 +16,7 @@ LinkConfig linkConfig(const RunSettings& settings)
     config.sending = settings.linkSending;
     config.server = settings.linkListening;
     config.charWait = settings.charWait;
-    config.charWaitAfterBlock = settings.charWaitUpper;
+    config.charWaitAfterBlock = settings.charWaitAfterBlock;
     config.charWaitMs = settings.charWaitMs;
     return config;
 }

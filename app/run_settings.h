@@ -32,7 +32,7 @@ struct RunSettings {
     bool serverReceivesFirst = false;  // ProtocolBServer: the first cycle receives without waiting (-s -r)
     int32_t baudRate = 4800;
     link::FlowMode flowMode = link::FlowMode::Hardware;
-    int16_t commentMode = 1;
+    sender::CommentMode commentMode = sender::CommentMode::All;
     int32_t dataBlockSize = 1000;
     bool subProgramCall = true;
     bool logAppend = true;
@@ -47,12 +47,13 @@ struct RunSettings {
     bool noStopCode = false;
     bool fanucMode = false;
     bool charWait = false;
-    bool charWaitUpper = false;
+    bool charWaitAfterBlock = false;  // -W: the wait follows each block, not each character
     int32_t charWaitMs = 0;
     char channelName[maxChannelName + 1] = "1";
     char execCommand[maxExecCommand + 1] = "";
     bool library = false;        // --library
     int32_t idleEndSeconds = 0;  // --idle-end=N; 0: no limit
+    bool quietIdle = false;      // --quiet-idle: a server's idle lines counted, not repeated
 };
 
 link::LinkConfig linkConfig(const RunSettings& settings);

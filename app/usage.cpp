@@ -81,6 +81,7 @@ static const char* const englishUsage[] = {
 static const char* const longOptionsUsage[] = {
     " --library  ... -s/-S: the working directory is a program library\n",
     " --idle-end=N ... recv: end a started tape after N s without a byte\n",
+    " --quiet-idle ... -s/-S: a line repeated while idle is written once, then counted\n",
     " --help  ... this message on standard output\n",
     " --version  ... the version\n",
 };

@@ -1,8 +1,8 @@
 // The command line: the input split at NUL bytes gives the arguments. The
 // texts kept in the settings stay terminated inside their fields, the
-// settings stay inside their ranges, --library is taken only by a server,
-// and the link facts resolved beside the run mode agree with it; what each
-// option sets is for the unit tests.
+// settings stay inside their ranges, --library and --quiet-idle are taken
+// only by a server, and the link facts resolved beside the run mode agree
+// with it; what each option sets is for the unit tests.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,6 +13,7 @@
 
 using namespace zek::app;
 using namespace zek::link;
+using namespace zek::sender;
 using namespace zek::tape;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
@@ -49,6 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
               "only a punch out, or a -S run, opens its link sending");
     fuzzCheck(settings.idleEndSeconds >= 0 && settings.idleEndSeconds <= 3600, "--idle-end stays in its range");
     fuzzCheck(outcome != CommandLineOutcome::Accepted || !settings.library || server, "--library only with a server");
+    fuzzCheck(outcome != CommandLineOutcome::Accepted || !settings.quietIdle || server,
+              "--quiet-idle only with a server");
+    fuzzCheck(settings.commentMode >= CommentMode::None && settings.commentMode <= CommentMode::AddedOnly,
+              "commentMode is a -k mode");
     fuzzCheck(!settings.serverReceivesFirst || mode == RunMode::ProtocolBServer,
               "only the Protocol B server has a first cycle to choose");
     return 0;

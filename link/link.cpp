@@ -6,6 +6,7 @@
 #include "link/serial_link.h"
 #include "link/tcp_link.h"
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/stop_signal.h"
@@ -96,8 +97,10 @@ bool Link::lineGone()
         return true;
     if (state() != LineState::Lost)
         return false;
-    if (!lossReported_)
+    if (!lossReported_) {
+        IdleRepeat repeat(IdleLine::LineLost);
         echoLog("%s", lossReport());
+    }
     lossReported_ = true;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/stop_signal.h"
 #include "zek_version.h"
@@ -16,6 +17,13 @@ namespace {
 
 constexpr int deviceRetryMs = 1000;
 constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
+
+// A device that opens but has hung up brings this line at every try.
+void reportDeviceGone(const std::string& portName)
+{
+    IdleRepeat repeat(IdleLine::DeviceWait);
+    echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName.c_str(), timeStamp());
+}
 
 }  // namespace
 
@@ -62,7 +70,7 @@ void SerialLink::startFlow()
 // opens but has hung up. false when the run is stopped first.
 bool SerialLink::awaitDevice()
 {
-    echoLog("*** TTY %s GONE, WAITING FOR IT %s ***\n", portName_.c_str(), timeStamp());
+    reportDeviceGone(portName_);
     do {
         sleepMs(deviceRetryMs);
         if (stopRequested())
@@ -87,6 +95,8 @@ bool SerialLink::open(bool afterLoss)
 {
     if (!openDevice(afterLoss))
         return false;
+    // An idle Protocol A server opens its port anew at every retry.
+    IdleRepeat repeat(IdleLine::PortOpen);
     isOpen_ = true;
     openedBefore_ = true;
     if (!port_.readSettings())

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "log/console_text.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/system_error.h"
 
@@ -15,6 +16,7 @@ namespace zek::log {
 
 static const char* const logFileName = "ZEKLOG.TXT";
 static std::FILE* logFile = nullptr;
+static bool logWriteFailing = false;  // the last line did not reach the log
 static BeforeMessage beforeMessage;
 
 using MarkClock = std::chrono::steady_clock;
@@ -22,9 +24,18 @@ static constexpr std::chrono::milliseconds markInterval(100);  // the console st
 static std::string heldMarks;
 static MarkClock::time_point marksWritten;
 
+// Every line goes to the end of the file, also after -l has emptied it:
+// cut short from outside (logrotate's copytruncate), the log gets no hole
+// before the next line.
 bool openLog(bool append)
 {
-    logFile = std::fopen(logFileName, append ? "a" : "w");
+    if (!append) {
+        std::FILE* emptied = std::fopen(logFileName, "w");
+        if (!emptied)
+            return false;
+        std::fclose(emptied);
+    }
+    logFile = std::fopen(logFileName, "a");
     return logFile != nullptr;
 }
 
@@ -60,15 +71,6 @@ static void beforeConsole()
         beforeMessage();
 }
 
-// Server runs end only by interrupt, so every line reaches the file at once.
-ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
-{
-    if (!logFile)
-        return;
-    std::vfprintf(logFile, format, args);
-    std::fflush(logFile);
-}
-
 // The text after the marks held for standard error.
 ZEK_PRINTF(1, 0) static void holdText(const char* format, std::va_list args)
 {
@@ -96,8 +98,42 @@ ZEK_PRINTF(2, 0) static void writeConsole(std::FILE* stream, const char* format,
         std::vfprintf(stream, format, args);
 }
 
+ZEK_PRINTF(1, 2) static void writeConsoleLine(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    writeConsole(stderr, format, args);
+    va_end(args);
+}
+
+// A log that cannot take a line (a full disk) is said on the console once,
+// and again only after it has taken one; the run goes on without it.
+static void noteLogWrite(bool written)
+{
+    if (!written && !logWriteFailing) {
+        const std::string reason = platform::lastErrorText();
+        writeConsoleLine("*** %s WRITE ERROR ***: %s\n", logFileName, reason.c_str());
+    }
+    logWriteFailing = !written;
+    std::clearerr(logFile);
+}
+
+// Server runs end only by interrupt, so every line reaches the file at once.
+// A failed write marks the file, while fflush does not always say so (under
+// Wine it returns 0 after one).
+ZEK_PRINTF(1, 0) static void writeLog(const char* format, std::va_list args)
+{
+    if (!logFile)
+        return;
+    std::vfprintf(logFile, format, args);
+    std::fflush(logFile);
+    noteLogWrite(!std::ferror(logFile));
+}
+
 void echoLog(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     std::va_list copy;
@@ -110,6 +146,8 @@ void echoLog(const char* format, ...)
 
 void echoLogEach(const char* consoleFormat, const char* logFormat, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, logFormat);
     std::va_list copy;
@@ -122,6 +160,8 @@ void echoLogEach(const char* consoleFormat, const char* logFormat, ...)
 
 void echoLogText(const char* text)
 {
+    if (!admitLine())
+        return;
     beforeConsole();
     writeConsoleText(stderr, text);
     logOnly("%s", text);
@@ -129,6 +169,8 @@ void echoLogText(const char* text)
 
 void logOnly(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeLog(format, args);
@@ -137,6 +179,8 @@ void logOnly(const char* format, ...)
 
 void consoleOnly(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeConsole(stderr, format, args);
@@ -157,6 +201,8 @@ void showProgress(const char* format, ...)
 
 void reportFailure(const char* call)
 {
+    if (!admitLine())
+        return;
     const std::string reason = platform::lastErrorText();
     consoleOnly("%s: %s\n", call, reason.c_str());
 }
@@ -164,6 +210,8 @@ void reportFailure(const char* call)
 // A server run ends by Ctrl-C, which would lose a buffered line.
 void printOut(const char* format, ...)
 {
+    if (!admitLine())
+        return;
     std::va_list args;
     va_start(args, format);
     writeConsole(stdout, format, args);

@@ -4,6 +4,7 @@
 #include "library/file_name_check.h"
 #include "library/library.h"
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/stop_signal.h"
 #include "platform/text_file.h"
@@ -46,6 +47,13 @@ bool restartLink(Link& link, int pauseMs)
     return link.reopen(link.config());
 }
 
+// An idle controller brings this every second or so: --quiet-idle counts it.
+void reportSynRetry()
+{
+    IdleRepeat repeat(IdleLine::SynRetry);
+    echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
+}
+
 // The wait between transfers. A controller that calls anew takes the place
 // of the connection it had, and starts afresh: what went wrong on the old
 // one is not answered on the new one.
@@ -59,7 +67,7 @@ bool receiveGoodRecord(Server& server, ReceivedRecord& record)
             return false;
         if (!link.answerNewCaller()) {
             server.records.send(SYN);
-            echoLog("ERR-RETRY SYN SEND %s\n", timeStamp());
+            reportSynRetry();
             if (!restartLink(link, reopenPauseMs))
                 return false;
         }

@@ -1,5 +1,6 @@
 // The waiting state of the Protocol B server.
 #include "log/log.h"
+#include "log/quiet_idle.h"
 #include "protocol_b/tape_session.h"
 
 using namespace zek::log;
@@ -12,8 +13,10 @@ namespace {
 
 constexpr int waitTimeoutMs = 1000;
 
+// Said again at each reopening of a device that opens but has hung up.
 void reportWaiting(const char* transferName)
 {
+    IdleRepeat repeat(IdleLine::ServerWaiting);
     echoLog("** PROT(B) SERVER MODE %s **\n", transferName);
 }
 

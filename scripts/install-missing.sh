@@ -22,3 +22,5 @@ fuzzPackages=(clang libclang-rt-14-dev cmake make)
 windowsBuildPackages=(cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 zip)
 windowsTestPackages=(wine wine64 iproute2 util-linux)
 packagePackages=(dpkg-dev file)
+# logrotate reads the package's rotation of the servers' logs in its check.
+packageCheckPackages=(logrotate)

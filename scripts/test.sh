@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 # machine must not configure the Windows build before Wine is there.
 source scripts/install-missing.sh
 installMissing "${nativeBuildPackages[@]}" "${fuzzPackages[@]}" "${windowsBuildPackages[@]}" \
-    "${windowsTestPackages[@]}" "${packagePackages[@]}"
+    "${windowsTestPackages[@]}" "${packagePackages[@]}" "${packageCheckPackages[@]}"
 # Every C++ file laid out as .clang-format says.
 find app log link platform tape sender library protocol_a protocol_b tests fuzz bench -name '*.cpp' -o -name '*.h' |
     xargs clang-format --dry-run --Werror

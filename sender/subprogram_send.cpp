@@ -65,12 +65,12 @@ struct ProgramSender::Invocation {
 
 bool ProgramSender::addsHeaders() const
 {
-    return settings_.commentMode == 1 || settings_.commentMode == 3;
+    return settings_.commentMode == CommentMode::All || settings_.commentMode == CommentMode::AddedOnly;
 }
 
 bool ProgramSender::dropsComments() const
 {
-    return settings_.commentMode == 0 || settings_.commentMode == 3;
+    return settings_.commentMode == CommentMode::None || settings_.commentMode == CommentMode::AddedOnly;
 }
 
 bool ProgramSender::openProgram(Invocation& program)

@@ -20,9 +20,17 @@ struct CallLine;
 
 constexpr std::size_t maxProgramNameLength = 63;
 
+// -k: the comment lines a program goes out with. The values are the -k numbers.
+enum class CommentMode : int16_t {
+    None = 0,         // neither the program's own comment lines nor the added headers
+    All = 1,          // both
+    ProgramOnly = 2,  // the program's own comment lines, no headers
+    AddedOnly = 3,    // the headers the sender adds, not the program's comment lines
+};
+
 // What the options choose about the lines of a program that is sent.
 struct SendSettings {
-    int16_t commentMode = 1;  // 0 drops comments, 1 adds headers, 2 neither, 3 both
+    CommentMode commentMode = CommentMode::All;
     bool lLabelMode = false;  // -m: block calls headed by an L label, their end code as G68
     bool skipLLines = false;  // -M: lines with an L are left out
 };

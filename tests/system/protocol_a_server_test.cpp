@@ -1,6 +1,7 @@
 // zek -S answering the controller record by record; the test connects as the
 // controller. The server drops a connection that stays silent for a second
 // or brings a bad record, and then waits for the controller to connect again.
+#include <future>
 #include <numeric>
 
 #include "protocol_a_fixture.h"
@@ -167,6 +168,71 @@ TEST_F(ProtocolAServer, OverASerialLineABadRecordIsAnsweredAndTheLineOpenedAnew)
     sleepMs(600);
     peer.sendRaw(rdy.substr(3));
     EXPECT_EQ(peer.read().letters, "SYN");
+}
+
+// Plays a controller that says nothing until the server has asked `retries`
+// times, then asks for O7. The SYNs that came, each as it always comes. A
+// serial port is purged and opened anew after each SYN: a request sent
+// before it listens again (purgePauseMs) is lost and costs one more.
+int idleThenAsk(int controller, int retries, int purgePauseMs)
+{
+    RecordPeer peer(controller);
+    PeerRecord answer;
+    int syns = 0;
+    for (; syns < retries; ++syns) {
+        answer = peer.read(5000);
+        if (answer.raw != wireRecord("SYN"))
+            return syns;
+    }
+    for (int attempt = 0; attempt < 5 && answer.letters == "SYN"; ++attempt) {
+        sleepMs(purgePauseMs);
+        peer.send("GTD", "O7");
+        answer = peer.read(5000);
+        syns += answer.letters == "SYN";
+    }
+    while (answer.letters == "DAT") {
+        peer.send("GTD");
+        answer = peer.read(5000);
+    }
+    return answer.letters == "EOD" ? syns : -1;
+}
+
+// --quiet-idle: an idle stretch is its first line and one line with its count
+// before the next other line, on the console and in the log. Over a serial
+// port the reopening's TTY OPEN and INIT lines at each retry likewise.
+TEST(ProtocolAServerQuietIdle, AnIdleStretchOfTenRetriesIsTwoLinesWithTheCount)
+{
+    TempDir tcpDir, serialDir;
+    tcpDir.write("O7", smallProgram);
+    serialDir.write("O7", smallProgram);
+    const int port = freeTcpPort();
+    PtyPair pty;
+    ZekProcess tcpZek({"-S", "--quiet-idle", "-c127.0.0.1:" + std::to_string(port)}, tcpDir.path());
+    ZekProcess serialZek({"-S", "--quiet-idle", serialChannelOption(pty)}, serialDir.path());
+    const int controller = connectTcp(port, 10000);
+    ASSERT_GE(controller, 0);
+    auto serialSyns = std::async(std::launch::async, idleThenAsk, pty.masterFd(), 10, 600);
+    const int tcpSyns = idleThenAsk(controller, 10, 0);
+    closeFd(controller);
+    ASSERT_EQ(tcpSyns, 10);
+    const int syns = serialSyns.get();
+    ASSERT_GE(syns, 10);
+    ASSERT_TRUE(tcpZek.waitForErr("SEND(A) SUB MODE END O7 ") && serialZek.waitForErr("SEND(A) SUB MODE END O7 "));
+    const std::string firstLine = "\nERR-RETRY SYN SEND " + timePattern + "\n";
+    const std::string countLine = " TIMES SINCE " + timePattern + " " + timePattern + "\n";
+    const std::string request = "SEND\\(A\\) SUB MODE START O7 ";
+    for (const std::string& text : {tcpZek.result().err, logOf(tcpDir)}) {
+        EXPECT_TRUE(appearInOrder(text, {firstLine + "ERR-RETRY SYN SEND 10" + countLine + request})) << text;
+        EXPECT_EQ(countOf(text, "ERR-RETRY"), 2u) << text;
+    }
+    const std::string n = std::to_string(syns);
+    for (const std::string& text : {serialZek.result().err, logOf(serialDir)}) {
+        EXPECT_TRUE(appearInOrder(text, {firstLine + ".* INIT\\..*\n", "ERR-RETRY SYN SEND " + n + countLine,
+                                         "TTY OPEN/INIT\\. " + n + countLine + request}))
+            << text;
+        EXPECT_EQ(countOf(text, "INIT."), 3u) << text;  // at the start, at the first retry, and counted
+    }
+    EXPECT_EQ(countOf(serialZek.result().out, "TTY OPEN"), 2u) << serialZek.result().out;
 }
 
 // Outside a block each request is answered in kind; inside one the

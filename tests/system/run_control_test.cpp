@@ -59,7 +59,8 @@ TEST(RunControlUsage, HelpAndVersionAnswerOnStandardOutputWithStatusZero)
     ASSERT_TRUE(help.wait(10000) && version.wait(10000));
     const std::string& out = help.result().out;
     EXPECT_EQ(out.substr(0, english.size()), english);
-    EXPECT_TRUE(matches(out.substr(english.size()), "^ --library .*\n --idle-end=N .*\n --help .*\n --version .*\n$"))
+    EXPECT_TRUE(matches(out.substr(english.size()),
+                        "^ --library .*\n --idle-end=N .*\n --quiet-idle .*\n --help .*\n --version .*\n$"))
         << out;
     EXPECT_EQ(version.result().out, "zek 7.06\n");
     EXPECT_EQ(help.result().exitStatus + version.result().exitStatus, 0);
@@ -108,6 +109,45 @@ TEST(RunControlLog, LogThatCannotBeOpenedStopsTheRunFirst)
     EXPECT_EQ(run.err, "Can Not Open NEW LOGFILE !!\n");
 }
 
+// logrotate's copytruncate empties the log while a server runs: the next
+// line goes to the start of the emptied file, not after a hole of NUL bytes
+// as long as the lines that were there; also when -l started the log anew.
+TEST(RunControlLog, ALogEmptiedWhileTheServerRunsGoesOnFromItsStart)
+{
+    for (const char* logMode : {"-S", "-lS"}) {
+        SCOPED_TRACE(logMode);
+        TempDir dir;
+        dir.write("ZEKLOG.TXT", "an earlier run\n");
+        const int port = freeTcpPort();
+        ZekProcess zek({logMode, "-c127.0.0.1:" + std::to_string(port)}, dir.path());
+        const int controller = connectTcp(port, 10000);  // silent: the server asks again each second
+        ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND ")) << zek.result().err;
+        ASSERT_EQ(truncate(dir.file("ZEKLOG.TXT").c_str(), 0), 0);
+        // The line after the next is on the console only once the next is in the log.
+        ASSERT_TRUE(zek.waitForErr("ERR-RETRY SYN SEND ", 10000, 3)) << zek.result().err;
+        zek.kill();
+        closeFd(controller);
+        EXPECT_TRUE(matches(logOf(dir), "^(ERR-RETRY SYN SEND " + timePattern + "\n)+\\*\\*\\* STOPPED BY SIGINT"))
+            << logOf(dir);
+    }
+}
+
+// A full disk: the log's first line fails, which the console says once, and
+// the run goes on to its end.
+TEST(RunControlLog, ALogThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn)
+{
+    TempDir dir;
+    ASSERT_EQ(symlink("/dev/full", dir.file("ZEKLOG.TXT").c_str()), 0);
+    dir.write("A.NC", "%\nO1\nG01 X1.000 Y2.000\n%\n");
+    ZekResult run = runZek({"-c\\out.nc", "A.NC"}, dir.path());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_TRUE(matches(run.err, "^ZEK \\\\out\\.nc FILE OUT PUT\n\\*\\*\\* ZEKLOG\\.TXT WRITE ERROR \\*\\*\\*: .+\n"))
+        << run.err;
+    EXPECT_EQ(countOf(run.err, "WRITE ERROR"), 1u) << run.err;
+    EXPECT_TRUE(contains(run.err, "*** PROG_END *** ")) << run.err;
+    EXPECT_TRUE(contains(dir.read("out.nc"), isoTape("G01 X1.000 Y2.000\n")));
+}
+
 // Settings the run cannot take, long options it does not know, and a port
 // that cannot be opened end it at start, without a usage text, before
 // anything is sent or received.
@@ -136,6 +176,7 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         {{"-s", "--"}, "^unknown option --\n$", true},
         {{"--library=x", "-s"}, "^unknown option --library=x\n$", true},
         {{"-r", "--library"}, "^--library needs -s or -S\n$", true},
+        {{"-g", "--quiet-idle", "A.NC"}, "^--quiet-idle needs -s or -S\n$", true},
         {{"-c251", "A.NC"},  // no such port here
          "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
              std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),

@@ -35,7 +35,7 @@ std::string setting(const RunSettings& s, const std::string& name)
         {"recvFirst", std::to_string(s.serverReceivesFirst)},
         {"baud", std::to_string(s.baudRate)},
         {"flow", std::to_string(int(s.flowMode))},
-        {"comment", std::to_string(s.commentMode)},
+        {"comment", std::to_string(int(s.commentMode))},
         {"block", std::to_string(s.dataBlockSize)},
         {"sub", std::to_string(s.subProgramCall)},
         {"append", std::to_string(s.logAppend)},
@@ -49,7 +49,7 @@ std::string setting(const RunSettings& s, const std::string& name)
         {"noStop", std::to_string(s.noStopCode)},
         {"fanuc", std::to_string(s.fanucMode)},
         {"charWait", std::to_string(s.charWait)},
-        {"upper", std::to_string(s.charWaitUpper)},
+        {"afterBlock", std::to_string(s.charWaitAfterBlock)},
         {"waitMs", std::to_string(s.charWaitMs)},
         {"chan", s.channelName},
         {"exec", s.execCommand},
@@ -146,11 +146,11 @@ TEST_F(CommandLine, OptionsLeaveTheirSettings)
         {{"-b99999999999"}, ok, "baud=-1"},
         {{"-bo"}, ok, "baud=0, monitor=1"},
         {{"-b+"}, Outcome::JapaneseUsage, ""},  // the sign alone converts nothing: read as a letter
-        {{"-k70000"}, ok, "comment=4464"},      // kept in sixteen bits
+        {{"-k65539"}, ok, "comment=3"},         // kept in sixteen bits
         {{"-k0"}, ok, "comment=0"},
-        {{"-w25"}, ok, "charWait=1, upper=0, waitMs=25"},
-        {{"-W40"}, ok, "upper=1, waitMs=40"},
-        {{"-W40", "-w"}, ok, "upper=0, waitMs=0"},
+        {{"-w25"}, ok, "charWait=1, afterBlock=0, waitMs=25"},
+        {{"-W40"}, ok, "afterBlock=1, waitMs=40"},
+        {{"-W40", "-w"}, ok, "afterBlock=0, waitMs=0"},
         // Channels: a number is written in decimal; text takes the rest of its argument.
         {{"-c007o"}, ok, "chan=7, monitor=1"},
         {{"-cr"}, ok, "chan=0, mode=Receive"},
