@@ -29,7 +29,7 @@ std::string orNoName(const std::string& name)
 struct Library::Tape {
     std::string receiving;  // the file it was received into
     std::string stamp;      // the local time of the move
-    bool reported;          // a leftover whose receiving file has been reported as its place
+    bool retried;           // a leftover of this run, its place reported when it was filed first
     std::string name;       // the name it is filed under
     std::string apartName;  // its name in incomplete/, should it go there
 };
@@ -57,8 +57,8 @@ void Library::fileLeftovers()
 {
     for (const std::string& receiving : namesBeginningWith(receivingName)) {
         auto known = leftovers_.find(receiving);
-        bool reported = known != leftovers_.end();
-        file(receiving, reported ? known->second : Filing{"", Received::Cut}, reported);
+        bool retried = known != leftovers_.end();
+        file(receiving, retried ? known->second : Filing{"", Received::Cut}, retried);
     }
 }
 
@@ -81,13 +81,13 @@ std::string Library::takeRequest()
 
 // A receive that could not make its file has kept nothing. A tape that
 // cannot be moved stays in its receiving file, remembered for the next try.
-void Library::file(const std::string& receiving, const Filing& filing, bool reported)
+void Library::file(const std::string& receiving, const Filing& filing, bool retried)
 {
     if (!nameExists(receiving.c_str())) {
         echoLog("LIBRARY NOT STORED %s, NOT KEPT\n", orNoName(filing.givenName).c_str());
         return;
     }
-    Tape tape{receiving, fileStamp(clock_()), reported, "", ""};
+    Tape tape{receiving, fileStamp(clock_()), retried, "", ""};
     if (filing.givenName.empty())
         fileByNumber(tape, filing);
     else
@@ -131,6 +131,8 @@ bool Library::fileRequest(const Tape& tape)
     if (!request.found)
         return false;
     std::remove(tape.receiving.c_str());
+    if (tape.retried)
+        return true;  // answered when it came, only not removed then
     pendingRequest_.clear();
     if (!isValidRequestName(request.name)) {
         echoLog("LIBRARY REQUEST REFUSED %s\n", request.name.c_str());
@@ -206,7 +208,7 @@ void Library::keepNotStored(const Tape& tape)
 // each receive would only repeat it.
 void Library::reportNotStored(const Tape& tape, const std::string& where)
 {
-    if (tape.reported && where == tape.receiving)
+    if (tape.retried && where == tape.receiving)
         return;
     echoLog("LIBRARY NOT STORED %s KEPT AS %s\n", tape.name.c_str(), where.c_str());
 }

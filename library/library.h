@@ -58,7 +58,7 @@ private:
         Received received;
     };
 
-    void file(const std::string& receiving, const Filing& filing, bool reported);
+    void file(const std::string& receiving, const Filing& filing, bool retried);
     void fileByNumber(Tape& tape, const Filing& filing);
     void fileByGivenName(Tape& tape, const Filing& filing);
     bool fileRequest(const Tape& tape);

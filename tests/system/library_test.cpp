@@ -17,7 +17,7 @@ class SmallDisk {
 public:
     explicit SmallDisk(const std::string& path) : path_(path)
     {
-        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=256k") == 0;
+        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=256k,nr_inodes=64") == 0;
     }
     ~SmallDisk()
     {
@@ -28,13 +28,22 @@ public:
     // Fills it up to room bytes (a multiple of the 4096 of a page).
     void leave(std::uintmax_t room)
     {
-        empty();
-        std::ofstream(filler()) << std::string(std::filesystem::space(path_).available - room, 'F');
+        std::ofstream(filler(0)) << std::string(std::filesystem::space(path_).available - room, 'F');
     }
-    void empty() { std::filesystem::remove(filler()); }
+    // Takes the last of its files too: no file can be made.
+    void takeEveryFile()
+    {
+        for (int n = 1; std::ofstream(filler(n)); ++n) {
+        }
+    }
+    void empty()
+    {
+        for (int n = 0; std::filesystem::remove(filler(n)); ++n) {
+        }
+    }
 
 private:
-    std::string filler() const { return path_ + "/FILLER"; }
+    std::string filler(int n) const { return path_ + "/FILLER" + std::to_string(n); }
     std::string path_;
     bool mounted_ = false;
 };
@@ -52,6 +61,15 @@ std::vector<std::string> filesIn(const TempDir& dir, const std::string& folder)
 
 class LibraryServer : public testing::Test {
 protected:
+    // The server on the library, waiting for the first tape.
+    void startServer(int idleEndSeconds)
+    {
+        zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-s", "--library",
+                                                                    "--idle-end=" + std::to_string(idleEndSeconds),
+                                                                    serialChannelOption(pty), "-b0"},
+                                           dir.path());
+        EXPECT_TRUE(zek->waitForErr(waiting)) << zek->result().err;
+    }
     // One turn of the server: a tape, then the wait for the next.
     void punch(const std::string& text)
     {
@@ -80,9 +98,7 @@ TEST_F(LibraryServer, StoresEachProgramUnderItsNumberAndAnswersRequests)
     dir.write(".zek-receiving", "%\r\nO4444\r\nG1");
     dir.write("MAIN.NC", "%\nO100\n(C SUB1)\nM30\n%\n");
     dir.write("SUB1", "%\nG1X5.\nG1Y5.\n%\n");
-    zek = std::make_unique<ZekProcess>(
-        std::vector<std::string>{"-s", "--library", "--idle-end=2", serialChannelOption(pty), "-b0"}, dir.path());
-    ASSERT_TRUE(zek->waitForErr(waiting)) << zek->result().err;
+    startServer(2);
     punch("%\nO1234 (PART A)\nG1X1.\n%");
     punch("%\n:5678\nG1\n%");
     punch("%\nO1234 (PART A)  \r\nG1X1.\n%");
@@ -128,9 +144,7 @@ TEST_F(LibraryServer, TapesThatCannotBeFiledStayEachInAFileOfItsOwn)
 {
     dir.write("incomplete", "");
     dir.write("ZEKTMP.TXT", "%\nO1\nG1X1.Y1.Z1.\n%\n");
-    zek = std::make_unique<ZekProcess>(
-        std::vector<std::string>{"-s", "--library", "--idle-end=1", serialChannelOption(pty), "-b0"}, dir.path());
-    ASSERT_TRUE(zek->waitForErr(waiting)) << zek->result().err;
+    startServer(1);
     punch("%\nO5555\nG1");
     punch("%\nO6666\nG2");
     punch("%\nO7777\nG3\n%");
@@ -231,13 +245,18 @@ TEST_F(LibraryProtocolA, AFullDiskLeavesTheProgramsAndFailsEachReceive)
     startServer({"--library"});
     EXPECT_EQ(ask("RTD", "O100").letters, "GTD");
     EXPECT_EQ(ask("DAT", isoTape("%\nO100\nG9\n%\n")).letters, "RST");
+    disk.takeEveryFile();
+    writeAll(pty.masterFd(), isoTape("%\nO400\nG1\n%"));
+    ASSERT_TRUE(server->waitForErr(waiting, 15000, 4)) << server->result().err;
     disk.empty();
     writeAll(pty.masterFd(), isoTape("%\nO300\nG1\n%"));
     ASSERT_TRUE(server->waitForErr("LIBRARY NEW O300")) << server->result().err;
     EXPECT_TRUE(
         appearInOrder(server->result().err, {"file write2 error:\\.zek-receiving\n", "STOP CODE DEFINE\n",
                                              "LIBRARY NOT STORED O100 KEPT AS incomplete/O100" + stamp + "\n",
-                                             "LIBRARY NOT STORED NONAME KEPT AS incomplete/NONAME" + stamp + "\n"}))
+                                             "LIBRARY NOT STORED NONAME KEPT AS incomplete/NONAME" + stamp + "\n",
+                                             "Write file open error : \\.zek-receiving\n", "STOP CODE DEFINE\n",
+                                             "LIBRARY NOT STORED NONAME, NOT KEPT\n"}))
         << server->result().err;
     EXPECT_TRUE(contains(err(), "LIBRARY NOT STORED O100 KEPT AS incomplete/O100")) << err();
     EXPECT_EQ(dir.read("O100"), program);
