@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     int repeatCount = 1;
     if (findCallLine(callLine.get(), &call)) {
         checkCallLine(callLine.get(), call);
-        if (call.macroSpec && loadMacroSpec(call.macroSpec, &rules, &repeatCount)) {
+        if (call.macroSpec && loadMacroSpec(call.macroSpec, &rules, &repeatCount) == MacroSpecLoad::Loaded) {
             checkRules(rules, repeatCount);
             for (int i = 0; i < rules.count; ++i)
                 applyChecked(line.get(), rules.rules[i].from, rules.rules[i].to);

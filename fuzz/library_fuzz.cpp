@@ -47,14 +47,16 @@ bool isRefusedRequest(const std::string& path)
 // the library must refuse.
 bool file(Library& library, const std::string& tape, bool complete, const std::string* givenName)
 {
-    std::ofstream(receivingName, std::ios::binary) << tape;
-    checkParsing(receivingName);
-    bool refused = !givenName && complete && isRefusedRequest(receivingName);
+    std::string receiving = library.startTape();
+    std::ofstream(receiving, std::ios::binary) << tape;
+    checkParsing(receiving);
+    bool refused = !givenName && complete && isRefusedRequest(receiving);
+    Received received = complete ? Received::Whole : Received::Cut;
     if (givenName)
-        library.fileAs(*givenName, complete);
+        library.fileAs(receiving, *givenName, received);
     else
-        library.fileTape(complete);
-    fuzzCheck(!fs::exists(receivingName), "every tape is filed somewhere");
+        library.fileTape(receiving, received);
+    fuzzCheck(!fs::exists(receiving), "every tape is filed somewhere");
     return refused;
 }
 

@@ -35,6 +35,16 @@ std::string keptPath(const char* folder, const std::string& name, const std::str
     return freeName(std::string(folder) + "/" + name + "." + stamp);
 }
 
+// Made exclusively: a name that another process took after the look is not used.
+std::string makeReceivingFile()
+{
+    for (;;) {
+        std::string name = freeName(receivingName);
+        if (platform::makeNewFile(name.c_str()) || !platform::nameExists(name.c_str()))
+            return name;
+    }
+}
+
 bool makeFoldersFor(const std::string& path)
 {
     for (std::size_t end = path.find_first_of(separators); end != std::string::npos;

@@ -9,6 +9,9 @@ namespace zek::library {
 
 constexpr const char* versionsFolder = "versions";      // old versions of programs
 constexpr const char* incompleteFolder = "incomplete";  // tapes that did not end or could not be stored
+// The hidden files tapes are received into, one for each tape until it has
+// been filed: this name, else the first free of this name -2, -3, ...
+constexpr const char* receivingName = ".zek-receiving";
 
 // The local time as YYYYMMDD-HHMMSS.
 std::string fileStamp(std::time_t time);
@@ -18,6 +21,10 @@ std::string freeName(const std::string& base);
 
 // The free name for a tape kept in folder: folder/name.stamp, or -2, -3, ... after it.
 std::string keptPath(const char* folder, const std::string& name, const std::string& stamp);
+
+// Makes a fresh empty receiving file, which no other tape uses, and returns
+// its name; where none can be made, the name it tried.
+std::string makeReceivingFile();
 
 // Makes the folders on the way to the file (a/b/name makes a and a/b) where
 // they are not there yet. false when one cannot be made.

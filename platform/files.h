@@ -21,6 +21,10 @@ bool linkFile(const char* existing, const char* newName);
 // left at newName, when it cannot be made whole or newName exists.
 bool copyFile(const char* from, const char* newName);
 
+// Makes an empty file of that name; false when the name is taken (whatever
+// took it, and whenever) or the file cannot be made.
+bool makeNewFile(const char* path);
+
 // true when the directory is there afterwards, made now or before.
 bool makeDirectory(const char* path);
 

@@ -103,6 +103,16 @@ bool copyFile(const char* from, const char* newName)
     return true;
 }
 
+bool makeNewFile(const char* path)
+{
+    int file = open(path, O_WRONLY | O_CREAT | O_EXCL, newFileMode);
+    if (file < 0)
+        return false;
+    close(file);
+    flushDirectoryOf(path);
+    return true;
+}
+
 bool makeDirectory(const char* path)
 {
     if (mkdir(path, newDirectoryMode) != 0)

@@ -35,6 +35,15 @@ bool copyFile(const char* from, const char* newName)
     return false;
 }
 
+bool makeNewFile(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
 bool makeDirectory(const char* path)
 {
     if (CreateDirectoryA(path, nullptr))

@@ -1,6 +1,8 @@
 #include "platform/text_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace zek::platform {
@@ -8,20 +10,47 @@ namespace zek::platform {
 namespace {
 
 constexpr char endOfText = 0x1A;  // the old end-of-file mark; nothing after it counts
+constexpr const char* failReadSwitch = "ZEK_FAIL_READ";
+
+// For the tests only, since no real part of a test machine fails a read in
+// the middle of a file: ZEK_FAIL_READ=NAME:COUNT makes every read of the file
+// opened as NAME fail with EIO after its first COUNT bytes.
+std::size_t failingByte(const char* path)
+{
+    const char* setting = std::getenv(failReadSwitch);
+    const char* colon = setting ? std::strrchr(setting, ':') : nullptr;
+    if (!colon || std::string(setting, colon) != path)
+        return SIZE_MAX;
+    return std::strtoul(colon + 1, nullptr, 10);
+}
+
+int errorOr(int fallback)
+{
+    return errno != 0 ? errno : fallback;
+}
 
 void forgetBlock(TextReader& reader)
 {
     reader.next = 0;
     reader.filled = 0;
     reader.blocksRead = 0;
+    reader.offset = 0;
 }
 
-// false at the end of the file.
+// false at the end of the file, or when it cannot be read on.
 bool fillBlock(TextReader& reader)
 {
-    ++reader.blocksRead;
     reader.next = 0;
-    reader.filled = std::fread(reader.block.get(), 1, textBlockSize, reader.file);
+    reader.filled = 0;
+    if (reader.error != 0)
+        return false;
+    ++reader.blocksRead;
+    std::size_t wanted = std::min(textBlockSize, reader.failAt - reader.offset);
+    errno = 0;
+    reader.filled = std::fread(reader.block.get(), 1, wanted, reader.file);
+    reader.offset += reader.filled;
+    if (std::ferror(reader.file) || wanted == 0)
+        reader.error = errorOr(EIO);
     return reader.filled > 0;
 }
 
@@ -93,8 +122,11 @@ std::size_t readText(TextReader& reader, char* buffer, std::size_t count, bool s
 
 bool openTextReader(TextReader& reader, const char* path)
 {
+    errno = 0;
     reader.file = std::fopen(path, "rb");
     reader.ended = false;
+    reader.error = reader.file ? 0 : errorOr(ENOENT);
+    reader.failAt = failingByte(path);
     forgetBlock(reader);
     if (reader.file)
         std::setvbuf(reader.file, nullptr, _IONBF, 0);  // the reader holds its own block
@@ -119,8 +151,10 @@ void rewindTextReader(TextReader& reader)
         reader.next = 0;
         return;
     }
-    if (reader.file)
-        std::rewind(reader.file);
+    if (reader.file) {
+        std::rewind(reader.file);  // clears the error too: the file is read anew
+        reader.error = 0;
+    }
     forgetBlock(reader);
 }
 
@@ -150,6 +184,16 @@ bool readTextLine(TextReader& reader, char* buffer, std::size_t size)
     std::size_t stored = readText(reader, buffer, size - 1, true);
     buffer[stored] = '\0';
     return stored > 0;
+}
+
+bool textReadFailed(const TextReader& reader)
+{
+    return reader.error != 0;
+}
+
+std::string textReadError(const TextReader& reader)
+{
+    return std::strerror(reader.error);
 }
 
 std::FILE* openTextWriter(const char* path)

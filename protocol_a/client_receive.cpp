@@ -1,12 +1,11 @@
 #include <cstdint>
-#include <cstdio>
 
 #include "log/log.h"
 #include "platform/clock.h"
 #include "platform/file_status.h"
-#include "platform/text_file.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
+#include "protocol_a/received_file.h"
 
 using namespace zek::log;
 using namespace zek::sender;
@@ -53,23 +52,20 @@ bool bearBadRecord(ReceiveRun& run)
 
 // false when the payload could not be stored (a full disk, say): the file is
 // then given up rather than reported as received.
-bool storeData(ReceiveRun& run, std::FILE* file, const ReceivedRecord& record)
+bool storeData(ReceiveRun& run, ReceivedFile& file, const ReceivedRecord& record, const char* name)
 {
     if (run.records.monitor())
         consoleOnly("DAT<");
-    std::size_t length = static_cast<std::size_t>(record.payloadLength);
-    if (writeTextBytes(file, record.payload, length) != length || std::fflush(file) != 0)
+    if (!file.store(run.records, run.meter, record, name))
         return false;
-    run.records.send(GTD);
     if (run.records.monitor())
         consoleOnly("GTD>");
-    run.meter.showKilobytes(record.payloadLength);
     return true;
 }
 
 // Stores DAT payloads until the controller ends the file or it is given up.
 // true when the file came whole, up to its EOD.
-bool receiveInto(ReceiveRun& run, const char* name, std::FILE* file)
+bool receiveInto(ReceiveRun& run, const char* name, ReceivedFile& file)
 {
     for (;;) {
         ReceivedRecord record;
@@ -83,9 +79,8 @@ bool receiveInto(ReceiveRun& run, const char* name, std::FILE* file)
         run.records.decodePayload(record.payload, record.payloadLength);
         switch (record.type) {
         case DAT:
-            if (storeData(run, file, record))
+            if (storeData(run, file, record, name))
                 break;
-            echoLog("Can't Write Recv File %s\n", name);
             run.records.send(RST);
             return false;
         case EOD: {
@@ -107,7 +102,7 @@ bool receiveInto(ReceiveRun& run, const char* name, std::FILE* file)
 }
 
 // Asks for the file and stores it. false when the link is lost.
-bool requestFile(ReceiveRun& run, const char* name, std::FILE* file)
+bool requestFile(ReceiveRun& run, const char* name, ReceivedFile& file)
 {
     if (!clientHandshake(run.records))
         return false;
@@ -123,8 +118,8 @@ bool requestFile(ReceiveRun& run, const char* name, std::FILE* file)
 bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
 {
     echoLog(fanucMode ? " zek ---> *kirpa (get data) FANUC_MODE\n" : " zek ---> *kirpa (get data) OKUMA_MODE\n");
-    std::FILE* file = openTextWriter(name);
-    if (!file) {
+    ReceivedFile file(name);
+    if (!file.isOpen()) {
         echoLog(" cant open write file %s\n", name);
         run.failed = true;
         return false;
@@ -132,9 +127,8 @@ bool receiveFile(ReceiveRun& run, const char* name, bool fanucMode)
     echoLog(" open write file %s %s\n", name, timeStamp());
     run.meter.resetFile();
     bool linkStands = requestFile(run, name, file);
-    if (!linkStands)
+    if (!file.close(name) || !linkStands)
         run.failed = true;
-    std::fclose(file);
     int32_t size = fileSize(name);
     echoLog(" close file %s %ldByte %s\n", name, long(size), timeStamp());
     return linkStands;

@@ -9,6 +9,7 @@
 #include "platform/text_file.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
+#include "sender/send_status.h"
 
 using namespace zek::log;
 using namespace zek::sender;
@@ -33,7 +34,7 @@ void printBanner()
     echoLogEach(" zek (Srever-A) <--- *zek (send data)\n", " zek (Srever-A) <--- *zek  (send data)\n");
 }
 
-// false at the end of the file.
+// false at the end of the file, or where it fails to read.
 bool sendNextPiece(TextReader& reader, SendRun& run)
 {
     std::size_t wanted = static_cast<std::size_t>(std::clamp<int32_t>(run.settings.dataBlockSize, 1, maxPayloadLength));
@@ -57,6 +58,15 @@ void endFile(RecordLine& records, const char* name)
     echoLog(" close file %s\n", name);
     ReceivedRecord disregarded;
     records.receive(disregarded);
+}
+
+// A file that fails to read before its end gets no EOD, which would pass it
+// off as whole: SYN ends the transfer. Always false.
+bool abandonUnreadFile(const TextReader& reader, const char* name, RecordLine& records)
+{
+    printReadError(name, textReadError(reader));
+    records.send(SYN);
+    return false;
 }
 
 // false once the file has been given up after too many bad records.
@@ -83,11 +93,12 @@ bool transferFile(TextReader& reader, const char* name, SendRun& run)
         run.badRecords = 0;
         switch (record.type) {
         case GTD:
-            if (!sendNextPiece(reader, run)) {
-                endFile(run.records, name);
-                return true;
-            }
-            break;
+            if (sendNextPiece(reader, run))
+                break;
+            if (textReadFailed(reader))
+                return abandonUnreadFile(reader, name, run.records);
+            endFile(run.records, name);
+            return true;
         case RTY:
             run.records.send(DAT, run.piece);
             echoLog("DATA RE-SEND DAT>file %s\n", name);

@@ -1,5 +1,6 @@
-#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "library/file_name_check.h"
 #include "library/library.h"
@@ -7,9 +8,9 @@
 #include "log/quiet_idle.h"
 #include "platform/clock.h"
 #include "platform/stop_signal.h"
-#include "platform/text_file.h"
 #include "protocol_a/data_block_sink.h"
 #include "protocol_a/protocol_a.h"
+#include "protocol_a/received_file.h"
 #include "sender/program_send.h"
 
 using namespace zek::link;
@@ -119,21 +120,6 @@ bool retryRead(Server& server)
     return !server.noLink;
 }
 
-// false after a short write, which has been reported. Each payload is flushed
-// so a full disk shows here, before the controller is told the file arrived.
-bool storeData(Server& server, std::FILE* file, ReceivedRecord& record, const char* name)
-{
-    server.records.decodePayload(record.payload, record.payloadLength);
-    std::size_t length = static_cast<std::size_t>(record.payloadLength);
-    if (writeTextBytes(file, record.payload, length) < length || std::fflush(file) != 0) {
-        echoLog("Can't Write Recv File %s\n", name);
-        return false;
-    }
-    server.meter.showKilobytes(record.payloadLength);
-    server.records.send(GTD);
-    return true;
-}
-
 void reportReceiveEnd(const Server& server, const char* name)
 {
     echoLog("\rRECV(A) END %s %ldByte %s\n", name, long(server.meter.bytesSent()), timeStamp());
@@ -141,7 +127,7 @@ void reportReceiveEnd(const Server& server, const char* name)
 
 // Receives DAT records into the open file until the controller ends it. A
 // stop keeps what came, and ends it with its END line.
-bool receiveData(Server& server, std::FILE* file, const char* name)
+bool receiveData(Server& server, ReceivedFile& file, const char* name)
 {
     for (;;) {
         ReceivedRecord record;
@@ -163,7 +149,8 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
             server.records.send(GTD);
             break;
         case DAT:
-            if (!storeData(server, file, record, name))
+            server.records.decodePayload(record.payload, record.payloadLength);
+            if (!file.store(server.records, server.meter, record, name))
                 return false;
             break;
         case EOD:
@@ -176,28 +163,35 @@ bool receiveData(Server& server, std::FILE* file, const char* name)
     }
 }
 
-// Receives a file the controller announced. true on EOD.
-// In a library the file is received apart and filed under its name when
-// the exchange has ended, whole or not.
-bool receiveFile(Server& server, const char* name)
+// Receives into path: whole when the controller ended it with EOD and every
+// byte is on the disk.
+library::Received receiveInto(Server& server, const char* path, const char* name)
 {
-    if (server.library)
-        server.library->recoverInterrupted();
-    echoLog("RECV(A) START %s %s\n", name, timeStamp());
-    const char* path = server.library ? library::receivingName : name;
-    std::FILE* file = openTextWriter(path);
-    if (!file) {
+    ReceivedFile file(path);
+    if (!file.isOpen()) {
         echoLog("Can't Open Write File %s\n", path);
-        return false;
+        return library::Received::NotWritten;
     }
     server.meter.resetBytes();
     server.meter.resetFile();
     server.records.send(GTD);
-    bool received = receiveData(server, file, name);
-    bool closed = std::fclose(file) == 0;
+    bool ended = receiveData(server, file, name);
+    if (!file.close(name))
+        return library::Received::NotWritten;
+    return ended ? library::Received::Whole : library::Received::Cut;
+}
+
+// Receives a file the controller announced. In a library the file is
+// received apart and filed under its name when the exchange has ended,
+// whole or not.
+bool receiveFile(Server& server, const char* name)
+{
+    std::string path = server.library ? server.library->startTape() : name;
+    echoLog("RECV(A) START %s %s\n", name, timeStamp());
+    library::Received received = receiveInto(server, path.c_str(), name);
     if (server.library)
-        server.library->fileAs(name, received && closed);
-    return received;
+        server.library->fileAs(path, name, received);
+    return received == library::Received::Whole;
 }
 
 bool receiveAnnouncedFile(Server& server, char* payload)
@@ -236,12 +230,8 @@ Answer answerTo(Server& server, ReceivedRecord& record)
 TransferOutcome protocolAServer(RecordLine& records, ProgressMeter& meter, const ProtocolASettings& settings)
 {
     echoLog("** PROT(A) SERVER MODE ** %s\n", timeStamp());
-    Server server{records, meter, settings};
-    library::Library library;
-    if (settings.library) {
-        server.library = &library;
-        library.recoverInterrupted();
-    }
+    std::unique_ptr<library::Library> library = settings.library ? library::openLibrary() : nullptr;
+    Server server{records, meter, settings, library.get()};
     for (;;) {
         ReceivedRecord record;
         if (!receiveGoodRecord(server, record))

@@ -21,15 +21,36 @@ constexpr int tapeFeedCode = 0xFF;  // ISO DEL: blank tape, no data
 // One tape on its way into its file.
 struct Reception {
     TapeSession& session;
-    std::FILE* file;
+    std::FILE* file;  // nullptr once the disk has not taken the tape
     const char* fileName;
     TapeSilence silence;
+    bool started = false;  // the START line is out, the END line follows
+    bool writeFailed = false;
 };
 
-ReceiveEnd writeFailed(const Reception& reception)
+// The file is closed on what reached the disk. A failed write ends the tape,
+// except in a library: there the rest of the tape is still read off the
+// line, unstored, so that none of it is taken for the controller's next
+// request. false when the tape ends.
+bool readOnUnstored(Reception& reception)
+{
+    reception.writeFailed = true;
+    if (reception.file)
+        std::fclose(reception.file);
+    reception.file = nullptr;
+    return reception.session.library != nullptr;
+}
+
+bool bearWriteFailure(Reception& reception)
 {
     echoLog("file write2 error:%s\n", reception.fileName);
-    return ReceiveEnd::WriteFailed;
+    return readOnUnstored(reception);
+}
+
+// false when the tape ends at a failed write.
+bool storeInFile(Reception& reception, unsigned char byte)
+{
+    return !reception.file || writeTextByte(reception.file, byte) || bearWriteFailure(reception);
 }
 
 // Waits for the start code when the tape's code is still open. None when
@@ -55,11 +76,11 @@ bool storeStartCode(Reception& reception)
     reception.session.meter.showKilobytes(1);
     if (reception.session.settings.tape.monitor)
         echoMonitor("%", 1);
-    if (writeTextByte(reception.file, asciiPercent))
+    if (!reception.file || writeTextByte(reception.file, asciiPercent))
         return true;
     echoLogText("file write1 error \x81\x46");
     echoLog("%s\n", reception.fileName);
-    return false;
+    return readOnUnstored(reception);
 }
 
 // A quiet line is a moment to put what came so far into the file, so that
@@ -67,7 +88,8 @@ bool storeStartCode(Reception& reception)
 // line, or a started tape silent for the --idle-end time, ends the tape.
 std::optional<ReceiveEnd> quietLine(Reception& reception)
 {
-    std::fflush(reception.file);
+    if (reception.file && std::fflush(reception.file) != 0 && !bearWriteFailure(reception))
+        return ReceiveEnd::WriteFailed;
     if (!checkLine(reception.session.link))
         return ReceiveEnd::LineLost;
     if (!reception.silence.tooLong())
@@ -87,8 +109,8 @@ std::optional<ReceiveEnd> storeByte(Reception& reception, int lineByte)
     if (stopped)
         echoLog("\nSTOP CODE DEFINE\n");
     session.meter.showKilobytes(1);
-    if (!writeTextByte(reception.file, byte))
-        return writeFailed(reception);
+    if (!storeInFile(reception, byte))
+        return ReceiveEnd::WriteFailed;
     if (stopped)
         return ReceiveEnd::Complete;
     if (!checkLine(session.link))
@@ -119,32 +141,49 @@ ReceiveEnd storeTapeData(Reception& reception)
     return cutByLine && reception.session.settings.noStopCode ? ReceiveEnd::Complete : *end;
 }
 
-// Buffered bytes that cannot reach the disk at the close are a failed write
-// too; the end line must not pass them off as stored.
+// Closes the file without the END line. Buffered bytes that cannot reach the
+// disk at the close are a failed write too; the END line must not pass them
+// off as stored. A tape the disk did not take whole is a failed receive,
+// however it ended.
+ReceiveEnd closeReceive(Reception& reception, ReceiveEnd end)
+{
+    std::FILE* file = reception.file;
+    reception.file = nullptr;
+    if (file && std::fclose(file) != 0)
+        bearWriteFailure(reception);
+    return reception.writeFailed && end != ReceiveEnd::NoLink ? ReceiveEnd::WriteFailed : end;
+}
+
 ReceiveEnd endReceive(Reception& reception, ReceiveEnd end)
 {
-    if (std::fclose(reception.file) != 0)
-        end = writeFailed(reception);
-    echoLog("RECV(B) END %s %ldByte %s\n", reception.fileName, long(reception.session.meter.bytesSent()), timeStamp());
+    end = closeReceive(reception, end);
+    if (reception.started)
+        echoLog("RECV(B) END %s %ldByte %s\n", reception.fileName, long(reception.session.meter.bytesSent()),
+                timeStamp());
     return end;
 }
 
-// Closes the file without the end line.
-ReceiveEnd abandonReceive(Reception& reception, ReceiveEnd end)
+// false when the file cannot be made and the receive ends before it began.
+bool startReception(Reception& reception)
 {
-    std::fclose(reception.file);
-    return end;
+    if (!reception.file) {
+        echoLog("Write file open error : %s\n", reception.fileName);
+        return readOnUnstored(reception);
+    }
+    echoLog("RECV(B) START %s %s\n", reception.fileName, timeStamp());
+    reception.started = true;
+    return true;
 }
 
 ReceiveEnd receiveFromStartCode(Reception& reception)
 {
     StartCode start = awaitStartCode(reception);
     if (start == StartCode::NoLink)
-        return abandonReceive(reception, ReceiveEnd::NoLink);
+        return closeReceive(reception, ReceiveEnd::NoLink);
     if (start == StartCode::None)
         return endReceive(reception, ReceiveEnd::LineLost);
     if (!storeStartCode(reception))
-        return abandonReceive(reception, ReceiveEnd::WriteFailed);
+        return closeReceive(reception, ReceiveEnd::WriteFailed);
     return endReceive(reception, storeTapeData(reception));
 }
 
@@ -153,13 +192,9 @@ ReceiveEnd receiveFromStartCode(Reception& reception)
 ReceiveEnd receiveProtocolB(TapeSession& session, const char* fileName, bool startCodeTaken)
 {
     session.meter.reset();
-    std::FILE* file = openTextWriter(fileName);
-    if (file == nullptr) {
-        echoLog("Write file open error : %s\n", fileName);
+    Reception reception{session, openTextWriter(fileName), fileName, TapeSilence(session.settings.idleEndSeconds)};
+    if (!startReception(reception))
         return ReceiveEnd::WriteFailed;
-    }
-    echoLog("RECV(B) START %s %s\n", fileName, timeStamp());
-    Reception reception{session, file, fileName, TapeSilence(session.settings.idleEndSeconds)};
     if (startCodeTaken)
         reception.silence.restart();
     if (session.settings.noStopCode)

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "log/log.h"
@@ -45,19 +46,25 @@ bool returnToWaiting(TapeSession& session)
     return session.link.reopen(config);
 }
 
+library::Received asReceived(ReceiveEnd end)
+{
+    if (end == ReceiveEnd::Complete)
+        return library::Received::Whole;
+    return end == ReceiveEnd::WriteFailed ? library::Received::NotWritten : library::Received::Cut;
+}
+
 // A tape replaces the run's file; in a library it is received apart and
 // filed when its receive has ended, complete or not. false when the link
 // could not be opened anew.
 bool receiveTape(TapeSession& session, const char* transferName, bool startCodeTaken)
 {
     library::Library* library = session.library;
-    if (library)
-        library->recoverInterrupted();
-    ReceiveEnd end = receiveProtocolB(session, library ? library::receivingName : transferName, startCodeTaken);
+    std::string receiving = library ? library->startTape() : transferName;
+    ReceiveEnd end = receiveProtocolB(session, receiving.c_str(), startCodeTaken);
     if (end != ReceiveEnd::Complete)
         session.failed = true;
     if (library)
-        library->fileTape(end == ReceiveEnd::Complete);
+        library->fileTape(receiving, asReceived(end));
     return end != ReceiveEnd::NoLink;
 }
 
@@ -94,11 +101,8 @@ TransferOutcome runProtocolB(Link& link, ProgressMeter& meter, const ProtocolBSe
     if (!chooseTransferName(settings.fileName, transferName))
         return TransferOutcome::Failed;
     TapeSession session{link, meter, settings, settings.mode, settings.tape.code};
-    library::Library library;
-    if (settings.library) {
-        session.library = &library;
-        library.recoverInterrupted();
-    }
+    std::unique_ptr<library::Library> library = settings.library ? library::openLibrary() : nullptr;
+    session.library = library.get();
     for (;;) {
         if (!runCycle(session, transferName))
             return TransferOutcome::NoLink;

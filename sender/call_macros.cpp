@@ -129,16 +129,17 @@ bool splitRules(char* ruleText, RuleList* rules)
 
 }  // namespace
 
-bool loadMacroSpec(char* spec, RuleList* rules, int* repeatCount)
+MacroSpecLoad loadMacroSpec(char* spec, RuleList* rules, int* repeatCount)
 {
     *repeatCount = 1;
     rules->count = 0;
-    if (!loadMacroTable())
-        return false;
+    MacroFileRead table = loadMacroTable();
+    if (table != MacroFileRead::Read)
+        return table == MacroFileRead::Failed ? MacroSpecLoad::Unreadable : MacroSpecLoad::Refused;
     RuleText ruleText{};
-    if (!gatherRuleText(spec, ruleText, repeatCount))
-        return false;
-    return splitRules(ruleText.text, rules);
+    if (!gatherRuleText(spec, ruleText, repeatCount) || !splitRules(ruleText.text, rules))
+        return MacroSpecLoad::Refused;
+    return MacroSpecLoad::Loaded;
 }
 
 }  // namespace zek::sender

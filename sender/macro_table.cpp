@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "log/log.h"
+#include "platform/file_status.h"
 #include "platform/text_file.h"
+#include "sender/send_status.h"
 
 using namespace zek::log;
 using namespace zek::platform;
@@ -17,6 +19,7 @@ constexpr int macroLineSize = maxMacroBodyLength + 1;
 
 MacroTable runTable;
 bool runTableRead = false;
+platform::FileVersion runTableVersion;  // the file's, when runTable was read
 
 // An entry line is "@NAME:BODY"; the body ends at the first blank. Lines
 // without ":" and names too long for the table are not entries.
@@ -41,21 +44,26 @@ bool parseMacroEntry(const char* line, MacroEntry& entry)
 
 }  // namespace
 
-bool readMacroTable(MacroTable& table)
+MacroFileRead readMacroTable(MacroTable& table, std::string* reason)
 {
     TextReader reader;
     if (!openTextReader(reader, macroFileName)) {
-        echoLog("Cant read VELKMAC :");
-        return false;
+        *reason = textReadError(reader);
+        return MacroFileRead::NotOpened;
     }
+    MacroTable fresh;
     char line[macroLineSize];
-    table.count = 0;
-    while (table.count < maxMacroEntries && readTextLine(reader, line, sizeof line)) {
-        if (parseMacroEntry(line, table.entries[table.count]))
-            ++table.count;
+    while (fresh.count < maxMacroEntries && readTextLine(reader, line, sizeof line)) {
+        if (parseMacroEntry(line, fresh.entries[fresh.count]))
+            ++fresh.count;
     }
+    bool failed = textReadFailed(reader);
+    *reason = failed ? textReadError(reader) : "";
     closeTextReader(reader);
-    return true;
+    if (failed)
+        return MacroFileRead::Failed;
+    table = fresh;
+    return MacroFileRead::Read;
 }
 
 const char* findMacroBody(const MacroTable& table, const char* item)
@@ -67,11 +75,34 @@ const char* findMacroBody(const MacroTable& table, const char* item)
     return nullptr;
 }
 
-bool loadMacroTable()
+MacroFileRead loadMacroTable()
 {
-    if (!runTableRead)
-        runTableRead = readMacroTable(runTable);
-    return runTableRead;
+    if (runTableRead)
+        return MacroFileRead::Read;
+    platform::FileVersion version = fileVersion(macroFileName);
+    std::string reason;
+    MacroFileRead result = readMacroTable(runTable, &reason);
+    if (result == MacroFileRead::NotOpened)
+        echoLog("Cant read VELKMAC :");
+    if (result == MacroFileRead::Failed)
+        printReadError(macroFileName, reason);
+    runTableRead = result == MacroFileRead::Read;
+    runTableVersion = version;
+    return result;
+}
+
+void refreshMacroTable()
+{
+    platform::FileVersion version = fileVersion(macroFileName);
+    if (!runTableRead || version == runTableVersion)
+        return;
+    std::string reason;
+    if (readMacroTable(runTable, &reason) != MacroFileRead::Read) {
+        echoLog("MACRO FILE %s NOT READ AGAIN : %s, MACROS KEPT %s\n", macroFileName, reason.c_str(), timeStamp());
+        return;
+    }
+    runTableVersion = version;
+    echoLog("MACRO FILE %s READ AGAIN %s\n", macroFileName, timeStamp());
 }
 
 const char* findMacroBody(const char* item)

@@ -1,5 +1,8 @@
-// The entries of ZEKMAC.TXT, read on first use and kept for the rest of the run.
+// The entries of ZEKMAC.TXT, read on first use and read again when the file
+// has changed before a later send.
 #pragma once
+
+#include <string>
 
 namespace zek::sender {
 
@@ -19,17 +22,30 @@ struct MacroTable {
     MacroEntry entries[maxMacroEntries];
 };
 
-// Reads the macro file into table. false, after "Cant read VELKMAC :", when
-// it cannot be opened.
-bool readMacroTable(MacroTable& table);
+// How a reading of the macro file went.
+enum class MacroFileRead {
+    Read,
+    NotOpened,
+    Failed,  // it failed to read before its end
+};
+
+// Reads the macro file into table, which a failed reading leaves as it was;
+// *reason then holds the system's words. Prints nothing.
+MacroFileRead readMacroTable(MacroTable& table, std::string* reason);
 
 // The body of the first entry whose name equals item from the second
 // character on, or nullptr.
 const char* findMacroBody(const MacroTable& table, const char* item);
 
-// Reads the run's table unless it has been read already. false when the
-// file cannot be opened; the next call tries again.
-bool loadMacroTable();
+// Reads the run's table unless it has been read already. A file that cannot
+// be opened prints "Cant read VELKMAC :", one that fails to read its READ
+// ERROR line; the next call tries again.
+MacroFileRead loadMacroTable();
+
+// Before a send: the run's table is read again when the file has changed
+// since it was read, so that an edit is seen by a running server; a file
+// that cannot be read then leaves the table as it was, with one line.
+void refreshMacroTable();
 
 // findMacroBody in the run's table.
 const char* findMacroBody(const char* item);

@@ -3,6 +3,7 @@
 #include "log/log.h"
 #include "platform/text_file.h"
 #include "sender/error_tape.h"
+#include "sender/send_status.h"
 
 using namespace zek::log;
 using namespace zek::platform;
@@ -13,11 +14,16 @@ namespace {
 
 constexpr std::size_t pieceLength = 512;
 
-bool sendPieces(TextReader& reader, TextSink& sink)
+// A file that fails to read before its end is a failed send, not a short one.
+bool sendPieces(const char* name, TextReader& reader, TextSink& sink)
 {
     char piece[pieceLength + 1];
     for (;;) {
         std::size_t length = readTextBlock(reader, piece, pieceLength);
+        if (length == 0 && textReadFailed(reader)) {
+            printReadError(name, textReadError(reader));
+            return false;
+        }
         if (length == 0)
             return sink.flush();  // the end line reports what is on the line
         piece[length] = '\0';
@@ -39,7 +45,7 @@ bool plainSend(const char* name, TextSink& sink, ProgressMeter& meter)
     }
     long size = meter.startFile(name);
     echoLog("FILE %s : %ldByte\n", name, size);
-    bool sent = sendPieces(reader, sink);
+    bool sent = sendPieces(name, reader, sink);
     closeTextReader(reader);
     return sent;
 }

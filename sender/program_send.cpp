@@ -1,6 +1,7 @@
 #include "sender/program_send.h"
 
 #include "log/log.h"
+#include "sender/macro_table.h"
 #include "sender/plain_send.h"
 
 using namespace zek::log;
@@ -16,8 +17,10 @@ bool sendProgram(const ProgramSend& send, const char* name, TextSink& sink, Prog
 {
     meter.resetBytes();
     echoLog("SEND(%c) %s MODE START %s %s\n", send.protocol, modeWord(send), name, timeStamp());
-    if (send.expandCalls)
+    if (send.expandCalls) {
+        refreshMacroTable();
         return ProgramSender(sink, meter, send.settings).send(name);
+    }
     return plainSend(name, sink, meter);
 }
 

@@ -21,4 +21,9 @@ void printClosing(const char* word, const char* name)
     echoLogEach("\r%s%s %s\n", "%s%s %s\n", word, name, timeStamp());
 }
 
+void printReadError(const char* name, const std::string& reason)
+{
+    echoLog("READ ERROR %s : %s %s\n", name, reason.c_str(), timeStamp());
+}
+
 }  // namespace zek::sender

@@ -1,6 +1,8 @@
 // The lines that report each program file the sender opens and closes.
 #pragma once
 
+#include <string>
+
 namespace zek::sender {
 
 // Status words: each is followed directly by the file name.
@@ -20,5 +22,7 @@ void printStatus(const char* word, const char* name);
 void printRefusal(const char* word, const char* name);
 // As printStatus, but the console copy starts over the progress marks.
 void printClosing(const char* word, const char* name);
+// A file that failed to read before its end: name, the system's words, the time.
+void printReadError(const char* name, const std::string& reason);
 
 }  // namespace zek::sender

@@ -61,6 +61,17 @@ struct ProgramSender::Invocation {
         lineHeld = false;
         return true;
     }
+
+    // A file that fails to read before its end is not sent as if it ended
+    // there: no closing "%" line and no error tape, so that the controller
+    // cannot take the cut text for a whole program.
+    bool stoppedByReadError() const
+    {
+        if (!textReadFailed(reader))
+            return false;
+        printReadError(name, textReadError(reader));
+        return true;
+    }
 };
 
 bool ProgramSender::addsHeaders() const
@@ -88,6 +99,8 @@ bool ProgramSender::passesLeadCheck(Invocation& program)
 {
     char lead[checkedLeadLength];
     std::size_t length = readTextBlock(program.reader, lead, checkedLeadLength);
+    if (program.stoppedByReadError())
+        return false;
     const char* refusal = nullptr;
     if (length < checkedLeadLength)
         refusal = tooShortWord;
@@ -143,6 +156,8 @@ bool ProgramSender::sendHeader(const Invocation& program)
 bool ProgramSender::lookAhead(Invocation& program, char* line)
 {
     if (!readTextLine(program.reader, program.heldLine, lineReadSize)) {
+        if (program.stoppedByReadError())
+            return false;
         printStatus(errorCloseWord, program.name);
         sendErrorTape(sink_, errorCloseProblem, program.name);
         return false;
@@ -182,10 +197,11 @@ bool ProgramSender::expandCall(const Invocation& program, const CallLine& call)
     std::snprintf(calledName, sizeof calledName, "%.*s", static_cast<int>(call.nameLength), call.name);
     RuleList rules;
     int repeatCount = 1;
-    if (call.macroSpec && !loadMacroSpec(call.macroSpec, &rules, &repeatCount)) {
+    MacroSpecLoad load = call.macroSpec ? loadMacroSpec(call.macroSpec, &rules, &repeatCount) : MacroSpecLoad::Loaded;
+    if (load == MacroSpecLoad::Refused)
         sendErrorTape(sink_, macroErrorProblem, program.name);
+    if (load != MacroSpecLoad::Loaded)
         return false;
-    }
     ProgressMeter::FileState callerProgress = meter_.fileState();
     for (int k = 1; k <= repeatCount; ++k) {
         if (refuseLoop(program, calledName))
@@ -241,6 +257,8 @@ bool ProgramSender::sendProgramLines(Invocation& program)
         if (!handleLine(program, line))
             return false;
     }
+    if (program.stoppedByReadError())
+        return false;
     // A top-level program cut off before its closing "%" line still leaves the
     // controller a complete tape; a file without any "%" line sends nothing.
     return endProgram(program, program.isTop && program.insideProgram ? "%\n" : nullptr);

@@ -66,6 +66,25 @@ TEST_F(ProtocolAClient, SendsThePiecesOfDataBlockSizeAsTheControllerAsks)
     EXPECT_FALSE(contains(log, "RTD>file"));
 }
 
+// A file that fails to read part way is given up with SYN: an EOD would pass
+// what went for the whole file.
+TEST_F(ProtocolAClient, AFileThatFailsToReadPartWayGetsNoEod)
+{
+    dir.write("O2500.NC", program2500());
+    FailingRead failing("O2500.NC:1500");
+    startClient({"-g", "O2500.NC"});
+    ASSERT_TRUE(answerHandshake(peer));
+    EXPECT_EQ(peer.read().letters, "RTD");
+    const std::string whole = program2500();
+    EXPECT_EQ(ask("GTD").payload, whole.substr(0, 1000));
+    EXPECT_EQ(ask("GTD").payload, whole.substr(1000, 500));
+    EXPECT_EQ(ask("GTD").letters, "SYN");
+    EXPECT_EQ(peer.read().letters, "SYN");  // the run's closing SYN
+    ASSERT_TRUE(zek->wait(15000));
+    EXPECT_EQ(zek->result().exitStatus, 2);
+    EXPECT_TRUE(matches(err(), "READ ERROR O2500.NC : Input/output error " + timePattern + "\n")) << err();
+}
+
 // Big blocks carry the whole file, and a long name goes out whole.
 TEST_F(ProtocolAClient, ElevenBadRecordsInARowGiveTheFileUp)
 {

@@ -43,6 +43,37 @@ TEST(ProtocolBServer, ReceivesTapesAndAnswersDc1WithTheFileInTheCodeLastReceived
         << zek.result().err;
 }
 
+// An edit of ZEKMAC.TXT is used by the next send of the running server; a
+// macro file that cannot be read then leaves the macros as they were.
+TEST(ProtocolBServer, ReadsAChangedMacroFileBeforeTheNextSend)
+{
+    TempDir dir;
+    dir.write("IN.NC", "%\nX1.\n& SUB1,@MOVE\n%\n");
+    dir.write("SUB1", "%\nG1X1.\n%\n-----------\n");
+    dir.write("ZEKMAC.TXT", "@MOVE:X1.=X2.\n");
+    PtyPair pty;
+    ZekProcess zek({"-s", serialChannelOption(pty), "-b0", "IN.NC"}, dir.path());
+    ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
+    size_t turn = 1;
+    auto punchedOut = [&] {
+        writeAll(pty.masterFd(), "\x11");
+        std::string tape = withoutParity(readUntilQuiet(pty.masterFd(), 1000, 10000));
+        EXPECT_TRUE(zek.waitForErr(waitingLine, 15000, ++turn)) << zek.result().err;
+        return tape;
+    };
+    EXPECT_TRUE(contains(punchedOut(), "\nG1X2.\n"));
+    dir.write("ZEKMAC.TXT", "@MOVE:X1.=X3.\n");
+    EXPECT_TRUE(contains(punchedOut(), "\nG1X3.\n"));
+    std::filesystem::remove(dir.file("ZEKMAC.TXT"));
+    EXPECT_TRUE(contains(punchedOut(), "\nG1X3.\n"));
+    zek.kill();
+    EXPECT_TRUE(appearInOrder(
+        zek.result().err,
+        {"MACRO FILE ZEKMAC.TXT READ AGAIN " + timePattern + "\n",
+         "MACRO FILE ZEKMAC.TXT NOT READ AGAIN : No such file or directory, MACROS KEPT " + timePattern + "\n"}))
+        << zek.result().err;
+}
+
 // --idle-end: a tape that falls silent right after the start code the
 // server took ends by itself with what came; the server then serves the next.
 TEST(ProtocolBServer, IdleEndCutsASilentTapeAndTheServerWaitsAgain)

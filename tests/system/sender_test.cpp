@@ -224,6 +224,45 @@ TEST(SenderRun, BadFilesAreRefusedAndFailuresEndTheTapeWithAnErrorTape)
     EXPECT_EQ(runs[4].exitStatus, 2);
 }
 
+// A file that fails to read part way is a failed send: the text read so far
+// goes out without a stop code after it, which would pass it off as a whole
+// program. A server then waits for the next request.
+TEST(SenderRun, AReadThatFailsPartWayEndsTheSendWithoutItsStopCode)
+{
+    const std::string cut = "%\nY1.\nY2.\nY3.\nY4.\nY5.\n%\n";  // fails after "...Y3.\nY4"
+    const std::string failed = "READ ERROR CUT.NC : Input/output error " + timePattern + "\n";
+    {
+        FailingRead failing("CUT.NC:16");
+        TempDir serverDir;
+        serverDir.write("CUT.NC", cut);
+        PtyPair pty;
+        ZekProcess server({"-s", serialChannelOption(pty), "-b0", "CUT.NC"}, serverDir.path());
+        expectPunches({
+            {{"-a"}, {{"CUT.NC", cut}}, "%\n(CUT.NC)\nY1.\nY2.\nY3.\nY4\n", failed, 2},
+            {{"-a", "-n"}, {{"CUT.NC", cut}}, "%\nY1.\nY2.\nY3.\nY4", failed, 2},
+            {{"-a"},
+             {{"MAIN.NC", "%\nX1.\n& CUT.NC\nX2.\n%\n"}, {"CUT.NC", cut}},
+             "%\n(MAIN.NC)\nX1.\n(CUT.NC-001)\nY1.\nY2.\nY3.\nY4\n",
+             failed,
+             2},
+        });
+        const std::string waiting = "** PROT(B) SERVER MODE CUT.NC **\n";
+        ASSERT_TRUE(server.waitForErr(waiting)) << server.result().err;
+        for (size_t turn = 2; turn <= 3; ++turn) {
+            writeAll(pty.masterFd(), "\x11");
+            EXPECT_EQ(withoutParity(readUntilQuiet(pty.masterFd(), 1000, 10000)), "%\n(CUT.NC)\nY1.\nY2.\nY3.\nY4\n");
+            ASSERT_TRUE(server.waitForErr(waiting, 15000, turn)) << server.result().err;
+        }
+    }
+    // The macro file that fails to read brings no error tape either.
+    FailingRead failing("ZEKMAC.TXT:100");
+    expectPunches({{{"-a"},
+                    {{"MAIN.NC", "%\nX1.\n& SUB1,@XM\nX2.\n%\n"}, {"SUB1", "%\nX1.\n%\n--------------\n"}},
+                    "%\n(MAIN.NC)\nX1.\n",
+                    "READ ERROR ZEKMAC.TXT : Input/output error " + timePattern + "\n",
+                    2}});
+}
+
 TEST(SenderRun, PlainSendHandsTheFileOnInEachCode)
 {
     std::string text(1300, 'x');

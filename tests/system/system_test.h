@@ -143,6 +143,15 @@ inline std::string generatedProgram(size_t bytes, std::mt19937& random)
     return text + "M30\n%\n";
 }
 
+// The text reader's switch for the tests, for the zek runs started while it
+// lives: every read of the file NAME fails after its first COUNT bytes, as a
+// failing disk would make it.
+class FailingRead {
+public:
+    explicit FailingRead(const std::string& nameAndCount) { setenv("ZEK_FAIL_READ", nameAndCount.c_str(), 1); }
+    ~FailingRead() { unsetenv("ZEK_FAIL_READ"); }
+};
+
 // ZEK_STRESS_SCALE=N makes the long runs N times longer.
 inline int stressScale()
 {

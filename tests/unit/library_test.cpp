@@ -47,15 +47,16 @@ protected:
     ~LibraryRules() override { std::filesystem::current_path(saved_); }
 
     // Hands the bytes over as a receiver does; the LIBRARY line that follows.
-    std::string file(const std::string& bytes, bool complete = true, const char* name = nullptr)
+    std::string file(const std::string& bytes, Received received = Received::Whole, const char* name = nullptr)
     {
-        dir.write(receivingName, bytes);
         CaptureStderr();
+        std::string receiving = library.startTape();
+        dir.write(receiving, bytes);
         if (name)
-            library.fileAs(name, complete);
+            library.fileAs(receiving, name, received);
         else
-            library.fileTape(complete);
-        EXPECT_FALSE(dir.exists(receivingName));
+            library.fileTape(receiving, received);
+        EXPECT_FALSE(dir.exists(receiving));
         return GetCapturedStderr();
     }
 
@@ -138,16 +139,17 @@ TEST_F(LibraryRules, ChangedProgramsKeepEachOldVersion)
 TEST_F(LibraryRules, IncompleteAndUnnamedTapesAreKeptUnderStampedNames)
 {
     EXPECT_EQ(file(tape({"O1234"})), "LIBRARY NEW O1234\n");
-    EXPECT_EQ(file("%\r\nO1234\r\nG0", false), "LIBRARY INCOMPLETE O1234 KEPT AS incomplete/O1234." + stamp + "\n");
+    EXPECT_EQ(file("%\r\nO1234\r\nG0", Received::Cut),
+              "LIBRARY INCOMPLETE O1234 KEPT AS incomplete/O1234." + stamp + "\n");
     EXPECT_EQ(dir.read("O1234"), tape({"O1234"}));
-    EXPECT_EQ(file("%\r\nG0", false), "LIBRARY INCOMPLETE NONAME KEPT AS incomplete/NONAME." + stamp + "\n");
+    EXPECT_EQ(file("%\r\nG0", Received::Cut), "LIBRARY INCOMPLETE NONAME KEPT AS incomplete/NONAME." + stamp + "\n");
     EXPECT_EQ(file(tape({"G1"})), "LIBRARY NEW NONAME-" + stamp + "\n");
     EXPECT_EQ(file(tape({"G2"})), "LIBRARY NEW NONAME-" + stamp + "-2\n");
 
     dir.write(receivingName, "%\r\nO1234\r\n");
     CaptureStderr();
-    library.recoverInterrupted();
-    library.recoverInterrupted();
+    library.fileLeftovers();
+    library.fileLeftovers();
     EXPECT_EQ(GetCapturedStderr(), "LIBRARY INCOMPLETE O1234 KEPT AS incomplete/O1234." + stamp + "-2\n");
     EXPECT_EQ(dir.read("incomplete/O1234." + stamp + "-2"), "%\r\nO1234\r\n");
 }
@@ -177,7 +179,7 @@ TEST_F(LibraryRules, RequestSelectsAProgramOnceAndARefusedOneNothing)
         EXPECT_EQ(library.takeRequest(), "");
     }
     EXPECT_FALSE(dir.exists("O9999"));
-    EXPECT_EQ(file(tape({"O9999", "(REQ O1)"}), false),
+    EXPECT_EQ(file(tape({"O9999", "(REQ O1)"}), Received::Cut),
               "LIBRARY INCOMPLETE O9999 KEPT AS incomplete/O9999." + stamp + "\n");
     EXPECT_EQ(file(tape({"O9999", "(REQUEST O1)"})), "LIBRARY NEW O9999\n");
     EXPECT_EQ(library.takeRequest(), "");
@@ -195,7 +197,7 @@ TEST_F(LibraryRules, ControllerNamesStayInsideTheLibrary)
         {"NODIR/O1", "LIBRARY NOT STORED NODIR/O1 KEPT AS incomplete/NODIR/O1." + stamp + "\n"},
     };
     for (const auto& [name, line] : names) {
-        EXPECT_EQ(file(tape({"O9999", "(REQ O1)"}), true, name), line);
+        EXPECT_EQ(file(tape({"O9999", "(REQ O1)"}), Received::Whole, name), line);
         std::filesystem::remove_all("incomplete");
     }
     EXPECT_EQ(library.takeRequest(), "");
@@ -205,10 +207,10 @@ TEST_F(LibraryRules, ControllerNamesStayInsideTheLibrary)
 // rename puts over a file) is kept apart, and the old program stays whole.
 TEST_F(LibraryRules, TapeThatCannotBeStoredLeavesTheOldProgramInPlace)
 {
-    file(tape({"O1"}), true, "O1234");
+    file(tape({"O1"}), Received::Whole, "O1234");
     std::filesystem::create_directories(receivingName + "/x"s);
     CaptureStderr();
-    library.fileAs("O1234", true);
+    library.fileAs(receivingName, "O1234", Received::Whole);
     EXPECT_EQ(GetCapturedStderr(), "LIBRARY NOT STORED O1234 KEPT AS incomplete/O1234." + stamp + "\n");
     EXPECT_EQ(dir.read("O1234"), tape({"O1"}));
 }
