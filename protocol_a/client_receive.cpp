@@ -2,6 +2,7 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
+#include "platform/stop_signal.h"
 #include "platform/file_status.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
@@ -40,9 +41,12 @@ const char* const* listReceiveNames(const char* const* names)
     return names;
 }
 
-// false once the file has been given up after too many bad records.
+// false once the file has been given up after too many bad records, or the
+// run is being stopped.
 bool bearBadRecord(ReceiveRun& run)
 {
+    if (stopRequested())
+        return false;
     echoLog("GET BAD DATA RESET COM\n");
     sleepMs(retryPauseMs);
     run.records.send(RTY);

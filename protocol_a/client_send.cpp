@@ -5,6 +5,7 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
+#include "platform/stop_signal.h"
 #include "platform/file_status.h"
 #include "platform/text_file.h"
 #include "protocol_a/handshake.h"
@@ -69,9 +70,12 @@ bool abandonUnreadFile(const TextReader& reader, const char* name, RecordLine& r
     return false;
 }
 
-// false once the file has been given up after too many bad records.
+// false once the file has been given up after too many bad records, or the
+// run is being stopped.
 bool bearBadRecord(const char* name, SendRun& run)
 {
+    if (stopRequested())
+        return false;
     echoLog("BAD DATA RTY>file %s\n", name);
     sleepMs(retryPauseMs);
     run.records.send(RTY);

@@ -59,6 +59,15 @@ std::vector<std::string> filesIn(const TempDir& dir, const std::string& folder)
     return contents;
 }
 
+// The receiving files left in the library.
+size_t receivingFilesIn(const TempDir& dir)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        count += entry.path().filename().string().rfind(".zek-receiving", 0) == 0;
+    return count;
+}
+
 class LibraryServer : public testing::Test {
 protected:
     // The server on the library, waiting for the first tape.
@@ -168,6 +177,25 @@ TEST_F(LibraryServer, TapesThatCannotBeFiledStayEachInAFileOfItsOwn)
     EXPECT_FALSE(dir.exists(".zek-receiving") || dir.exists(".zek-receiving-2") || dir.exists(".zek-receiving-3"));
 }
 
+// systemctl stop in the middle of a tape: what came is filed apart at once,
+// with its LIBRARY line, and no receiving file is left for the next start.
+TEST_F(LibraryServer, AStopInTheMiddleOfATapeFilesWhatCame)
+{
+    startServer(60);
+    writeAll(pty.masterFd(), isoTape("%\nO4321\nG1X1."));
+    ASSERT_TRUE(zek->waitForErr("RECV(B) START")) << zek->result().err;
+    sleepMs(300);
+    zek->sendSignal(SIGTERM);
+    ASSERT_TRUE(zek->wait(5000));
+    EXPECT_EQ(zek->result().exitStatus, 128 + SIGTERM);
+    EXPECT_TRUE(appearInOrder(zek->result().err,
+                              {"RECV\\(B\\) END ", "LIBRARY INCOMPLETE O4321 KEPT AS incomplete/O4321" + stamp,
+                               "STOPPED BY SIGTERM", "PROG_END"}))
+        << zek->result().err;
+    EXPECT_EQ(filesIn(dir, "incomplete"), std::vector<std::string>{"%\r\nO4321\r\nG1X1."});
+    EXPECT_EQ(receivingFilesIn(dir), 0u);
+}
+
 class LibraryProtocolA : public ProtocolAController {
 protected:
     // A file sent under name; the record that answers its end.
@@ -196,6 +224,15 @@ TEST_F(LibraryProtocolA, KeepsTheOldFileAndFilesCutOffApart)
     EXPECT_EQ(dir.read("O100"), "%\r\nO100\r\nG2\r\n%\r\n");
     EXPECT_EQ(filesIn(dir, "versions"), std::vector<std::string>{"%\r\nO100\r\nG1\r\n%\r\n"});
     EXPECT_EQ(filesIn(dir, "incomplete"), std::vector<std::string>{"%\r\nO100\r\nG3\r\n"});
+    // Stopped in the middle of a file: it ends with its END line and is filed apart.
+    EXPECT_EQ(ask("RTD", "O200").raw, wireRecord("GTD"));
+    EXPECT_EQ(ask("DAT", isoTape("%\nO200\n")).raw, wireRecord("GTD"));
+    zek->sendSignal(SIGTERM);
+    ASSERT_TRUE(zek->wait(5000));
+    EXPECT_TRUE(
+        appearInOrder(err(), {"RECV\\(A\\) END O200 7Byte ", "LIBRARY INCOMPLETE O200 KEPT AS incomplete/O200"}))
+        << err();
+    EXPECT_EQ(receivingFilesIn(dir), 0u);
 }
 
 // A full disk leaves the stored programs as they are; a tape keeps apart
