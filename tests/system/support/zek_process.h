@@ -61,6 +61,7 @@ public:
     // Waits until standard error holds text count times; false after timeoutMs.
     bool waitForErr(const std::string& text, int timeoutMs = 10000, size_t count = 1);
     bool running();
+    pid_t pid() const { return pid_; }
     const ZekResult& result();  // output so far, and the status once ended
 
 private:
