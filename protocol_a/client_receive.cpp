@@ -2,8 +2,8 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
-#include "platform/stop_signal.h"
 #include "platform/file_status.h"
+#include "platform/stop_signal.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
 #include "protocol_a/received_file.h"

@@ -5,8 +5,8 @@
 
 #include "log/log.h"
 #include "platform/clock.h"
-#include "platform/stop_signal.h"
 #include "platform/file_status.h"
+#include "platform/stop_signal.h"
 #include "platform/text_file.h"
 #include "protocol_a/handshake.h"
 #include "protocol_a/protocol_a.h"
