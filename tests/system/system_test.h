@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -151,6 +152,21 @@ public:
     explicit FailingRead(const std::string& nameAndCount) { setenv("ZEK_FAIL_READ", nameAndCount.c_str(), 1); }
     ~FailingRead() { unsetenv("ZEK_FAIL_READ"); }
 };
+
+// systemctl stop: SIGTERM. A Windows console program under Wine takes only
+// Ctrl-C, which Wine makes of SIGINT; SIGTERM would end it at once.
+inline int serviceStopSignal()
+{
+    return runningWindowsBuild() ? SIGINT : SIGTERM;
+}
+
+// The line zek writes when a signal stops it.
+inline std::string stoppedLine(int signal)
+{
+    if (runningWindowsBuild())
+        return "*** STOPPED BY CTRL-C ***";
+    return signal == SIGINT ? "*** STOPPED BY SIGINT ***" : "*** STOPPED BY SIGTERM ***";
+}
 
 // ZEK_STRESS_SCALE=N makes the long runs N times longer.
 inline int stressScale()
