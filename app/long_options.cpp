@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "log/log.h"
 
@@ -14,6 +15,9 @@ namespace {
 
 constexpr const char* libraryOption = "--library";
 constexpr const char* idleEndOption = "--idle-end";
+constexpr const char* connectOption = "--connect";
+constexpr const char* rfc2217Option = "--rfc2217";
+constexpr const char* allowOption = "--allow";
 constexpr int minIdleEndSeconds = 1;
 constexpr int maxIdleEndSeconds = 3600;
 
@@ -51,6 +55,22 @@ bool takeLibrary(RunSettings& settings, const char*)
     return true;
 }
 
+template <bool RunSettings::*flag>
+bool setFlag(RunSettings& settings, const char*)
+{
+    settings.*flag = true;
+    return true;
+}
+
+bool takeAllow(RunSettings& settings, const char* value)
+{
+    std::string bad;
+    if (value && settings.allowed.read(value, &bad))
+        return true;
+    echoLog("%s needs IPv4 addresses a.b.c.d or a.b.c.d/n, not \"%s\"\n", allowOption, bad.c_str());
+    return false;
+}
+
 // Answered before the command line is read; here they only have to be known.
 bool answeredBeforeReading(RunSettings&, const char*)
 {
@@ -60,6 +80,9 @@ bool answeredBeforeReading(RunSettings&, const char*)
 const LongOption longOptions[] = {
     {libraryOption, false, takeLibrary},
     {idleEndOption, true, takeIdleEnd},
+    {connectOption, false, setFlag<&RunSettings::connectOut>},
+    {rfc2217Option, false, setFlag<&RunSettings::comPort>},
+    {allowOption, true, takeAllow},
     {helpOption, false, answeredBeforeReading},
     {versionOption, false, answeredBeforeReading},
 };
@@ -78,6 +101,14 @@ const LongOption* findLongOption(const char* argument, const char** value)
     }
     return nullptr;
 }
+
+// A long option that fits only some runs.
+struct RunNeed {
+    bool given;
+    bool fits;
+    const char* option;
+    const char* needs;  // what the run must have, as the line says it
+};
 
 bool isServer(RunMode mode)
 {
@@ -103,10 +134,22 @@ bool readLongOption(const char* argument, RunSettings& settings)
 
 bool longOptionsFitRunMode(const RunSettings& settings)
 {
-    if (!settings.library || isServer(settings.mode))
-        return true;
-    echoLog("%s needs -s or -S\n", libraryOption);
-    return false;
+    const bool server = isServer(settings.mode);
+    const bool tcp = link::linkKindOf(settings.channelName) == link::LinkKind::Tcp;
+    const RunNeed needs[] = {
+        {settings.library, server, libraryOption, "-s or -S"},
+        {settings.connectOut, server && tcp, connectOption, "-s or -S and -cHOST:PORT"},
+        {settings.comPort, tcp, rfc2217Option, "-cHOST:PORT"},
+        {!settings.allowed.empty(), server && tcp && !settings.connectOut, allowOption,
+         "-s or -S listening on -cHOST:PORT, without --connect"},
+    };
+    for (const RunNeed& need : needs) {
+        if (need.given && !need.fits) {
+            echoLog("%s needs %s\n", need.option, need.needs);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace zek::app

@@ -53,6 +53,9 @@ struct RunSettings {
     char execCommand[maxExecCommand + 1] = "";
     bool library = false;        // --library
     int32_t idleEndSeconds = 0;  // --idle-end=N; 0: no limit
+    bool connectOut = false;     // --connect
+    bool comPort = false;        // --rfc2217
+    link::AllowList allowed;     // --allow=ADDR,...
 };
 
 link::LinkConfig linkConfig(const RunSettings& settings);
