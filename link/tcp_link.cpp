@@ -272,6 +272,10 @@ bool TcpLink::answerNewCaller()
 
 void TcpLink::release()
 {
+    // A connecting server says once that the box has gone, whichever of
+    // its parts found the connection dead, before it connects again.
+    if (config_.connectOut)
+        lineGone();
     releaseGathered();
     connection_.close();
     traffic_.start();
