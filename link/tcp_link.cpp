@@ -148,11 +148,14 @@ bool TcpLink::openClient()
 // A server in front of which a device server listens: it connects, and
 // never needs a restart after the box was switched off and on. Started, it
 // says its first failed try as the client does; after the connection was
-// lost (said as a closed connection) it tries quietly until the box is back.
-// One line says when the connection stands.
+// lost (said as a closed connection) it waits a moment, as for any failed
+// try, so that a box on its way down is not caught once more, then tries
+// quietly until the box is back. One line says when the connection stands.
 bool TcpLink::openConnectingServer(bool afterLoss)
 {
-    if (!afterLoss) {
+    if (afterLoss) {
+        sleepMs(connectRetryMs);
+    } else {
         echoLog("SOCKET_OPEN(Server) REMOTE=%s PORT=%s CTRL-C to END\n", host_.c_str(), port_.c_str());
         if (!findRemote())
             return false;

@@ -30,54 +30,82 @@ std::string everyByte()
 
 }  // namespace
 
-// A Protocol B and a Protocol A server, each connected to a raw port of the
-// box, serve as they do on a cable. The box switched off and on again: each
-// says once that the connection went, tries quietly, says when it is back
-// and serves again.
-TEST(DeviceServerRun, ConnectingServersServeThroughRawPortsAndComeBackAfterTheBoxRestarts)
+// A Protocol B server and the controller on the box's port it connects to.
+struct TapeMachine {
+    PtyPair line;
+    TempDir dir;
+    std::unique_ptr<ZekProcess> zek;
+};
+
+// Protocol B servers on a raw port and on an RFC 2217 port of the box, and
+// a Protocol A server on a raw port, serve as they do on a cable. The box
+// switched off and on again: each says once that the connection went, tries
+// quietly, says when it is back (the port set anew) and serves again.
+TEST(DeviceServerRun, ConnectingServersServeThroughTheBoxAndComeBackAfterItRestarts)
 {
     if (!DeviceServer::installed())
         GTEST_SKIP() << noDeviceServer;
-    PtyPair tapeLine;
+    TapeMachine raw;
+    TapeMachine rfc2217;
     PtyPair recordLine;
-    DeviceServer box({{"tcp", &tapeLine}, {"tcp", &recordLine}});
+    DeviceServer box({{"tcp", &raw.line}, {"telnet(rfc2217),tcp", &rfc2217.line}, {"tcp", &recordLine}});
     ASSERT_TRUE(box.start());
-    TempDir tapeDir;
+    raw.zek = std::make_unique<ZekProcess>(std::vector<std::string>{"-s", "--connect", "-n", box.channel(0), "IN.NC"},
+                                           raw.dir.path());
+    rfc2217.zek = std::make_unique<ZekProcess>(
+        std::vector<std::string>{"-s", "--connect", "--rfc2217", "-b19200", "-n", box.channel(1), "IN.NC"},
+        rfc2217.dir.path());
     TempDir recordDir;
-    ZekProcess tapeServer({"-s", "--connect", "-n", box.channel(0), "IN.NC"}, tapeDir.path());
-    ZekProcess recordServer({"-S", "--connect", box.channel(1)}, recordDir.path());
+    ZekProcess recordServer({"-S", "--connect", box.channel(2)}, recordDir.path());
     RecordPeer controllerA(recordLine.masterFd());
-    const int controllerB = tapeLine.masterFd();
-    const std::string programs[] = {"%O1\n%", "%O22\nG1X1\n%"};
+    std::mt19937 random(26);
+    std::string longer = generatedProgram(4000, random);
+    const std::string programs[] = {"%O1\n%", longer.substr(0, longer.size() - 1)};
     for (const std::string& program : programs) {
         const size_t turn = &program == programs ? 1 : 4;  // each round has three waits
-        ASSERT_TRUE(tapeServer.waitForErr(waitingLine, 15000, turn)) << tapeServer.result().err;
-        writeAll(controllerB, isoTape(program));
-        EXPECT_TRUE(waitForFile(tapeDir, "IN.NC", storedText(program)));
-        ASSERT_TRUE(tapeServer.waitForErr(waitingLine, 15000, turn + 1)) << tapeServer.result().err;
-        writeAll(controllerB, "\x11");
-        EXPECT_EQ(readBytes(controllerB, program.size(), 10000), isoTape(program));
+        for (TapeMachine* machine : {&raw, &rfc2217}) {
+            ZekProcess& zek = *machine->zek;
+            const int controller = machine->line.masterFd();
+            ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, turn)) << zek.result().err;
+            writeAll(controller, isoTape(program));
+            EXPECT_TRUE(waitForFile(machine->dir, "IN.NC", storedText(program)));
+            ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, turn + 1)) << zek.result().err;
+            writeAll(controller, "\x11");
+            std::string punched = readBytes(controller, 5, 10000);
+            // The server answers DC1 on the NC DC3 flow, which zek runs itself over RFC 2217.
+            if (machine == &rfc2217 && turn > 1) {
+                writeAll(controller, "\x93");
+                punched += readUntilQuiet(controller, 500, 5000);
+                EXPECT_EQ(readUntilQuiet(controller, 1000, 1000), "") << "held by the NC DC3";
+                writeAll(controller, "\x11");
+            }
+            punched += readBytes(controller, program.size() - punched.size(), 10000);
+            EXPECT_EQ(punched, isoTape(program));
+            ASSERT_TRUE(zek.waitForErr(waitingLine, 15000, turn + 2)) << zek.result().err;
+        }
+        EXPECT_EQ(portSpeed(rfc2217.line), B19200);
         controllerA.send("RDY");
         // An idle Protocol A server says SYN each second.
         EXPECT_TRUE(controllerA.readUntilType("RDY", 10000).received) << recordServer.result().err;
-        ASSERT_TRUE(tapeServer.waitForErr(waitingLine, 15000, turn + 2)) << tapeServer.result().err;
         if (&program != programs)
             break;
         box.stop();
-        ASSERT_TRUE(tapeServer.waitForErr("CONNECTION CLOSED !!")) << tapeServer.result().err;
+        ASSERT_TRUE(raw.zek->waitForErr("CONNECTION CLOSED !!")) << raw.zek->result().err;
         sleepMs(2500);  // a few tries find no box
         ASSERT_TRUE(box.start());
-        for (ZekProcess* server : {&tapeServer, &recordServer})
+        for (ZekProcess* server : {raw.zek.get(), rfc2217.zek.get(), &recordServer})
             ASSERT_TRUE(server->waitForErr("CONNECTION TO 127.0.0.1 port=", 15000, 2)) << server->result().err;
     }
-    tapeServer.kill();
+    raw.zek->kill();
+    rfc2217.zek->kill();
     recordServer.kill();
-    EXPECT_TRUE(appearInOrder(tapeServer.result().err,
+    EXPECT_TRUE(appearInOrder(raw.zek->result().err,
                               {"SOCKET_OPEN\\(Server\\) REMOTE=127\\.0\\.0\\.1 PORT=[0-9]+ CTRL-C to END\n",
                                "CONNECTION TO 127\\.0\\.0\\.1 port=[0-9]+ " + timePattern + "\n",
                                "\\*\\* PROT\\(B\\) SERVER MODE IN\\.NC \\*\\*\n"}))
-        << tapeServer.result().err;
-    for (const std::string& err : {tapeServer.result().err, recordServer.result().err}) {
+        << raw.zek->result().err;
+    EXPECT_EQ(countOf(rfc2217.zek->result().err, "\nRFC2217 19200bps M=0 "), 2u) << rfc2217.zek->result().err;
+    for (const std::string& err : {raw.zek->result().err, rfc2217.zek->result().err, recordServer.result().err}) {
         EXPECT_EQ(countOf(err, "CONNECTION CLOSED"), 1u) << err;
         EXPECT_TRUE(matches(err, "\n CONNECTION CLOSED !!\nCONNECTION TO 127\\.0\\.0\\.1 port=[0-9]+ " + timePattern))
             << err;
@@ -87,7 +115,8 @@ TEST(DeviceServerRun, ConnectingServersServeThroughRawPortsAndComeBackAfterTheBo
 
 // Over RFC 2217 the box's port runs at the -b speed while zek is connected,
 // and every byte value passes both ways as itself: 0xFF and the flow codes
-// going out, everything but the tape feed 0xFF coming in. A real program is
+// going out, everything but the tape feed 0xFF coming in, where a receive
+// leaves the flow codes to the reader. A real program is
 // punched with DC1/DC3 flow, which zek runs itself at the line's pace: a
 // DC3 stops it within a little of the line's time, DC1 lets it go on; the
 // same tape punched back in is stored as the program.
@@ -117,9 +146,10 @@ TEST(DeviceServerRun, Rfc2217SetsThePortAndPassesEveryByteAndTheFlowCodes)
             << punch.result().err;
     }
     {
-        ZekProcess receive({"--rfc2217", "-r", "-p", "-a", "-b19200", box.channel(0), "IN.NC"}, dir.path());
+        ZekProcess receive({"--rfc2217", "-r", "-p", "-a", "-d", "-b19200", box.channel(0), "IN.NC"}, dir.path());
         ASSERT_TRUE(receive.waitForErr("RECV(B) START")) << receive.result().err;
         EXPECT_EQ(portSpeed(line), B19200);
+        EXPECT_EQ(readBytes(controller, 1, 5000), "\x11") << "a receive with software flow invites the controller";
         writeAll(controller, everyByte() + "\xFF");
         std::string stored = storedText(everyByte());
         stored.erase(stored.find('\xFF'));
