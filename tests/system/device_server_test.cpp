@@ -76,6 +76,8 @@ TEST(DeviceServerRun, ConnectingServersServeThroughTheBoxAndComeBackAfterItResta
             if (machine == &rfc2217 && turn > 1) {
                 writeAll(controller, "\x93");
                 punched += readUntilQuiet(controller, 500, 5000);
+                // At 19200 bit/s the program takes two seconds.
+                EXPECT_LT(punched.size(), program.size() / 2) << "stopped by the NC DC3";
                 EXPECT_EQ(readUntilQuiet(controller, 1000, 1000), "") << "held by the NC DC3";
                 writeAll(controller, "\x11");
             }
