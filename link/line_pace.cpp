@@ -32,7 +32,7 @@ int LinePace::room() const
     auto free = lead - busy(Clock::now());
     if (free <= Clock::duration::zero())
         return 0;
-    long long bytes = std::chrono::duration_cast<std::chrono::microseconds>(free).count() * bytesPerSecond_ / 1000000;
+    long long bytes = free * bytesPerSecond_ / std::chrono::seconds(1);
     return int(std::max(bytes, 1LL));
 }
 
@@ -49,7 +49,8 @@ void LinePace::sent(int count)
     if (bytesPerSecond_ == 0)
         return;
     auto now = Clock::now();
-    lineFree_ = now + busy(now) + std::chrono::microseconds(1000000LL * count / bytesPerSecond_);
+    const Clock::duration second = std::chrono::seconds(1);
+    lineFree_ = now + busy(now) + second * count / bytesPerSecond_;
 }
 
 }  // namespace zek::link
