@@ -21,5 +21,5 @@ fuzzPackages=(clang libclang-rt-14-dev cmake make)
 # The Windows toolchain files look for Wine when they are configured: ctest
 # runs the Windows test programs through it.
 windowsBuildPackages=(cmake g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 zip)
-windowsTestPackages=(wine wine64 iproute2 util-linux ser2net)
+windowsTestPackages=(wine wine64 iproute2 util-linux)
 packagePackages=(dpkg-dev file)
