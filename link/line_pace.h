@@ -27,6 +27,7 @@ private:
 
     long bytesPerSecond_ = 0;
     Clock::time_point lineFree_;  // when the line will have carried everything sent
+    Clock::duration lead_{};      // how far zek may send ahead of the line
 };
 
 }  // namespace zek::link
