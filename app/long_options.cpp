@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "log/log.h"
 
@@ -15,6 +16,9 @@ namespace {
 constexpr const char* libraryOption = "--library";
 constexpr const char* idleEndOption = "--idle-end";
 constexpr const char* quietIdleOption = "--quiet-idle";
+constexpr const char* connectOption = "--connect";
+constexpr const char* rfc2217Option = "--rfc2217";
+constexpr const char* allowOption = "--allow";
 constexpr int minIdleEndSeconds = 1;
 constexpr int maxIdleEndSeconds = 3600;
 
@@ -46,16 +50,20 @@ bool takeIdleEnd(RunSettings& settings, const char* value)
     return true;
 }
 
-bool takeLibrary(RunSettings& settings, const char*)
+template <bool RunSettings::*flag>
+bool setFlag(RunSettings& settings, const char*)
 {
-    settings.library = true;
+    settings.*flag = true;
     return true;
 }
 
-bool takeQuietIdle(RunSettings& settings, const char*)
+bool takeAllow(RunSettings& settings, const char* value)
 {
-    settings.quietIdle = true;
-    return true;
+    std::string bad;
+    if (value && settings.allowed.read(value, &bad))
+        return true;
+    echoLog("%s needs IPv4 addresses a.b.c.d or a.b.c.d/n, not \"%s\"\n", allowOption, bad.c_str());
+    return false;
 }
 
 // Answered before the command line is read; here they only have to be known.
@@ -65,10 +73,13 @@ bool answeredBeforeReading(RunSettings&, const char*)
 }
 
 const LongOption longOptions[] = {
-    {libraryOption, false, takeLibrary},         // -s and -S only
-    {idleEndOption, true, takeIdleEnd},          // a Protocol B receive
-    {quietIdleOption, false, takeQuietIdle},     // -s and -S only
-    {helpOption, false, answeredBeforeReading},  // answered first, as --version is
+    {libraryOption, false, setFlag<&RunSettings::library>},
+    {idleEndOption, true, takeIdleEnd},
+    {quietIdleOption, false, setFlag<&RunSettings::quietIdle>},
+    {connectOption, false, setFlag<&RunSettings::connectOut>},
+    {rfc2217Option, false, setFlag<&RunSettings::comPort>},
+    {allowOption, true, takeAllow},
+    {helpOption, false, answeredBeforeReading},
     {versionOption, false, answeredBeforeReading},
 };
 
@@ -86,6 +97,14 @@ const LongOption* findLongOption(const char* argument, const char** value)
     }
     return nullptr;
 }
+
+// A long option that fits only some runs.
+struct RunNeed {
+    bool given;
+    bool fits;
+    const char* option;
+    const char* needs;  // what the run must have, as the line says it
+};
 
 bool isServer(RunMode mode)
 {
@@ -111,11 +130,23 @@ bool readLongOption(const char* argument, RunSettings& settings)
 
 bool longOptionsFitRunMode(const RunSettings& settings)
 {
-    const char* serverOption = settings.library ? libraryOption : settings.quietIdle ? quietIdleOption : nullptr;
-    if (!serverOption || isServer(settings.mode))
-        return true;
-    echoLog("%s needs -s or -S\n", serverOption);
-    return false;
+    const bool server = isServer(settings.mode);
+    const bool tcp = link::linkKindOf(settings.channelName) == link::LinkKind::Tcp;
+    const RunNeed needs[] = {
+        {settings.library, server, libraryOption, "-s or -S"},
+        {settings.quietIdle, server, quietIdleOption, "-s or -S"},
+        {settings.connectOut, server && tcp, connectOption, "-s or -S and -cHOST:PORT"},
+        {settings.comPort, tcp, rfc2217Option, "-cHOST:PORT"},
+        {!settings.allowed.empty(), server && tcp && !settings.connectOut, allowOption,
+         "-s or -S listening on -cHOST:PORT, without --connect"},
+    };
+    for (const RunNeed& need : needs) {
+        if (need.given && !need.fits) {
+            echoLog("%s needs %s\n", need.option, need.needs);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace zek::app

@@ -15,6 +15,9 @@ LinkConfig linkConfig(const RunSettings& settings)
     config.flow = settings.flowMode;
     config.sending = settings.linkSending;
     config.server = settings.linkListening;
+    config.connectOut = settings.connectOut;
+    config.comPort = settings.comPort;
+    config.allowed = settings.allowed;
     config.charWait = settings.charWait;
     config.charWaitAfterBlock = settings.charWaitAfterBlock;
     config.charWaitMs = settings.charWaitMs;

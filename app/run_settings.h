@@ -54,6 +54,9 @@ struct RunSettings {
     bool library = false;        // --library
     int32_t idleEndSeconds = 0;  // --idle-end=N; 0: no limit
     bool quietIdle = false;      // --quiet-idle: a server's idle lines counted, not repeated
+    bool connectOut = false;     // --connect
+    bool comPort = false;        // --rfc2217
+    link::AllowList allowed;     // --allow=ADDR,...
 };
 
 link::LinkConfig linkConfig(const RunSettings& settings);

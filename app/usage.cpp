@@ -82,6 +82,9 @@ static const char* const longOptionsUsage[] = {
     " --library  ... -s/-S: the working directory is a program library\n",
     " --idle-end=N ... recv: end a started tape after N s without a byte\n",
     " --quiet-idle ... -s/-S: a line repeated while idle is written once, then counted\n",
+    " --connect  ... -s/-S: connect to HOST:PORT (a device server) instead of listening\n",
+    " --rfc2217  ... TCP: set the device server's port by RFC 2217 (telnet COM-PORT-OPTION)\n",
+    " --allow=ADDR[/N],...  ... -s/-S listening: take callers from these IPv4 addresses only\n",
     " --help  ... this message on standard output\n",
     " --version  ... the version\n",
 };

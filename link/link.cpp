@@ -42,18 +42,30 @@ bool settleLineSpeed(LinkConfig& config)
     return false;
 }
 
-// The kind of link a channel name stands for.
 std::unique_ptr<Link> makeLink(const LinkConfig& config)
 {
-    const char* name = config.channelName.c_str();
-    if (std::strchr(name, '\\'))
+    switch (linkKindOf(config.channelName)) {
+    case LinkKind::OutputFile:
         return std::make_unique<FileLink>(config);
-    if (name[0] != '/' && std::strchr(name, ':'))
+    case LinkKind::Tcp:
         return std::make_unique<TcpLink>(config);
+    case LinkKind::SerialPort:
+        break;
+    }
     return std::make_unique<SerialLink>(config, serialPortName(config.channelName));
 }
 
 }  // namespace
+
+LinkKind linkKindOf(const std::string& channelName)
+{
+    const char* name = channelName.c_str();
+    if (std::strchr(name, '\\'))
+        return LinkKind::OutputFile;
+    if (name[0] != '/' && std::strchr(name, ':'))
+        return LinkKind::Tcp;
+    return LinkKind::SerialPort;
+}
 
 std::unique_ptr<Link> openLink(const LinkConfig& config)
 {
@@ -74,6 +86,7 @@ bool Link::reopen(const LinkConfig& config)
     bool afterLoss = state() == LineState::Lost;
     if (!hasLineSettings() && !afterLoss) {
         config_ = settled;
+        keepConnection();
         return true;
     }
     release();

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "link/allow_list.h"
+
 namespace zek::link {
 
 // readByte's and pollByte's result when no byte is there.
@@ -35,9 +37,12 @@ struct LinkConfig {
     std::string channelName = "1";
     long baudRate = 4800;  // a speed, or its index 1..9 (settled when the link opens)
     FlowMode flow = FlowMode::Hardware;
-    bool sending = true;    // a sending port follows the controller's flow
-    bool server = false;    // TCP listens; a lost serial device is waited for
-    bool charWait = false;  // -w/-W: a pause of charWaitMs after each byte or block
+    bool sending = true;      // a sending port follows the controller's flow
+    bool server = false;      // TCP listens; a lost serial device is waited for
+    bool connectOut = false;  // --connect: a TCP server connects to host:port (a device server) instead
+    bool comPort = false;     // --rfc2217: TCP speaks telnet with the COM-PORT-OPTION to a device server
+    AllowList allowed;        // --allow: the callers a listening server takes
+    bool charWait = false;    // -w/-W: a pause of charWaitMs after each byte or block
     bool charWaitAfterBlock = false;
     int charWaitMs = 0;
 };
@@ -112,6 +117,9 @@ protected:
     virtual bool open(bool afterLoss) = 0;  // false when the run cannot go on
     virtual void release() = 0;             // closes without putting anything back
     virtual bool hasLineSettings() const { return true; }
+    // A link without line settings kept its connection: the new settings
+    // (config_) apply from here on.
+    virtual void keepConnection() {}
     virtual const char* lossReport() const { return "\n LINE LOST !!\n"; }
 
     // Writes as a port does: byte by byte under -w, a block under -W, each
@@ -125,6 +133,9 @@ private:
     friend std::unique_ptr<Link> openLink(const LinkConfig& config);
     bool lossReported_ = false;
 };
+
+// The kind of link a channel name stands for.
+LinkKind linkKindOf(const std::string& channelName);
 
 // Opens the link that config.channelName names. nullptr, said on the
 // console, when the speed is none a port takes or no link could be opened.

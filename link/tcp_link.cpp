@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "log/log.h"
 #include "platform/clock.h"
@@ -20,9 +21,7 @@ constexpr int connectRetryMs = 1000;
 // A try that has not connected by then has failed, so that a server that is
 // switched off is tried again about once a second, not once in two minutes.
 constexpr std::chrono::milliseconds connectWait(3000);
-constexpr int receiveTimeoutMs = 1000;
-constexpr int sendWaitMs = 1000;    // how long one send waits for room before the stop is looked at
-constexpr int acceptWaitMs = 1000;  // likewise for a waiting server
+constexpr int acceptWaitMs = 1000;  // how long a waiting server waits before the stop is looked at
 constexpr int connectSliceMs = 200;
 constexpr int settleBeforeCloseMs = 1000;  // lets the controller take the last bytes
 constexpr int listenBacklog = 5;
@@ -76,13 +75,15 @@ TcpLink::TcpLink(const LinkConfig& config) : GatheringLink(config)
 {
 }
 
-bool TcpLink::open(bool)
+bool TcpLink::open(bool afterLoss)
 {
     if (const char* startFailure = startSockets())
         printOut("%s", startFailure);
     if (!splitName())
         return false;
-    return config_.server ? openServer() : openClient();
+    if (!config_.server)
+        return openClient();
+    return config_.connectOut ? openConnectingServer(afterLoss) : openServer();
 }
 
 bool TcpLink::splitName()
@@ -98,10 +99,17 @@ bool TcpLink::splitName()
     return true;
 }
 
-// One try, cut short by a stop.
-bool TcpLink::connectOnce(uint32_t address, int port)
+// The host and port to connect to. false, said, when there are none.
+bool TcpLink::findRemote()
 {
-    IoStatus status = connection_.startConnect(address, port);
+    remotePort_ = portNumber(port_.c_str());
+    return remotePort_ != 0 && resolve(host_.c_str(), ": REMOTE HOST unkown.\n", &remoteAddress_);
+}
+
+// One try, cut short by a stop.
+bool TcpLink::connectOnce()
+{
+    IoStatus status = connection_.startConnect(remoteAddress_, remotePort_);
     auto deadline = std::chrono::steady_clock::now() + connectWait;
     while (status == IoStatus::Interrupted && !stopRequested() && std::chrono::steady_clock::now() < deadline)
         status = connection_.awaitConnection(connectSliceMs);
@@ -110,20 +118,51 @@ bool TcpLink::connectOnce(uint32_t address, int port)
     return status == IoStatus::Done;
 }
 
+// Tries about once a second until the connection stands. false when the
+// run is stopped first.
+bool TcpLink::connectUntilDone(FailedTries say)
+{
+    while (!connectOnce()) {
+        if (stopRequested())
+            return false;
+        if (say != FailedTries::Quiet) {
+            reportFailure("zek : connect");
+            echoLog("CONNECT(C) ERR.\n");
+        }
+        if (say == FailedTries::SayFirst)
+            say = FailedTries::Quiet;
+        sleepMs(connectRetryMs);
+    }
+    return true;
+}
+
 bool TcpLink::openClient()
 {
     echoLog("SOCKET_OPEN(Client) REMOTE=%s PORT=%s CTRL-C to END\n", host_.c_str(), port_.c_str());
-    int number = portNumber(port_.c_str());
-    uint32_t address = 0;
-    if (number == 0 || !resolve(host_.c_str(), ": REMOTE HOST unkown.\n", &address))
+    if (!findRemote() || !connectUntilDone(FailedTries::SayEach))
         return false;
-    while (!connectOnce(address, number)) {
-        if (stopRequested())
-            return false;
-        reportFailure("zek : connect");
-        echoLog("CONNECT(C) ERR.\n");
+    takeConnection();
+    return true;
+}
+
+// A server in front of which a device server listens: it connects, and
+// never needs a restart after the box was switched off and on. Started, it
+// says its first failed try as the client does; after the connection was
+// lost (said as a closed connection) it waits a moment, as for any failed
+// try, so that a box on its way down is not caught once more, then tries
+// quietly until the box is back. One line says when the connection stands.
+bool TcpLink::openConnectingServer(bool afterLoss)
+{
+    if (afterLoss) {
         sleepMs(connectRetryMs);
+    } else {
+        echoLog("SOCKET_OPEN(Server) REMOTE=%s PORT=%s CTRL-C to END\n", host_.c_str(), port_.c_str());
+        if (!findRemote())
+            return false;
     }
+    if (!connectUntilDone(afterLoss ? FailedTries::Quiet : FailedTries::SayFirst))
+        return false;
+    echoLog("CONNECTION TO %s port=%d %s\n", host_.c_str(), remotePort_, timeStamp());
     takeConnection();
     return true;
 }
@@ -134,8 +173,29 @@ void TcpLink::takeConnection()
 {
     if (!connection_.keepAlive())
         reportFailure("zek : keepalive");
-    peerClosed_ = false;
-    receivedStart_ = receivedEnd_ = 0;
+    if (!config_.comPort) {
+        traffic_.start();
+        return;
+    }
+    reportComPort();
+    if (!traffic_.startComPort(config_))
+        echoLog("RFC2217 NO ANSWER FROM THE DEVICE SERVER %s\n", timeStamp());
+    startFlow();
+}
+
+// What zek asks of the device server's port; the line before names the
+// connection.
+void TcpLink::reportComPort() const
+{
+    std::string speed = config_.baudRate == 0 ? "SPEED KEPT" : std::to_string(config_.baudRate) + "bps";
+    echoLog("RFC2217 %s M=%d %s\n", speed.c_str(), int(config_.flow), timeStamp());
+}
+
+// On a device server's line zek runs the DC1/DC3 flow itself.
+void TcpLink::startFlow()
+{
+    if (traffic_.startFlow(config_))
+        write(&dc1, 1);
 }
 
 bool TcpLink::startListening()
@@ -151,8 +211,17 @@ bool TcpLink::startListening()
            serverStep(listener_.listen(listenBacklog), "zek : listen", "LISTEN(S) ERR.\n");
 }
 
-// A connection that the peer dropped before it was taken, or a signal, is
-// no reason to stop serving: wait for the next one.
+// A caller the allow list does not name is closed at once, unanswered.
+bool TcpLink::admitted(const PeerAddress& caller) const
+{
+    if (config_.allowed.admits(caller.address))
+        return true;
+    echoLog("CONNECTION REFUSED %s port=%d %s\n", caller.dotted, caller.port, timeStamp());
+    return false;
+}
+
+// A connection that the peer dropped before it was taken, a caller refused,
+// or a signal, is no reason to stop serving: wait for the next one.
 bool TcpLink::awaitCaller()
 {
     IoStatus accepted = IoStatus::Interrupted;
@@ -160,6 +229,10 @@ bool TcpLink::awaitCaller()
         if (stopRequested())
             return false;
         accepted = listener_.accept(connection_, acceptWaitMs, &peer_);
+        if (accepted == IoStatus::Done && !admitted(peer_)) {
+            connection_.close();
+            accepted = IoStatus::Interrupted;
+        }
     }
     if (!serverStep(accepted == IoStatus::Done, "zek : accept", "ACCEPT(S) ERR.\n"))
         return false;
@@ -187,11 +260,14 @@ bool TcpLink::answerNewCaller()
     if (!config_.server || !listener_.isOpen())
         return false;
     flush();  // the last answer still belongs to the current connection
-    PeerAddress replaced = peer_;
-    if (listener_.accept(connection_, 0, &peer_) != IoStatus::Done)
+    TcpSocket caller;
+    PeerAddress callerAddress;
+    if (listener_.accept(caller, 0, &callerAddress) != IoStatus::Done || !admitted(callerAddress))
         return false;
     gathered_.reset();
-    echoLog("OLD CONNECTION %s port=%d CLOSED %s\n", replaced.dotted, replaced.port, timeStamp());
+    echoLog("OLD CONNECTION %s port=%d CLOSED %s\n", peer_.dotted, peer_.port, timeStamp());
+    connection_ = std::move(caller);
+    peer_ = callerAddress;
     echoLog("CONNECTION FROM %s port=%d %s\n", peer_.dotted, peer_.port, timeStamp());
     takeConnection();
     return true;
@@ -199,58 +275,29 @@ bool TcpLink::answerNewCaller()
 
 void TcpLink::release()
 {
+    // A connecting server says once that the box has gone, whichever of
+    // its parts found the connection dead, before it connects again.
+    if (config_.connectOut)
+        lineGone();
     releaseGathered();
-    receivedStart_ = receivedEnd_ = 0;
     connection_.close();
-    peerClosed_ = false;
-}
-
-// One receive, which a stop cuts short.
-bool TcpLink::fillReceived()
-{
-    if (peerClosed_ || stopRequested())
-        return false;
-    IoResult result = connection_.receive(received_, receiveSize, receiveTimeoutMs);
-    if (result.status == IoStatus::Gone)
-        peerClosed_ = true;
-    if (result.count <= 0)
-        return false;
-    receivedStart_ = 0;
-    receivedEnd_ = result.count;
-    return true;
+    traffic_.start();
 }
 
 int TcpLink::readByte(int)
 {
     flush();
-    if (receivedStart_ == receivedEnd_ && !fillReceived())
-        return noByte;
-    return received_[receivedStart_++];
+    return traffic_.readByte();
 }
 
-// What a receive has already brought in; the connection is not asked.
 int TcpLink::pollByte()
 {
-    return receivedStart_ == receivedEnd_ ? noByte : received_[receivedStart_++];
+    return traffic_.pollByte();
 }
 
-// The system may take part of a block, or nothing while the controller
-// reads nothing: the rest follows until all of it has gone. After the peer's
-// end nothing can be delivered, and a stop ends the wait.
 bool TcpLink::writeNow(const unsigned char* bytes, int length)
 {
-    int sent = 0;
-    while (sent < length && !peerClosed_) {
-        if (stopRequested())
-            return false;
-        IoResult result = connection_.send(bytes + sent, length - sent, sendWaitMs);
-        if (result.status == IoStatus::Gone)
-            peerClosed_ = true;
-        else if (result.status == IoStatus::Failed)
-            return false;
-        sent += result.count;
-    }
-    return sent == length;
+    return traffic_.write(bytes, length);
 }
 
 // The -w/-W waits do not apply: the network paces the connection.

@@ -1,10 +1,14 @@
 // A TCP connection: as the client of a controller's server ("host:port"), or
-// as the server that the controller calls (-s, -S).
+// as the server that the controller calls (-s, -S), or as a server that
+// calls a device server in front of the controller (--connect); to a device
+// server it may speak RFC 2217 (--rfc2217, see TcpTraffic).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "link/gathering_link.h"
+#include "link/tcp_traffic.h"
 #include "platform/tcp_socket.h"
 
 namespace zek::link {
@@ -14,42 +18,47 @@ public:
     explicit TcpLink(const LinkConfig& config);
 
     LinkKind kind() const override { return LinkKind::Tcp; }
-    LineState state() override { return peerClosed_ ? LineState::Lost : LineState::Usable; }
+    LineState state() override { return traffic_.peerClosed() ? LineState::Lost : LineState::Usable; }
     bool answerNewCaller() override;
     int readByte(int timeoutMs) override;
     int pollByte() override;
     bool write(const unsigned char* bytes, int length) override;
+    void resumeOutput() override { traffic_.resume(); }
     void close() override;
 
 protected:
     bool open(bool afterLoss) override;
     void release() override;
     bool hasLineSettings() const override { return false; }
+    void keepConnection() override { startFlow(); }
     const char* lossReport() const override { return "\n CONNECTION CLOSED !!\n"; }
     bool writeNow(const unsigned char* bytes, int length) override;
 
 private:
+    enum class FailedTries { SayEach, SayFirst, Quiet };
+
     bool splitName();
+    bool findRemote();
     bool openClient();
-    bool connectOnce(uint32_t address, int port);
+    bool connectOnce();
+    bool connectUntilDone(FailedTries say);
+    bool openConnectingServer(bool afterLoss);
     bool openServer();
     bool startListening();
     bool awaitCaller();
+    bool admitted(const platform::PeerAddress& caller) const;
     void takeConnection();
-    bool fillReceived();
+    void reportComPort() const;
+    void startFlow();
 
     std::string host_;
     std::string port_;
-    platform::TcpSocket listener_;  // a server's, open for its whole life
+    uint32_t remoteAddress_ = 0;  // a client's or a connecting server's, resolved once
+    int remotePort_ = 0;
+    platform::TcpSocket listener_;  // a listening server's, open for its whole life
     platform::TcpSocket connection_;
     platform::PeerAddress peer_;
-    bool peerClosed_ = false;
-
-    // Received and not yet handed out: one receive serves many one-byte reads.
-    static constexpr int receiveSize = 4096;
-    unsigned char received_[receiveSize] = {};
-    int receivedStart_ = 0;
-    int receivedEnd_ = 0;
+    TcpTraffic traffic_{connection_};
 };
 
 }  // namespace zek::link

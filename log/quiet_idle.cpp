@@ -12,8 +12,8 @@ namespace zek::log {
 namespace {
 
 // Each kind as its count line names it, in the order of IdleLine.
-constexpr const char* kindNames[] = {"ERR-RETRY SYN SEND", "TTY OPEN/INIT.", "TTY GONE, WAITING FOR IT",
-                                     "CONNECT(C) ERR.",    "LINE LOST",      "PROT(B) SERVER MODE"};
+constexpr const char* kindNames[] = {"ERR-RETRY SYN SEND", "TTY OPEN/INIT.", "TTY GONE, WAITING FOR IT", "LINE LOST",
+                                     "PROT(B) SERVER MODE"};
 constexpr std::size_t kindCount = std::size(kindNames);
 
 // How often a kind came in the stretch, and the time of its first line.

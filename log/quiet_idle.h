@@ -1,9 +1,9 @@
 // --quiet-idle: a server with nothing to do repeats a few lines for ever (the
 // controller's silence answered with SYN, the serial port opened anew, a gone
-// device waited for, a connection tried again). Of a stretch of such lines
-// with no other line between them, the first of each kind is written as
-// always and the rest are only counted; the next other line comes after one
-// line per kind that came again: "ERR-RETRY SYN SEND 10 TIMES SINCE
+// device waited for, a device that has hung up opened again). Of a stretch of
+// such lines with no other line between them, the first of each kind is
+// written as always and the rest are only counted; the next other line comes
+// after one line per kind that came again: "ERR-RETRY SYN SEND 10 TIMES SINCE
 // 10:15:02 10:15:14". What goes over the line does not change.
 #pragma once
 
@@ -13,7 +13,6 @@ enum class IdleLine {
     SynRetry,       // ERR-RETRY SYN SEND
     PortOpen,       // TTY OPEN and the INIT line of a serial port opened anew
     DeviceWait,     // a serial device that has gone, waited for
-    ConnectRetry,   // a TCP connect that failed, tried again
     LineLost,       // a device that opens but has hung up, found lost again
     ServerWaiting,  // the Protocol B server waiting again on such a device
 };

@@ -35,6 +35,14 @@ public:
     ~TcpSocket() { close(); }
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
+    // Takes the other's handle in place of its own, which it closes.
+    TcpSocket& operator=(TcpSocket&& other)
+    {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = closedHandle;
+        return *this;
+    }
 
     // Starts a connection on a fresh socket: Done when it stands at once,
     // Interrupted while it is on its way (see awaitConnection), Failed.

@@ -14,8 +14,9 @@ installMissing() {
 # What each stage needs, named once. A stage's script installs its own list;
 # the test command installs every list before it configures anything, so no
 # stage finds a tool missing that a later stage would have brought.
-# mandoc formats the man page in its lint test; clang-format checks the style.
-nativeBuildPackages=(cmake g++ make libgtest-dev libc6-dev mandoc clang-format)
+# mandoc formats the man page in its lint test; clang-format checks the style;
+# ser2net is the device server in front of a pseudo-terminal in the system tests.
+nativeBuildPackages=(cmake g++ make libgtest-dev libc6-dev mandoc clang-format ser2net)
 fuzzPackages=(clang libclang-rt-14-dev cmake make)
 # The Windows toolchain files look for Wine when they are configured: ctest
 # runs the Windows test programs through it.

@@ -143,4 +143,32 @@ TEST(ProtocolBServer, TakesEachNewConnectionBetweenTransfersWithoutSpinning)
     EXPECT_LT(childCpuSeconds() - cpuBefore, 1.5) << "the waiting server kept the processor busy";
 }
 
+// --allow: a caller from an address not named is closed at once, whether
+// the server waits for its first caller or sits on an idle connection, and
+// never takes the place of the connection; the others are served.
+TEST(ProtocolBServer, ClosesCallersNotAllowedAndServesTheOthers)
+{
+    TempDir dir;
+    const int port = freeTcpPort();
+    ZekProcess zek({"-s", "-n", "--allow=10.0.0.0/8,127.0.0.2", "-c127.0.0.1:" + std::to_string(port), "IN.NC"},
+                   dir.path());
+    int refused = connectTcp(port, 10000);
+    ASSERT_TRUE(zek.waitForErr("CONNECTION REFUSED 127.0.0.1 port=")) << zek.result().err;
+    EXPECT_EQ(readUntilQuiet(refused, 300, 5000), "");
+    closeFd(refused);
+    int allowed = connectTcp(port, 10000, "127.0.0.2");
+    ASSERT_TRUE(zek.waitForErr(waitingLine)) << zek.result().err;
+    refused = connectTcp(port, 10000);
+    ASSERT_TRUE(zek.waitForErr("CONNECTION REFUSED 127.0.0.1 port=", 15000, 2)) << zek.result().err;
+    writeAll(allowed, isoTape("%O5\n%"));
+    EXPECT_TRUE(waitForFile(dir, "IN.NC", "%O5\r\n%"));
+    closeFd(refused);
+    closeFd(allowed);
+    zek.kill();
+    EXPECT_TRUE(matches(zek.result().err, "CONNECTION REFUSED 127\\.0\\.0\\.1 port=[0-9]+ " + timePattern +
+                                              "\nCONNECTION FROM 127\\.0\\.0\\.2 port=[0-9]+ " + timePattern + "\n"))
+        << zek.result().err;
+    EXPECT_EQ(countOf(zek.result().err, "CONNECTION FROM"), 1u) << zek.result().err;
+}
+
 }  // namespace

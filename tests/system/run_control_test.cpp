@@ -59,8 +59,10 @@ TEST(RunControlUsage, HelpAndVersionAnswerOnStandardOutputWithStatusZero)
     ASSERT_TRUE(help.wait(10000) && version.wait(10000));
     const std::string& out = help.result().out;
     EXPECT_EQ(out.substr(0, english.size()), english);
-    EXPECT_TRUE(matches(out.substr(english.size()),
-                        "^ --library .*\n --idle-end=N .*\n --quiet-idle .*\n --help .*\n --version .*\n$"))
+    EXPECT_TRUE(
+        matches(out.substr(english.size()),
+                "^ --library .*\n --idle-end=N .*\n --quiet-idle .*\n --connect .*\n --rfc2217 .*\n --allow=.*\n"
+                " --help .*\n --version .*\n$"))
         << out;
     EXPECT_EQ(version.result().out, "zek 7.06\n");
     EXPECT_EQ(help.result().exitStatus + version.result().exitStatus, 0);
@@ -177,6 +179,12 @@ TEST(RunControlRefusal, SettingsTheRunCannotTakeEndItWithStatusOne)
         {{"--library=x", "-s"}, "^unknown option --library=x\n$", true},
         {{"-r", "--library"}, "^--library needs -s or -S\n$", true},
         {{"-g", "--quiet-idle", "A.NC"}, "^--quiet-idle needs -s or -S\n$", true},
+        {{"-s", "-cx:8000", "--allow=10.0.0.1,256.1.1.1"},
+         "^--allow needs IPv4 addresses a\\.b\\.c\\.d or a\\.b\\.c\\.d/n, not \"256\\.1\\.1\\.1\"\n$",
+         true},
+        {{"-r", "-cx:8000", "--connect"}, "^--connect needs -s or -S and -cHOST:PORT\n$", true},
+        {{"-s", "--rfc2217"}, "^--rfc2217 needs -cHOST:PORT\n$", true},
+        {{"-S", "-cx:8000", "--connect", "--allow=10.0.0.0/8"}, "^--allow needs .* without --connect\n$", true},
         {{"-c251", "A.NC"},  // no such port here
          "\\*\\*\\* TTY OPEN ERROR  \\*\\*\\*: " +
              std::string(runningWindowsBuild() ? "" : "No such file or directory\n$"),

@@ -207,13 +207,17 @@ int freeTcpPort()
     return TcpListener().port();
 }
 
-int connectTcp(int port, int timeoutMs)
+int connectTcp(int port, int timeoutMs, const char* from)
 {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in source = loopback(0);
+        if (from)
+            inet_pton(AF_INET, from, &source.sin_addr);
         sockaddr_in address = loopback(port);
-        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        if (bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0 &&
+            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
             return fd;
         close(fd);
         usleep(50000);

@@ -51,8 +51,9 @@ private:
 
 // A port on 127.0.0.1 that nothing listens on right now.
 int freeTcpPort();
-// Connects to 127.0.0.1:port, retrying until timeoutMs; fd or -1.
-int connectTcp(int port, int timeoutMs);
+// Connects to 127.0.0.1:port, from another loopback address if one is
+// named, retrying until timeoutMs; fd or -1.
+int connectTcp(int port, int timeoutMs, const char* from = nullptr);
 void closeFd(int fd);
 
 // True when the kernel probes zek's end of the test's connection fd while it
