@@ -163,9 +163,8 @@ inline int serviceStopSignal()
 // The line zek writes when a signal stops it.
 inline std::string stoppedLine(int signal)
 {
-    if (runningWindowsBuild())
-        return "*** STOPPED BY CTRL-C ***";
-    return signal == SIGINT ? "*** STOPPED BY SIGINT ***" : "*** STOPPED BY SIGTERM ***";
+    const char* name = runningWindowsBuild() ? "CTRL-C" : signal == SIGINT ? "SIGINT" : "SIGTERM";
+    return std::string("*** STOPPED BY ") + name + " ***";
 }
 
 // ZEK_STRESS_SCALE=N makes the long runs N times longer.

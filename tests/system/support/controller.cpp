@@ -181,24 +181,20 @@ int TcpListener::accept(int timeoutMs)
 // as hex "0100007F:1F90". Timer 2 is the keep-alive timer.
 bool peerProbesWhenIdle(int fd)
 {
-    sockaddr_in mine{};
-    sockaddr_in theirs{};
-    socklen_t length = sizeof mine;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &length);
-    length = sizeof theirs;
-    getpeername(fd, reinterpret_cast<sockaddr*>(&theirs), &length);
+    sockaddr_in ends[2]{};
+    socklen_t length = sizeof ends[0];
+    getsockname(fd, reinterpret_cast<sockaddr*>(&ends[0]), &length);
+    getpeername(fd, reinterpret_cast<sockaddr*>(&ends[1]), &length);
     char zekEnd[32];
     char testEnd[32];
-    std::snprintf(zekEnd, sizeof zekEnd, "%08X:%04X", theirs.sin_addr.s_addr, ntohs(theirs.sin_port));
-    std::snprintf(testEnd, sizeof testEnd, "%08X:%04X", mine.sin_addr.s_addr, ntohs(mine.sin_port));
+    std::snprintf(zekEnd, sizeof zekEnd, "%08X:%04X", ends[1].sin_addr.s_addr, ntohs(ends[1].sin_port));
+    std::snprintf(testEnd, sizeof testEnd, "%08X:%04X", ends[0].sin_addr.s_addr, ntohs(ends[0].sin_port));
     std::ifstream table("/proc/net/tcp");
     std::string slot, local, remote, state, queues, timer;
-    std::getline(table, slot);
-    while (table >> slot >> local >> remote >> state >> queues >> timer) {
+    for (std::getline(table, slot); table >> slot >> local >> remote >> state >> queues >> timer;
+         std::getline(table, slot))
         if (local == zekEnd && remote == testEnd)
             return timer.rfind("02:", 0) == 0;
-        std::getline(table, slot);
-    }
     return false;
 }
 
